@@ -1,0 +1,134 @@
+#include "file_io.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string_view>
+#include <system_error>
+
+#include "messages.h"
+
+namespace common {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path toPath(const std::string& utf8) {
+  std::u8string u8(utf8.size(), u8'\0');
+  std::memcpy(u8.data(), utf8.data(), utf8.size());
+  return fs::path(u8);
+}
+
+// POSIX reports a missing file and a missing folder on its path alike, so the two are told
+// apart here: "not found" only when the folder that should hold the file exists.
+bool missingFileInExistingFolder(const fs::path& path) {
+  std::error_code ec;
+  const fs::file_status st = fs::status(path, ec);
+  if (st.type() != fs::file_type::not_found) return false;
+  if (!path.has_filename()) return false;
+  fs::path folder = path.parent_path();
+  if (folder.empty()) folder = fs::path(".");
+  return fs::is_directory(folder, ec);
+}
+
+std::string toString(std::string_view text) { return std::string(text); }
+
+}  // namespace
+
+FileFaults& fileFaults() {
+  static FileFaults faults;
+  return faults;
+}
+
+std::string readWholeFile(AllocationRegistry& registry, const std::string& path, int32_t extra,
+                          uint8_t*& block, int32_t& length) {
+  if (path.empty() || path.find('\0') != std::string::npos) return toString(msg::kCannotOpen);
+  const fs::path p = toPath(path);
+  std::error_code ec;
+  const fs::file_status st = fs::status(p, ec);
+  if (st.type() == fs::file_type::not_found) {
+    return toString(missingFileInExistingFolder(p) ? msg::kFileNotFound : msg::kCannotOpen);
+  }
+  // Only regular files are read: a folder, a FIFO or a device would fail or block the read.
+  if (ec || st.type() != fs::file_type::regular) return toString(msg::kCannotOpen);
+
+  std::ifstream in(p, std::ios::binary);
+  if (!in) return toString(msg::kCannotOpen);
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0) return toString(msg::kReadError);
+  in.seekg(0, std::ios::beg);
+
+  const int64_t total = static_cast<int64_t>(size) + (extra > 0 ? extra : 0);
+  if (size > std::numeric_limits<int32_t>::max() ||
+      total > std::numeric_limits<int32_t>::max() || extra < 0) {
+    return toString(msg::kNoMemory);
+  }
+  length = static_cast<int32_t>(size);
+  auto* data = static_cast<uint8_t*>(registry.trackedAlloc(static_cast<int32_t>(total)));
+  if (data == nullptr && total != 0) return toString(msg::kNoMemory);
+  block = data;
+  if (data == nullptr) return {};  // an empty file with no extra bytes: nothing to hold
+
+  int64_t wanted = length;
+  if (fileFaults().readLimit >= 0 && fileFaults().readLimit < wanted) {
+    wanted = fileFaults().readLimit;
+  }
+  in.read(reinterpret_cast<char*>(data), static_cast<std::streamsize>(wanted));
+  const int64_t got = in.gcount();
+  std::memset(data + length, 0, static_cast<std::size_t>(extra));
+  if (got != length) return toString(msg::kReadError);
+  return {};
+}
+
+std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t length) {
+  if (path.empty() || path.find('\0') != std::string::npos || length < 0) {
+    return toString(msg::kCannotCreate);
+  }
+  const fs::path target = toPath(path);
+  std::error_code ec;
+  if (!target.has_filename() || fs::is_directory(target, ec)) {
+    return toString(msg::kCannotCreate);
+  }
+
+  // A name that no other writer picks: process-wide counter plus the clock.
+  static std::atomic<unsigned> serial{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  fs::path temp = target;
+  temp += toPath(".tmp-" + std::to_string(stamp) + "-" + std::to_string(serial++));
+
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return toString(msg::kCannotCreate);
+    int64_t toWrite = length;
+    bool faulted = false;
+    if (fileFaults().writeLimit >= 0 && fileFaults().writeLimit < toWrite) {
+      toWrite = fileFaults().writeLimit;
+      faulted = true;
+    }
+    if (toWrite > 0) out.write(reinterpret_cast<const char*>(data), toWrite);
+    out.flush();
+    const bool ok = static_cast<bool>(out) && !faulted;
+    out.close();
+    if (!ok || out.fail()) {
+      fs::remove(temp, ec);
+      return toString(msg::kWriteError);
+    }
+  }
+  if (fileFaults().failRename) {
+    fs::remove(temp, ec);
+    return toString(msg::kCannotCreate);
+  }
+  fs::rename(temp, target, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    return toString(msg::kCannotCreate);
+  }
+  return {};
+}
+
+}  // namespace common

@@ -1,0 +1,34 @@
+// Whole-file reading and writing: a conversion reads its input into one registry block and
+// writes its output from one block. Failures come back as a fixed message text; the empty
+// text is success.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "alloc_registry.h"
+
+namespace common {
+
+// Reads the file at `path` (UTF-8) into a fresh registry block of its size plus `extra` bytes,
+// the `extra` bytes set to zero right after the data (also after a short read). On an open
+// failure `block` and `length` are left unchanged. A file too large for size + extra to fit a
+// signed 32-bit count gives the memory message without allocating anything.
+std::string readWholeFile(AllocationRegistry& registry, const std::string& path, int32_t extra,
+                          uint8_t*& block, int32_t& length);
+
+// Creates or replaces `path` with `length` bytes of `data`. The bytes go to a temporary file
+// beside the target, which is renamed over it only once everything has been written, so a
+// failure never leaves a partial or emptied file behind.
+std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t length);
+
+// Fault injection for tests of the failure paths; all off by default. Reset with
+// `fileFaults() = {}`.
+struct FileFaults {
+  int64_t writeLimit = -1;  // >= 0: a write stops after this many bytes and fails (disk full)
+  bool failRename = false;  // the final rename over the target fails
+  int64_t readLimit = -1;   // >= 0: a read delivers at most this many bytes (short read)
+};
+FileFaults& fileFaults();
+
+}  // namespace common

@@ -1,0 +1,146 @@
+#include "file_io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "messages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileIoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("fileio-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    common::fileFaults() = {};
+  }
+  void TearDown() override {
+    common::fileFaults() = {};
+    fs::remove_all(dir_);
+  }
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  static void put(const std::string& p, const std::string& content) {
+    std::ofstream(p, std::ios::binary) << content;
+  }
+  static std::string get(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::vector<std::string> listing() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    return names;
+  }
+  fs::path dir_;
+  common::AllocationRegistry reg_;
+};
+
+TEST_F(FileIoTest, ReadsDataFollowedByZeroRun) {
+  put(path("a.bin"), "abc");
+  uint8_t* block = nullptr;
+  int32_t length = -1;
+  EXPECT_EQ(common::readWholeFile(reg_, path("a.bin"), 5, block, length), "");
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(length, 3);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(block), 3), "abc");
+  for (int i = 3; i < 8; ++i) EXPECT_EQ(block[i], 0);
+  EXPECT_EQ(reg_.count(), 1);
+}
+
+TEST_F(FileIoTest, EmptyFileGivesBlockOfExtraZeros) {
+  put(path("empty"), "");
+  uint8_t* block = nullptr;
+  int32_t length = -1;
+  EXPECT_EQ(common::readWholeFile(reg_, path("empty"), 1024, block, length), "");
+  EXPECT_EQ(length, 0);
+  ASSERT_NE(block, nullptr);
+  for (int i = 0; i < 1024; ++i) ASSERT_EQ(block[i], 0);
+}
+
+TEST_F(FileIoTest, OpenFailuresAreClassifiedAndLeaveOutputsUnchanged) {
+  uint8_t sentinel = 0;
+  uint8_t* block = &sentinel;
+  int32_t length = 77;
+  EXPECT_EQ(common::readWholeFile(reg_, path("missing.wav"), 16, block, length),
+            msg::kFileNotFound);
+  EXPECT_EQ(common::readWholeFile(reg_, path("nofolder/x.wav"), 16, block, length),
+            msg::kCannotOpen);
+  fs::create_directory(path("folder.wav"));
+  EXPECT_EQ(common::readWholeFile(reg_, path("folder.wav"), 16, block, length),
+            msg::kCannotOpen);
+  put(path("plain"), "x");
+  EXPECT_EQ(common::readWholeFile(reg_, path("plain/x.wav"), 16, block, length),
+            msg::kCannotOpen);
+  EXPECT_EQ(common::readWholeFile(reg_, "", 16, block, length), msg::kCannotOpen);
+  EXPECT_EQ(block, &sentinel);
+  EXPECT_EQ(length, 77);
+  EXPECT_EQ(reg_.count(), 0);
+}
+
+TEST_F(FileIoTest, ShortReadReportsReadErrorAndStillZeroesFromLength) {
+  put(path("a.bin"), "abcdef");
+  common::fileFaults().readLimit = 2;
+  uint8_t* block = nullptr;
+  int32_t length = 0;
+  EXPECT_EQ(common::readWholeFile(reg_, path("a.bin"), 4, block, length), msg::kReadError);
+  EXPECT_EQ(length, 6);
+  ASSERT_NE(block, nullptr);
+  for (int i = 6; i < 10; ++i) EXPECT_EQ(block[i], 0);
+  EXPECT_EQ(reg_.count(), 1);  // the block stays recorded for the closing free-all
+}
+
+TEST_F(FileIoTest, SizePlusExtraBeyondInt32GivesMemoryMessageWithoutAllocating) {
+  put(path("a.bin"), "abcdef");
+  uint8_t* block = nullptr;
+  int32_t length = 0;
+  EXPECT_EQ(common::readWholeFile(reg_, path("a.bin"), 2147483645, block, length),
+            msg::kNoMemory);
+  EXPECT_EQ(reg_.count(), 0);
+}
+
+TEST_F(FileIoTest, WriteCreatesAndReplacesWholeContent) {
+  const std::string p = path("out.dat");
+  const std::string longer = "0123456789";
+  EXPECT_EQ(common::writeWholeFile(p, reinterpret_cast<const uint8_t*>(longer.data()), 10), "");
+  EXPECT_EQ(get(p), longer);
+  EXPECT_EQ(common::writeWholeFile(p, reinterpret_cast<const uint8_t*>("ab"), 2), "");
+  EXPECT_EQ(get(p), "ab");
+  EXPECT_EQ(common::writeWholeFile(p, nullptr, 0), "");
+  EXPECT_TRUE(fs::exists(p));
+  EXPECT_EQ(fs::file_size(p), 0u);
+  EXPECT_EQ(listing().size(), 1u);  // no temporary left behind
+}
+
+TEST_F(FileIoTest, FailedWritesKeepEarlierFileAndLeaveNoTemporary) {
+  const std::string p = path("out.mid");
+  put(p, "earlier content");
+  const std::string data(1000, 'x');
+  const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
+
+  common::fileFaults().writeLimit = 100;  // the disk fills up part-way
+  EXPECT_EQ(common::writeWholeFile(p, bytes, 1000), msg::kWriteError);
+  EXPECT_EQ(get(p), "earlier content");
+  common::fileFaults() = {};
+
+  common::fileFaults().failRename = true;
+  EXPECT_EQ(common::writeWholeFile(p, bytes, 1000), msg::kCannotCreate);
+  EXPECT_EQ(get(p), "earlier content");
+  common::fileFaults() = {};
+  EXPECT_EQ(listing().size(), 1u);
+
+  EXPECT_EQ(common::writeWholeFile(path("nofolder/out.mid"), bytes, 10), msg::kCannotCreate);
+  fs::create_directory(path("dir.mid"));
+  EXPECT_EQ(common::writeWholeFile(path("dir.mid"), bytes, 10), msg::kCannotCreate);
+  EXPECT_TRUE(fs::is_directory(path("dir.mid")));
+}
+
+}  // namespace
