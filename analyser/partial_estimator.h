@@ -9,6 +9,11 @@ namespace analyser {
 
 inline constexpr int kSampleRate = 44100;
 inline constexpr int kMaxFrameLength = 2940;
+// Coarse grid: 55 * 128^(j/1024) Hz for j = 0 .. kCoarseCandidates-1 (index 1051 lies above
+// 8000 Hz).
+inline constexpr int kCoarseStepsPer128 = 1024;
+inline constexpr int kCoarseCandidates = 1051;
+inline constexpr int kFineLevels = 6;
 
 // 65536 packed entries: sine (x32767, rounded half away from zero) in the upper 16 bits,
 // cosine in the lower 16 bits, of the angle k * 6.2831853071796 / 65536.
@@ -28,12 +33,48 @@ struct PartialEstimate {
 // Stored form of a frequency: tenths of a hertz, rounded to nearest.
 int32_t frequencyTenths(double hertz);
 
+// ---- Building blocks of the literal (scalar reference) estimator ----------------------------
+
+// Frequency of grid index j at a level with `stepsPer128` steps per 7 octaves.
+double gridFrequency(int stepsPer128, int64_t j);
+// Phase increment per sample of coarse candidate j, in 2^-32 turn (taken modulo 2^32).
+uint32_t coarsePhaseStep(int j);
+// Sample v/512 rounded half away from zero, wrapped to 16-bit two's complement.
+int16_t quantiseSample(int32_t v);
+// Quantises n samples into q[0 .. n2-1], n2 = n rounded up to even (q[n] = 0 when n is odd).
+// Returns n2.
+int quantiseWindow(const int32_t* window, int n, int16_t* q);
+
+// The two coarse sums of one candidate; both wrap as signed 32-bit integers.
+struct CoarseSums {
+  int32_t a = 0;  // sum of floor(q * cos / 65536)
+  int32_t b = 0;  // sum of floor(q * sin / 65536)
+  bool operator==(const CoarseSums&) const = default;
+};
+CoarseSums coarseSumsReference(const SineCosineTable& table, const int16_t* q, int n2,
+                               uint32_t step);
+// trunc(2048 * sqrt(a^2 + b^2) / n); may exceed 32 bits, so 64-bit.
+int64_t coarseLevel(CoarseSums sums, int n);
+// Winning coarse index (strictly greater from -1: ties go to the lower frequency).
+int coarseSearchReference(const SineCosineTable& table, const int16_t* q, int n);
+
+// Level and phase of one fine candidate over exactly n samples, with directly computed sines.
+struct FineCandidate {
+  int64_t level = 0;
+  int32_t phase = 0;
+};
+FineCandidate evaluateFineReference(const double* x, int n, double frequency);
+// Six fine levels starting from the coarse winner; returns the fine-6 winner.
+PartialEstimate fineSearchReference(const double* x, int n, int coarseWinner);
+
 // One estimator per thread: it owns its scratch storage (allocated once).
 class PartialEstimator {
  public:
   explicit PartialEstimator(const SineCosineTable& table);
   // `window` points at `n` consecutive working-form samples, n in {2940, 2205, 1470, 735}.
   PartialEstimate estimate(const int32_t* window, int n);
+  // The literal scalar kernel: the reference every faster path is checked against.
+  PartialEstimate estimateReference(const int32_t* window, int n);
 
  private:
   const SineCosineTable& table_;
