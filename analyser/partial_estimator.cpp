@@ -1,8 +1,13 @@
 #include "partial_estimator.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
+
+#include "coarse_plan.h"
+#include "kernels/coarse_kernels.h"
+#include "kernels/fine_kernels.h"
 
 namespace analyser {
 
@@ -49,7 +54,64 @@ const CoarseGrid& coarseGrid() {
 
 int32_t wrapToInt32(uint32_t v) {
   return static_cast<int32_t>(v);
-}  // modular since C++20
+}
+// Levels only exceed 32 bits for windows far beyond any 24-bit recording (a runaway
+// residual); they saturate rather than wrap.
+int32_t saturatedLevel(int64_t level) {
+  return level > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                     : static_cast<int32_t>(level);
+}
+
+bool x86Supports(const char* feature) {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  if (feature[0] == '2') return __builtin_cpu_supports("avx2");
+  if (feature[0] == 'b') return avx512;
+  return avx512 && __builtin_cpu_supports("avx512vnni");
+#else
+  (void)feature;
+  return false;
+#endif
+}
+
+kernels::CoarseKernelFn coarseKernel(CoarsePath path) {
+  switch (path) {
+    case CoarsePath::Portable:
+      return &kernels::coarseSumsPortable;
+    case CoarsePath::Avx2:
+      return x86Supports("2") ? kernels::coarseSumsAvx2Kernel() : nullptr;
+    case CoarsePath::Avx512:
+      return x86Supports("bw") ? kernels::coarseSumsAvx512Kernel() : nullptr;
+    case CoarsePath::Avx512Vnni:
+      return x86Supports("vnni") ? kernels::coarseSumsAvx512VnniKernel() : nullptr;
+    case CoarsePath::Reference:
+      break;
+  }
+  return nullptr;
+}
+
+kernels::FineKernelFn fineKernel(FinePath path) {
+  switch (path) {
+    case FinePath::Portable:
+      return &kernels::fineSumsPortable;
+    case FinePath::Avx2:
+      return x86Supports("2") ? kernels::fineSumsAvx2Kernel() : nullptr;
+    case FinePath::Reference:
+      break;
+  }
+  return nullptr;
+}
+
+constexpr PartialEstimate kSilence{0, kLowestFrequency, 32768};
+
+bool allZero(const int32_t* window, int n) {
+  for (int i = 0; i < n; ++i) {
+    if (window[i] != 0) return false;
+  }
+  return true;
+}
+// modular since C++20
 
 }  // namespace
 
@@ -146,15 +208,20 @@ FineCandidate evaluateFineReference(const double* x, int n, double frequency) {
     xs -= x[i] * std::sin(theta);
     theta += delta;
   }
-  FineCandidate result;
+  return {fineLevel(xc, xs, n), fineLevelPhase(xc, xs)};
+}
+
+int64_t fineLevel(double xc, double xs, int n) {
   // Samples are 32-bit, so the level is below 2^33: 64 bits hold it.
-  result.level = static_cast<int64_t>(2 * std::sqrt(xc * xc + xs * xs) / n);
+  return static_cast<int64_t>(2 * std::sqrt(xc * xc + xs * xs) / n);
+}
+
+int32_t fineLevelPhase(double xc, double xs) {
   const double t = xc == 0.0 ? 4294967295.0 : xs / xc;
   const double quadrant = xc < 0.0 ? 16384.0 : 49152.0;
   // atan lies within +-pi/2, so the value lies in (0, 131072): the conversion is in range.
   const double turns = std::atan(t) / kHalfTurn / 2 * 65536 + 65536.5 - quadrant;
-  result.phase = static_cast<int32_t>(static_cast<int64_t>(turns) % 65536);
-  return result;
+  return static_cast<int32_t>(static_cast<int64_t>(turns) % 65536);
 }
 
 PartialEstimate fineSearchReference(const double* x, int n, int coarseWinner) {
@@ -179,19 +246,210 @@ PartialEstimate fineSearchReference(const double* x, int n, int coarseWinner) {
     }
     b = winner;
   }
-  // Levels only exceed 32 bits for windows far beyond any 24-bit recording (a runaway
-  // residual); they saturate rather than wrap.
-  result.level = resultLevel > std::numeric_limits<int32_t>::max()
-                     ? std::numeric_limits<int32_t>::max()
-                     : static_cast<int32_t>(resultLevel);
+  result.level = saturatedLevel(resultLevel);
   return result;
 }
 
+bool coarsePathAvailable(CoarsePath path) {
+  return path == CoarsePath::Reference || coarseKernel(path) != nullptr;
+}
+
+bool finePathAvailable(FinePath path) {
+  return path == FinePath::Reference || fineKernel(path) != nullptr;
+}
+
+CoarsePath bestCoarsePath() {
+  for (CoarsePath p : {CoarsePath::Avx512Vnni, CoarsePath::Avx512, CoarsePath::Avx2}) {
+    if (coarsePathAvailable(p)) return p;
+  }
+  return CoarsePath::Portable;
+}
+
+FinePath bestFinePath() {
+  return finePathAvailable(FinePath::Avx2) ? FinePath::Avx2 : FinePath::Portable;
+}
+
+const char* pathName(CoarsePath path) {
+  switch (path) {
+    case CoarsePath::Reference:
+      return "reference";
+    case CoarsePath::Portable:
+      return "portable";
+    case CoarsePath::Avx2:
+      return "avx2";
+    case CoarsePath::Avx512:
+      return "avx512bw";
+    case CoarsePath::Avx512Vnni:
+      return "avx512vnni";
+  }
+  return "?";
+}
+
+const char* pathName(FinePath path) {
+  switch (path) {
+    case FinePath::Reference:
+      return "reference";
+    case FinePath::Portable:
+      return "recurrence";
+    case FinePath::Avx2:
+      return "recurrence-avx2";
+  }
+  return "?";
+}
+
+int coarseWinnerFromSums(const CoarseSums* sums, int stride, int candidates, int n) {
+  // |A|, |B| <= 2944 * 16384, so A^2 + B^2 < 2^53: exact in 64-bit integers and in double,
+  // and the coarse level is a non-decreasing function of it. The winner is the first
+  // candidate whose level equals that of the greatest energy.
+  auto energy = [&](int j) {
+    const CoarseSums& c = sums[static_cast<size_t>(j) * static_cast<size_t>(stride)];
+    return int64_t{c.a} * c.a + int64_t{c.b} * c.b;
+  };
+  int64_t maxEnergy = -1;
+  int strongest = 0;
+  for (int j = 0; j < candidates; ++j) {
+    const int64_t e = energy(j);
+    if (e > maxEnergy) {
+      maxEnergy = e;
+      strongest = j;
+    }
+  }
+  const int64_t best = coarseLevel(sums[static_cast<size_t>(strongest) * stride], n);
+  // Below this energy the level is certainly smaller (generous margin for rounding).
+  const double root = static_cast<double>(best) * n / 2048.0;
+  const double threshold = root * root * (1.0 - 1e-9) - 1.0;
+  for (int j = 0; j < strongest; ++j) {
+    if (static_cast<double>(energy(j)) >= threshold &&
+        coarseLevel(sums[static_cast<size_t>(j) * stride], n) == best) {
+      return j;
+    }
+  }
+  return strongest;
+}
+
 PartialEstimator::PartialEstimator(const SineCosineTable& table)
-    : table_(table), x_(kMaxFrameLength + 1), q_(kMaxFrameLength + 1) {}
+    : PartialEstimator(table, *new CoarsePlanCache(table)) {
+  ownPlans_.reset(&plans_);
+}
+
+PartialEstimator::PartialEstimator(const SineCosineTable& table, CoarsePlanCache& plans)
+    : table_(table),
+      plans_(plans),
+      coarsePath_(bestCoarsePath()),
+      finePath_(bestFinePath()),
+      x_(kMaxFrameLength + 1),
+      q_(static_cast<size_t>(kMaxBatch) * (kMaxFrameLength + CoarsePlan::kBlock)),
+      sums_(static_cast<size_t>(kMaxBatch) * kCoarseCandidates) {}
+
+PartialEstimator::~PartialEstimator() = default;
+
+void PartialEstimator::setPaths(CoarsePath coarse, FinePath fine) {
+  coarsePath_ = coarsePathAvailable(coarse) ? coarse : CoarsePath::Portable;
+  finePath_ = finePathAvailable(fine) ? fine : FinePath::Portable;
+}
 
 PartialEstimate PartialEstimator::estimate(const int32_t* window, int n) {
-  return estimateReference(window, n);
+  PartialEstimate result;
+  estimateBatch(&window, 1, n, &result);
+  return result;
+}
+
+void PartialEstimator::quantiseBatch(const int32_t* const* windows, int count, int n, int padded) {
+  for (int w = 0; w < count; ++w) {
+    int16_t* q = q_.data() + static_cast<size_t>(w) * static_cast<size_t>(padded);
+    const int n2 = quantiseWindow(windows[w], n, q);
+    std::fill(q + n2, q + padded, int16_t{0});
+  }
+}
+
+void PartialEstimator::coarseSums(const int32_t* const* windows, int count, int n,
+                                  CoarseSums* sums) {
+  if (coarsePath_ == CoarsePath::Reference) {
+    const int n2 = n + (n % 2);
+    for (int w = 0; w < count; ++w) {
+      quantiseWindow(windows[w], n, q_.data());
+      for (int j = 0; j < kCoarseCandidates; ++j) {
+        sums[j * count + w] = coarseSumsReference(table_, q_.data(), n2, coarsePhaseStep(j));
+      }
+    }
+    return;
+  }
+  if (!plan_ || plan_->frameLength() != n) {
+    plan_.reset();
+    plan_ = plans_.plan(n);
+  }
+  const int padded = plan_->paddedLength();
+  quantiseBatch(windows, count, n, padded);
+  const int16_t* q[kMaxBatch];
+  for (int w = 0; w < count; ++w) q[w] = q_.data() + static_cast<size_t>(w) * padded;
+  const kernels::PlanView view{plan_->row(0), plan_->blockCount(), plan_->candidateCount()};
+  coarseKernel(coarsePath_)(view, q, count, sums);
+}
+
+void PartialEstimator::estimateBatch(const int32_t* const* windows, int count, int n,
+                                     PartialEstimate* results) {
+  // Silent windows are answered at once; the others are searched together.
+  const int32_t* active[kMaxBatch];
+  int activeIndex[kMaxBatch];
+  int activeCount = 0;
+  for (int w = 0; w < count; ++w) {
+    if (allZero(windows[w], n)) {
+      results[w] = kSilence;
+    } else {
+      active[activeCount] = windows[w];
+      activeIndex[activeCount++] = w;
+    }
+  }
+  if (activeCount == 0) return;
+  coarseSums(active, activeCount, n, sums_.data());
+  for (int k = 0; k < activeCount; ++k) {
+    const int winner = coarseWinnerFromSums(sums_.data() + k, activeCount, kCoarseCandidates, n);
+    results[activeIndex[k]] = fineSearch(active[k], n, winner);
+  }
+}
+
+PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int coarseWinner) {
+  for (int i = 0; i < n; ++i) x_[static_cast<size_t>(i)] = window[i];
+  const kernels::FineKernelFn kernel = fineKernel(finePath_);
+  if (kernel == nullptr) return fineSearchReference(x_.data(), n, coarseWinner);
+
+  int64_t b = coarseWinner;
+  double xcWin = 0.0;
+  double xsWin = 0.0;
+  int64_t levelWin = 0;
+  PartialEstimate result;
+  for (int steps : kFineStepsPer128) {
+    double frequency[kernels::kFineLanes] = {};
+    double delta[kernels::kFineLanes] = {};
+    int64_t index[kernels::kFineLanes] = {};
+    int lanes = 0;
+    for (int64_t j = 4 * b - 4; j <= 4 * b + 4; ++j) {
+      if (j < 0) continue;
+      const double f = gridFrequency(steps, j);
+      if (f > kHighestFrequency) continue;
+      frequency[lanes] = f;
+      delta[lanes] = kFullTurn * f / kSampleRate;
+      index[lanes++] = j;
+    }
+    double xc[kernels::kFineLanes];
+    double xs[kernels::kFineLanes];
+    kernel(x_.data(), n, delta, xc, xs);
+    int64_t best = -1;
+    for (int l = 0; l < lanes; ++l) {
+      const int64_t level = fineLevel(xc[l], xs[l], n);
+      if (level > best) {
+        best = level;
+        b = index[l];
+        result.frequency = frequency[l];
+        xcWin = xc[l];
+        xsWin = xs[l];
+        levelWin = level;
+      }
+    }
+  }
+  result.level = saturatedLevel(levelWin);
+  result.phase = fineLevelPhase(xcWin, xsWin);
+  return result;
 }
 
 PartialEstimate PartialEstimator::estimateReference(const int32_t* window, int n) {

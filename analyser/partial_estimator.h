@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace analyser {
@@ -64,22 +65,77 @@ struct FineCandidate {
   int32_t phase = 0;
 };
 FineCandidate evaluateFineReference(const double* x, int n, double frequency);
+// Level and phase from the two Fourier sums of a window of n samples.
+int64_t fineLevel(double xc, double xs, int n);
+int32_t fineLevelPhase(double xc, double xs);
 // Six fine levels starting from the coarse winner; returns the fine-6 winner.
 PartialEstimate fineSearchReference(const double* x, int n, int coarseWinner);
 
-// One estimator per thread: it owns its scratch storage (allocated once).
+// ---- Selectable paths ---------------------------------------------------------------------
+
+// Coarse search: the literal loop, or precomputed per-length tables summed by a portable loop
+// or by x86 vector kernels. All give identical sums.
+enum class CoarsePath { Reference, Portable, Avx2, Avx512, Avx512Vnni };
+// Fine search: library sine/cosine per sample, or a rotation recurrence (portable or AVX2).
+enum class FinePath { Reference, Portable, Avx2 };
+bool coarsePathAvailable(CoarsePath path);
+bool finePathAvailable(FinePath path);
+// The fastest path this processor and build support.
+CoarsePath bestCoarsePath();
+FinePath bestFinePath();
+const char* pathName(CoarsePath path);
+const char* pathName(FinePath path);
+
+class CoarsePlan;
+class CoarsePlanCache;
+
+// Winning coarse index from the sums of all candidates (sums[j * stride]); the same choice as
+// comparing every coarse level strictly greater from -1.
+int coarseWinnerFromSums(const CoarseSums* sums, int stride, int candidates, int n);
+
+// One estimator per thread: it owns its scratch storage (allocated once). Estimators of
+// several threads share the per-length tables through one CoarsePlanCache.
 class PartialEstimator {
  public:
+  // Windows estimated together by estimateBatch.
+  static constexpr int kMaxBatch = 16;
+
   explicit PartialEstimator(const SineCosineTable& table);
+  PartialEstimator(const SineCosineTable& table, CoarsePlanCache& plans);
+  ~PartialEstimator();
+  PartialEstimator(const PartialEstimator&) = delete;
+  PartialEstimator& operator=(const PartialEstimator&) = delete;
+
+  // Defaults to the best paths available.
+  void setPaths(CoarsePath coarse, FinePath fine);
+  CoarsePath coarsePath() const { return coarsePath_; }
+  FinePath finePath() const { return finePath_; }
+
   // `window` points at `n` consecutive working-form samples, n in {2940, 2205, 1470, 735}.
+  // An all-zero window gives level 0, 55 Hz, phase 32768 at once (what the search finds).
   PartialEstimate estimate(const int32_t* window, int n);
+  // Estimates `count` (1 to kMaxBatch) windows of the same length; the fast coarse kernels
+  // then pass over the per-length tables once for all of them.
+  void estimateBatch(const int32_t* const* windows, int count, int n, PartialEstimate* results);
+  // Coarse sums of every candidate for `count` windows by the selected coarse path:
+  // sums[j * count + w], j < kCoarseCandidates.
+  void coarseSums(const int32_t* const* windows, int count, int n, CoarseSums* sums);
   // The literal scalar kernel: the reference every faster path is checked against.
   PartialEstimate estimateReference(const int32_t* window, int n);
 
  private:
+  void quantiseBatch(const int32_t* const* windows, int count, int n, int padded);
+  PartialEstimate fineSearch(const int32_t* window, int n, int coarseWinner);
+
   const SineCosineTable& table_;
+  std::unique_ptr<CoarsePlanCache> ownPlans_;
+  CoarsePlanCache& plans_;
+  std::shared_ptr<const CoarsePlan> plan_;
+  CoarsePath coarsePath_;
+  FinePath finePath_;
   std::vector<double> x_;
   std::vector<int16_t> q_;
+  std::vector<CoarseSums> sums_;
 };
 
 }  // namespace analyser
