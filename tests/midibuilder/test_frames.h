@@ -21,6 +21,11 @@ class FrameImage {
     set.frameCount = frameCount;
     set.peakLevel = 1;
   }
+  FrameImage(const FrameImage& other) : set(other.set), bytes_(other.bytes_) {
+    set.buffer = bytes_.data();
+  }
+  FrameImage& operator=(const FrameImage&) = delete;
+
   void slot(int32_t frame, int32_t k, int32_t level, int32_t frequency) {
     set.setLevel(frame, k, level);
     set.setFrequency(frame, k, frequency);
