@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
 
   std::printf("delay: %lld samples (%.4f s; expected %.4f s)\n", static_cast<long long>(delay),
               delay / rate, expected / rate);
-  std::printf("frames compared: %zu of %zu bins\n", frames, shape.bins());
+  std::printf("compared: %zu frames of %zu bins\n", frames, shape.bins());
   std::printf("correlation original/rendered: %.4f\n", resemblance);
   std::printf("correlation original/shuffled: %.4f\n", baseline);
   std::printf("margin: %.4f (required %.4f)\n", resemblance - baseline, minMargin);
