@@ -21,8 +21,9 @@ inline constexpr std::size_t kDatOptionBytes = 15;
 
 // Texts whose meaning the number grammar fixes without overflow.
 inline constexpr const char* kOddTempoTexts[] = {
-    "1e3", " 97.5", "97.5abc", "", "abc", "29.9", "1000.5", "+1000", "-120", "0x1F4",
-    ".5e2", "\t120", "3e1", "1000.0000000001", "nan", "inf", "30.", "1e", "120e+0x", "-0"};
+    "1e3",   " 97.5", "97.5abc", "",     "abc",     "29.9", "1000.5",
+    "+1000", "-120",  "0x1F4",   ".5e2", "\t120",   "3e1",  "1000.0000000001",
+    "nan",   "inf",   "30.",     "1e",   "120e+0x", "-0"};
 inline constexpr const char* kOddTimeBaseTexts[] = {
     "23", "65536", "480.5", "-480", " 480", "480x", "", "0", "+960", "24", "65535", "0x1E0"};
 inline constexpr const char* kOddNoteStartTexts[] = {
@@ -60,29 +61,57 @@ inline DatOptions decodeDatOptions(const uint8_t* p) {
 
   const uint32_t tempoValue = (uint32_t{p[5]} << 8) | p[6];
   switch (p[4] % 8) {
-    case 5: o.tempoText = std::to_string(tempoValue); break;
-    case 6: o.tempoText = pick(kOddTempoTexts, tempoValue); break;
-    case 7: o.tempoText = formatted("%.17g", 30.0 + tempoValue / 65535.0 * 970.0); break;
-    default: o.tempoText = formatted("%.6f", 30.0 + tempoValue * 970.0 / 65535.0); break;
+    case 5:
+      o.tempoText = std::to_string(tempoValue);
+      break;
+    case 6:
+      o.tempoText = pick(kOddTempoTexts, tempoValue);
+      break;
+    case 7:
+      o.tempoText = formatted("%.17g", 30.0 + tempoValue / 65535.0 * 970.0);
+      break;
+    default:
+      o.tempoText = formatted("%.6f", 30.0 + tempoValue * 970.0 / 65535.0);
+      break;
   }
 
   const uint32_t timeBaseValue = (uint32_t{p[8]} << 8) | p[9];
   uint32_t timeBase = timeBaseValue < 24 ? 24 : timeBaseValue;
   switch (p[7] % 8) {
-    case 5: o.timeBaseText = (timeBaseValue & 1) ? "65535" : "24"; timeBase = (timeBaseValue & 1) ? 65535 : 24; break;
-    case 6: o.timeBaseText = pick(kOddTimeBaseTexts, timeBaseValue); timeBase = 480; break;
-    case 7: o.timeBaseText = std::to_string(timeBaseValue); break;
-    default: o.timeBaseText = std::to_string(timeBase); break;
+    case 5:
+      o.timeBaseText = (timeBaseValue & 1) ? "65535" : "24";
+      timeBase = (timeBaseValue & 1) ? 65535 : 24;
+      break;
+    case 6:
+      o.timeBaseText = pick(kOddTimeBaseTexts, timeBaseValue);
+      timeBase = 480;
+      break;
+    case 7:
+      o.timeBaseText = std::to_string(timeBaseValue);
+      break;
+    default:
+      o.timeBaseText = std::to_string(timeBase);
+      break;
   }
 
-  const uint32_t start = (uint32_t{p[11]} << 24) | (uint32_t{p[12]} << 16) |
-                         (uint32_t{p[13]} << 8) | p[14];
+  const uint32_t start =
+      (uint32_t{p[11]} << 24) | (uint32_t{p[12]} << 16) | (uint32_t{p[13]} << 8) | p[14];
   switch (p[10] % 8) {
-    case 4: o.noteStartText = std::to_string(2147483647 - static_cast<int64_t>(start % 1000)); break;
-    case 5: o.noteStartText = std::to_string(2 * int64_t{timeBase}); break;
-    case 6: o.noteStartText = pick(kOddNoteStartTexts, start); break;
-    case 7: o.noteStartText = std::to_string(static_cast<int32_t>(start)); break;
-    default: o.noteStartText = std::to_string(2 * int64_t{timeBase} + start % 100000); break;
+    case 4:
+      o.noteStartText = std::to_string(2147483647 - static_cast<int64_t>(start % 1000));
+      break;
+    case 5:
+      o.noteStartText = std::to_string(2 * int64_t{timeBase});
+      break;
+    case 6:
+      o.noteStartText = pick(kOddNoteStartTexts, start);
+      break;
+    case 7:
+      o.noteStartText = std::to_string(static_cast<int32_t>(start));
+      break;
+    default:
+      o.noteStartText = std::to_string(2 * int64_t{timeBase} + start % 100000);
+      break;
   }
   return o;
 }

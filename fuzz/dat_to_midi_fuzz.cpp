@@ -83,7 +83,8 @@ struct Harness {
   midibuilder::ConverterCommand command{env};
 
   Harness() {
-    dir = fs::temp_directory_path() / ("dat-to-midi-fuzz-" + std::to_string(std::random_device{}()));
+    dir =
+        fs::temp_directory_path() / ("dat-to-midi-fuzz-" + std::to_string(std::random_device{}()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     input = dir / "in.dat";

@@ -19,7 +19,8 @@ namespace {
 
 void save(const fs::path& dir, const std::string& name, const Bytes& bytes) {
   std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 void le16(Bytes& b, uint32_t v) {
@@ -30,7 +31,9 @@ void le32(Bytes& b, uint32_t v) {
   le16(b, v & 0xFFFF);
   le16(b, v >> 16);
 }
-void tag(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
+void tag(Bytes& b, const char* id) {
+  b.insert(b.end(), id, id + 4);
+}
 
 struct Format {
   uint32_t tag = 1, channels = 1, rate = 44100, bits = 16;
@@ -77,37 +80,48 @@ Bytes wave(const Format& f, const Bytes& data, const Bytes& before = {}, uint32_
   return file;
 }
 
+// The wave-loader harness takes one control byte before the file (1 or 2: refuse the signal
+// or the residual buffer).
+void saveWave(const fs::path& dir, const std::string& name, const Bytes& file,
+              uint8_t control = 0) {
+  Bytes input = {control};
+  input.insert(input.end(), file.begin(), file.end());
+  save(dir, name, input);
+}
+
 void waveSeeds(const fs::path& dir) {
   const Format mono;
   Format stereo;
   stereo.channels = 2;
-  save(dir, "mono", wave(mono, samples(300, 1)));
-  save(dir, "stereo", wave(stereo, samples(200, 2)));
-  save(dir, "empty-data", wave(mono, {}));
-  save(dir, "odd-data", wave(mono, Bytes{1, 2, 3}));
+  saveWave(dir, "mono", wave(mono, samples(300, 1)));
+  saveWave(dir, "stereo", wave(stereo, samples(200, 2)));
+  saveWave(dir, "refuse-signal", wave(stereo, samples(20, 2)), 1);
+  saveWave(dir, "refuse-residual", wave(mono, samples(20, 1)), 2);
+  saveWave(dir, "empty-data", wave(mono, {}));
+  saveWave(dir, "odd-data", wave(mono, Bytes{1, 2, 3}));
   Bytes list;
   tag(list, "LIST");
   le32(list, 5);
   list.insert(list.end(), {'a', 'b', 'c', 'd', 'e'});
-  save(dir, "odd-chunk-first", wave(stereo, samples(50, 2), list));
+  saveWave(dir, "odd-chunk-first", wave(stereo, samples(50, 2), list));
   Format eight = mono;
   eight.bits = 8;
-  save(dir, "eight-bit", wave(eight, samples(40, 1)));
+  saveWave(dir, "eight-bit", wave(eight, samples(40, 1)));
   Format rate = stereo;
   rate.rate = 48000;
-  save(dir, "48000", wave(rate, samples(40, 2)));
+  saveWave(dir, "48000", wave(rate, samples(40, 2)));
   Format floating = mono;
   floating.tag = 3;
-  save(dir, "float", wave(floating, samples(40, 1)));
-  save(dir, "size-too-large", wave(mono, samples(40, 1), {}, 0xFFFFFFFFu, true));
+  saveWave(dir, "float", wave(floating, samples(40, 1)));
+  saveWave(dir, "size-too-large", wave(mono, samples(40, 1), {}, 0xFFFFFFFFu, true));
   Bytes w = wave(mono, samples(64, 1));
   w[0] = 'X';  // no RIFF tag, still loads
-  save(dir, "no-riff", w);
+  saveWave(dir, "no-riff", w);
   Bytes late;
   tag(late, "JUNK");
   le32(late, 1000);
   late.resize(late.size() + 1000, 0);
-  save(dir, "data-after-1024", wave(mono, samples(20, 1), late));
+  saveWave(dir, "data-after-1024", wave(mono, samples(20, 1), late));
   // The data chunk before the format chunk.
   Bytes swapped;
   tag(swapped, "RIFF");
@@ -118,8 +132,8 @@ void waveSeeds(const fs::path& dir) {
   le32(swapped, 0x12345678);
   const Bytes fmt = fmtChunk(mono);
   swapped.insert(swapped.end(), fmt.begin(), fmt.end());
-  save(dir, "data-before-fmt", swapped);
-  save(dir, "short", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'});
+  saveWave(dir, "data-before-fmt", swapped);
+  saveWave(dir, "short", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'});
 }
 
 common::NoteFrame frameOf(std::initializer_list<std::pair<int32_t, int32_t>> slots) {
@@ -139,8 +153,8 @@ Bytes image(const std::vector<common::NoteFrame>& frames) {
 
 std::vector<std::pair<std::string, Bytes>> datImages() {
   std::vector<std::pair<std::string, Bytes>> images;
-  images.push_back({"worked", image({frameOf({{1000, 4400}}), frameOf({{500, 4400}}),
-                                     frameOf({{0, 4400}})})});
+  images.push_back(
+      {"worked", image({frameOf({{1000, 4400}}), frameOf({{500, 4400}}), frameOf({{0, 4400}})})});
   std::vector<common::NoteFrame> glide;
   for (int g = 0; g < 90; ++g) {
     common::NoteFrame f;
@@ -154,15 +168,23 @@ std::vector<std::pair<std::string, Bytes>> datImages() {
   }
   glide.back().slots[7] = {1, 60};
   images.push_back({"glide", image(glide)});
-  std::vector<common::NoteFrame> silent(10, frameOf({{0, 550}, {0, 550}, {0, 550}, {0, 550},
-                                                     {0, 550}, {0, 550}}));
+  std::vector<common::NoteFrame> silent(
+      10, frameOf({{0, 550}, {0, 550}, {0, 550}, {0, 550}, {0, 550}, {0, 550}}));
   silent.back().slots[7] = {1, 60};
   images.push_back({"silent", image(silent)});
   images.push_back(
-      {"extremes", image({frameOf({{INT32_MAX, INT32_MAX}, {INT32_MIN, 4400}, {1000, 0},
-                                   {INT32_MAX, -4400}, {5, INT32_MIN}, {INT32_MAX, 1}}),
-                          frameOf({{INT32_MAX, 80000}, {INT32_MAX, 550}, {-1, -1},
-                                   {INT32_MAX, 4}, {INT32_MAX, 2000000000}, {0, 0}}),
+      {"extremes", image({frameOf({{INT32_MAX, INT32_MAX},
+                                   {INT32_MIN, 4400},
+                                   {1000, 0},
+                                   {INT32_MAX, -4400},
+                                   {5, INT32_MIN},
+                                   {INT32_MAX, 1}}),
+                          frameOf({{INT32_MAX, 80000},
+                                   {INT32_MAX, 550},
+                                   {-1, -1},
+                                   {INT32_MAX, 4},
+                                   {INT32_MAX, 2000000000},
+                                   {0, 0}}),
                           frameOf({{1, 4400}, {INT32_MAX / 254, 4400}, {INT32_MAX, 2616}})})});
   Bytes ragged = image({frameOf({{100, 4410}}), frameOf({{100, 2616}})});
   ragged.push_back(0x7F);
@@ -215,11 +237,11 @@ void datSeeds(const fs::path& dir) {
 }
 
 void fieldSeeds(const fs::path& dir) {
-  const char* texts[] = {"120.0",      "1e3",       " -5",          "abc",        "0x10",
-                         "inf",        "nan",       "1e400",        "-1e-400",    "99999999999",
-                         "-2147483649", ".5",       "5.",           "+.e5",       "\t\n 42x",
-                         "2147483647", "4.9e-324",  "1.7976931348623157e308",    "480.5",
-                         "",           "  ",        "007",          "1e+",        "-.5E-3"};
+  const char* texts[] = {
+      "120.0", "1e3",   " -5",      "abc",         "0x10",        "inf",
+      "nan",   "1e400", "-1e-400",  "99999999999", "-2147483649", ".5",
+      "5.",    "+.e5",  "\t\n 42x", "2147483647",  "4.9e-324",    "1.7976931348623157e308",
+      "480.5", "",      "  ",       "007",         "1e+",         "-.5E-3"};
   int n = 0;
   for (const char* t : texts) {
     const std::string s = t;

@@ -21,7 +21,9 @@ namespace {
   std::abort();
 }
 
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameBits(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 void checkDecimal(std::string_view text) {
   const double got = common::parseDecimal(text);

@@ -18,7 +18,9 @@ namespace fuzzref {
 inline bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 inline std::size_t skipBlanks(std::string_view text) {
   std::size_t i = 0;
@@ -64,8 +66,7 @@ inline Decimal readDecimal(std::string_view text) {
     prefix.remove_prefix(1);
   }
   double magnitude = 0.0;
-  const auto [end, ec] =
-      std::from_chars(prefix.data(), prefix.data() + prefix.size(), magnitude);
+  const auto [end, ec] = std::from_chars(prefix.data(), prefix.data() + prefix.size(), magnitude);
   if (ec == std::errc::result_out_of_range) {
     // from_chars leaves the value unset here; the C reader gives HUGE_VAL or a value near 0.
     result.outOfRange = true;
@@ -78,7 +79,7 @@ inline Decimal readDecimal(std::string_view text) {
 }
 
 struct Integer {
-  int64_t value = 0;        // exact when it fits in 64 bits
+  int64_t value = 0;  // exact when it fits in 64 bits
   bool fitsInt32 = true;
 };
 

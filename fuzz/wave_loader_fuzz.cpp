@@ -44,7 +44,9 @@ struct Reference {
 uint32_t le32(const uint8_t* p) {
   return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
-uint32_t le16(const uint8_t* p) { return uint32_t{p[0]} | (uint32_t{p[1]} << 8); }
+uint32_t le16(const uint8_t* p) {
+  return uint32_t{p[0]} | (uint32_t{p[1]} << 8);
+}
 
 bool walk(const std::vector<uint8_t>& img, int64_t& pos, int64_t limit, const char* id) {
   while (pos < limit) {
