@@ -1,0 +1,23 @@
+# libFuzzer harnesses. The top-level WITH_FUZZ option instruments every layer for coverage and
+# with address and undefined-behaviour sanitizers; each harness links libFuzzer's main.
+# `cmake --build DIR --target fuzzers` builds all of them and the seed generator; scripts/fuzz
+# runs them.
+add_custom_target(fuzzers)
+
+function(add_fuzzer name source)
+  add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${source})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+  target_link_libraries(${name} PRIVATE ${ARGN})
+  add_dependencies(fuzzers ${name})
+endfunction()
+
+add_fuzzer(fuzz-wave-loader wave_loader_fuzz.cpp analyser)
+add_fuzzer(fuzz-dat-to-midi dat_to_midi_fuzz.cpp midibuilder testkit)
+add_fuzzer(fuzz-number-fields number_fields_fuzz.cpp common)
+
+# Writes the seed corpora: fuzz-seeds DIR.
+add_executable(fuzz-seeds ${CMAKE_CURRENT_LIST_DIR}/make_seeds.cpp)
+target_link_libraries(fuzz-seeds PRIVATE common)
+add_dependencies(fuzzers fuzz-seeds)
+target_include_directories(fuzz-seeds PRIVATE ${CMAKE_CURRENT_LIST_DIR})

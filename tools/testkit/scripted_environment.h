@@ -1,0 +1,74 @@
+// A front end for the convert commands made of plain data: control texts and checked radio
+// buttons are set by the caller, message boxes are recorded, clocks are a counter that moves
+// on every read, the progress window is a flag, and a cancel can be raised after a set number
+// of message pumps.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "environment.h"
+
+namespace testkit {
+
+struct ShownMessage {
+  std::string text;
+  common::MessageIcon icon;
+};
+
+class ScriptedEnvironment : public common::ProgressEnvironment {
+ public:
+  std::map<int, std::string> texts;
+  std::set<int> checked;
+  std::vector<ShownMessage> messages;
+  bool hasCounter = true;
+  bool progressOpen = false;
+  int pumps = 0;
+  // Called on every message pump (for instance to request a cancel).
+  std::function<void(int pumpCount)> onPump;
+
+  // Checks `id` and clears the other buttons of its group.
+  void check(int id, std::initializer_list<int> group) {
+    for (int other : group) checked.erase(other);
+    checked.insert(id);
+  }
+  std::string lastMessage() const {
+    return messages.empty() ? std::string() : messages.back().text;
+  }
+
+  std::string controlText(int id) const override {
+    const auto it = texts.find(id);
+    return it == texts.end() ? std::string() : it->second;
+  }
+  void setControlText(int id, std::string_view text) override { texts[id] = std::string(text); }
+  bool isRadioChecked(int id) const override { return checked.count(id) != 0; }
+  void showMessage(std::string_view text, common::MessageIcon icon) override {
+    messages.push_back({std::string(text), icon});
+  }
+
+  bool counterFrequency(int64_t& ticksPerSecond) override {
+    ticksPerSecond = 1000000;
+    return hasCounter;
+  }
+  int64_t counterNow() override { return counter_ += 10; }
+  int32_t clockMillis() override { return static_cast<int32_t>((counter_ += 10) / 1000); }
+  bool openProgressWindow() override { return progressOpen = true; }
+  void closeProgressWindow() override { progressOpen = false; }
+  bool progressWindowOpen() const override { return progressOpen; }
+  void refreshProgress(std::string_view, double) override {}
+  void pumpMessages() override {
+    ++pumps;
+    if (onPump) onPump(pumps);
+  }
+
+ private:
+  int64_t counter_ = 0;
+};
+
+}  // namespace testkit
