@@ -3,12 +3,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace analyser {
 
 inline constexpr int kSampleRate = 44100;
 inline constexpr int kMaxFrameLength = 2940;
+// Coarse grid: 55 * 128^(j/1024) Hz for j = 0 .. kCoarseCandidates-1 (index 1051 lies above
+// 8000 Hz).
+inline constexpr int kCoarseStepsPer128 = 1024;
+inline constexpr int kCoarseCandidates = 1051;
+inline constexpr int kFineLevels = 6;
 
 // 65536 packed entries: sine (x32767, rounded half away from zero) in the upper 16 bits,
 // cosine in the lower 16 bits, of the angle k * 6.2831853071796 / 65536.
@@ -28,17 +34,108 @@ struct PartialEstimate {
 // Stored form of a frequency: tenths of a hertz, rounded to nearest.
 int32_t frequencyTenths(double hertz);
 
-// One estimator per thread: it owns its scratch storage (allocated once).
+// ---- Building blocks of the literal (scalar reference) estimator ----------------------------
+
+// Frequency of grid index j at a level with `stepsPer128` steps per 7 octaves.
+double gridFrequency(int stepsPer128, int64_t j);
+// Phase increment per sample of coarse candidate j, in 2^-32 turn (taken modulo 2^32).
+uint32_t coarsePhaseStep(int j);
+// Sample v/512 rounded half away from zero, wrapped to 16-bit two's complement.
+int16_t quantiseSample(int32_t v);
+// Quantises n samples into q[0 .. n2-1], n2 = n rounded up to even (q[n] = 0 when n is odd).
+// Returns n2.
+int quantiseWindow(const int32_t* window, int n, int16_t* q);
+
+// The two coarse sums of one candidate; both wrap as signed 32-bit integers.
+struct CoarseSums {
+  int32_t a = 0;  // sum of floor(q * cos / 65536)
+  int32_t b = 0;  // sum of floor(q * sin / 65536)
+  bool operator==(const CoarseSums&) const = default;
+};
+CoarseSums coarseSumsReference(const SineCosineTable& table, const int16_t* q, int n2,
+                               uint32_t step);
+// trunc(2048 * sqrt(a^2 + b^2) / n); may exceed 32 bits, so 64-bit.
+int64_t coarseLevel(CoarseSums sums, int n);
+// Winning coarse index (strictly greater from -1: ties go to the lower frequency).
+int coarseSearchReference(const SineCosineTable& table, const int16_t* q, int n);
+
+// Level and phase of one fine candidate over exactly n samples, with directly computed sines.
+struct FineCandidate {
+  int64_t level = 0;
+  int32_t phase = 0;
+};
+FineCandidate evaluateFineReference(const double* x, int n, double frequency);
+// Level and phase from the two Fourier sums of a window of n samples.
+int64_t fineLevel(double xc, double xs, int n);
+int32_t fineLevelPhase(double xc, double xs);
+// Six fine levels starting from the coarse winner; returns the fine-6 winner.
+PartialEstimate fineSearchReference(const double* x, int n, int coarseWinner);
+
+// ---- Selectable paths ---------------------------------------------------------------------
+
+// Coarse search: the literal loop, or precomputed per-length tables summed by a portable loop
+// or by x86 vector kernels. All give identical sums.
+enum class CoarsePath { Reference, Portable, Avx2, Avx512, Avx512Vnni };
+// Fine search: library sine/cosine per sample, or a rotation recurrence (portable or AVX2).
+enum class FinePath { Reference, Portable, Avx2 };
+bool coarsePathAvailable(CoarsePath path);
+bool finePathAvailable(FinePath path);
+// The fastest path this processor and build support.
+CoarsePath bestCoarsePath();
+FinePath bestFinePath();
+const char* pathName(CoarsePath path);
+const char* pathName(FinePath path);
+
+class CoarsePlan;
+class CoarsePlanCache;
+
+// Winning coarse index from the sums of all candidates (sums[j * stride]); the same choice as
+// comparing every coarse level strictly greater from -1.
+int coarseWinnerFromSums(const CoarseSums* sums, int stride, int candidates, int n);
+
+// One estimator per thread: it owns its scratch storage (allocated once). Estimators of
+// several threads share the per-length tables through one CoarsePlanCache.
 class PartialEstimator {
  public:
+  // Windows estimated together by estimateBatch.
+  static constexpr int kMaxBatch = 16;
+
   explicit PartialEstimator(const SineCosineTable& table);
+  PartialEstimator(const SineCosineTable& table, CoarsePlanCache& plans);
+  ~PartialEstimator();
+  PartialEstimator(const PartialEstimator&) = delete;
+  PartialEstimator& operator=(const PartialEstimator&) = delete;
+
+  // Defaults to the best paths available.
+  void setPaths(CoarsePath coarse, FinePath fine);
+  CoarsePath coarsePath() const { return coarsePath_; }
+  FinePath finePath() const { return finePath_; }
+
   // `window` points at `n` consecutive working-form samples, n in {2940, 2205, 1470, 735}.
+  // An all-zero window gives level 0, 55 Hz, phase 32768 at once (what the search finds).
   PartialEstimate estimate(const int32_t* window, int n);
+  // Estimates `count` (1 to kMaxBatch) windows of the same length; the fast coarse kernels
+  // then pass over the per-length tables once for all of them.
+  void estimateBatch(const int32_t* const* windows, int count, int n, PartialEstimate* results);
+  // Coarse sums of every candidate for `count` windows by the selected coarse path:
+  // sums[j * count + w], j < kCoarseCandidates.
+  void coarseSums(const int32_t* const* windows, int count, int n, CoarseSums* sums);
+  // The literal scalar kernel: the reference every faster path is checked against.
+  PartialEstimate estimateReference(const int32_t* window, int n);
 
  private:
+  void quantiseBatch(const int32_t* const* windows, int count, int n, int padded);
+  PartialEstimate fineSearch(const int32_t* window, int n, int coarseWinner);
+
   const SineCosineTable& table_;
+  std::unique_ptr<CoarsePlanCache> ownPlans_;
+  CoarsePlanCache& plans_;
+  std::shared_ptr<const CoarsePlan> plan_;
+  CoarsePath coarsePath_;
+  FinePath finePath_;
   std::vector<double> x_;
   std::vector<int16_t> q_;
+  std::vector<CoarseSums> sums_;
 };
 
 }  // namespace analyser

@@ -2,6 +2,11 @@
 // from the environment's controls, runs one conversion and shows one message.
 #pragma once
 
+#include <memory>
+#include <string>
+
+#include "alloc_registry.h"
+#include "builder_tables.h"
 #include "environment.h"
 
 namespace midibuilder {
@@ -36,12 +41,32 @@ inline constexpr const char* kDefaultTempoText = "120.0";
 inline constexpr const char* kDefaultTimeBaseText = "480";
 inline constexpr const char* kDefaultNoteStartText = "1920";
 
+// One whole conversion of a DAT file with validated options: load, prepare, optional pitch
+// sort, channel assignment, MIDI file built and written beside the input. Returns the message
+// text (empty on success). The registry's blocks stay recorded; the caller frees them.
+std::string convertDatFile(BuilderTables& tables, common::AllocationRegistry& registry,
+                           const BuilderOptions& options, const std::string& inputPath);
+
 class ConverterCommand {
  public:
-  explicit ConverterCommand(common::Environment& env);
+  // The command owns the program-wide tables and the allocation registry; `alloc` and `release`
+  // replace the registry's allocator (tests use them to refuse memory).
+  explicit ConverterCommand(common::Environment& env,
+                            common::AllocationRegistry::AllocFn alloc = nullptr,
+                            common::AllocationRegistry::FreeFn release = nullptr);
   ~ConverterCommand();
+  ConverterCommand(const ConverterCommand&) = delete;
+  ConverterCommand& operator=(const ConverterCommand&) = delete;
+
   // The convert command: validate, convert, show one message.
   void convert();
+
+  const common::AllocationRegistry& registry() const { return *registry_; }
+
+ private:
+  common::Environment& env_;
+  std::unique_ptr<BuilderTables> tables_;
+  std::unique_ptr<common::AllocationRegistry> registry_;
 };
 
 }  // namespace midibuilder

@@ -1,0 +1,19 @@
+// Built with -mavx512bw -mavx512vnni on x86 (see analyser/CMakeLists.txt); elsewhere it
+// provides no kernel.
+#include "coarse_kernels.h"
+
+#if defined(__AVX512BW__) && defined(__AVX512VNNI__)
+#include "coarse_x86_impl.h"
+#endif
+
+namespace analyser::kernels {
+
+CoarseKernelFn coarseSumsAvx512VnniKernel() {
+#if defined(__AVX512BW__) && defined(__AVX512VNNI__)
+  return &x86::avx512Kernel<true>;
+#else
+  return nullptr;
+#endif
+}
+
+}  // namespace analyser::kernels

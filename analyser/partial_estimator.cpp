@@ -1,0 +1,462 @@
+#include "partial_estimator.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "coarse_plan.h"
+#include "kernels/coarse_kernels.h"
+#include "kernels/fine_kernels.h"
+
+namespace analyser {
+
+namespace {
+
+// The analyser's own turn constants (14 digits), not the exact ones of the maths library.
+constexpr double kFullTurn = 6.2831853071796;
+constexpr double kHalfTurn = 3.1415926535898;
+constexpr double kLowestFrequency = 55.0;
+constexpr double kHighestFrequency = 8000.0;
+constexpr int kCoarseIndexLimit = 2048;  // indices above 1050 all lie beyond 8000 Hz
+
+// Steps per 128-fold range of the fine levels 1..6.
+constexpr std::array<int, kFineLevels> kFineStepsPer128 = {4096,   16384,   65536,
+                                                           262144, 1048576, 4194304};
+
+// r = 128^(1/steps), evaluated once per level and then raised to integer powers.
+double gridRatio(int stepsPer128) {
+  return std::pow(128.0, 1.0 / stepsPer128);
+}
+
+struct CoarseGrid {
+  int count = 0;
+  std::array<uint32_t, kCoarseIndexLimit> steps{};
+};
+
+const CoarseGrid& coarseGrid() {
+  static const CoarseGrid grid = [] {
+    CoarseGrid g;
+    const double r = gridRatio(kCoarseStepsPer128);
+    for (int j = 0; j < kCoarseIndexLimit; ++j) {
+      const double f = kLowestFrequency * std::pow(r, j);
+      if (f > kHighestFrequency) continue;
+      // f <= 8000 keeps the value below 2^35, so the conversion is in range; only the low
+      // 32 bits matter because the accumulator is read modulo 2^32.
+      const auto step = static_cast<uint64_t>(f * 65536 / kSampleRate * 65536 + 0.5);
+      g.steps[static_cast<size_t>(j)] = static_cast<uint32_t>(step);
+      g.count = j + 1;
+    }
+    return g;
+  }();
+  return grid;
+}
+
+int32_t wrapToInt32(uint32_t v) {
+  return static_cast<int32_t>(v);
+}
+// Levels only exceed 32 bits for windows far beyond any 24-bit recording (a runaway
+// residual); they saturate rather than wrap.
+int32_t saturatedLevel(int64_t level) {
+  return level > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                     : static_cast<int32_t>(level);
+}
+
+bool x86Supports(const char* feature) {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  if (feature[0] == '2') return __builtin_cpu_supports("avx2");
+  if (feature[0] == 'b') return avx512;
+  return avx512 && __builtin_cpu_supports("avx512vnni");
+#else
+  (void)feature;
+  return false;
+#endif
+}
+
+kernels::CoarseKernelFn coarseKernel(CoarsePath path) {
+  switch (path) {
+    case CoarsePath::Portable:
+      return &kernels::coarseSumsPortable;
+    case CoarsePath::Avx2:
+      return x86Supports("2") ? kernels::coarseSumsAvx2Kernel() : nullptr;
+    case CoarsePath::Avx512:
+      return x86Supports("bw") ? kernels::coarseSumsAvx512Kernel() : nullptr;
+    case CoarsePath::Avx512Vnni:
+      return x86Supports("vnni") ? kernels::coarseSumsAvx512VnniKernel() : nullptr;
+    case CoarsePath::Reference:
+      break;
+  }
+  return nullptr;
+}
+
+kernels::FineKernelFn fineKernel(FinePath path) {
+  switch (path) {
+    case FinePath::Portable:
+      return &kernels::fineSumsPortable;
+    case FinePath::Avx2:
+      return x86Supports("2") ? kernels::fineSumsAvx2Kernel() : nullptr;
+    case FinePath::Reference:
+      break;
+  }
+  return nullptr;
+}
+
+constexpr PartialEstimate kSilence{0, kLowestFrequency, 32768};
+
+bool allZero(const int32_t* window, int n) {
+  for (int i = 0; i < n; ++i) {
+    if (window[i] != 0) return false;
+  }
+  return true;
+}
+// modular since C++20
+
+}  // namespace
+
+void buildSineCosineTable(SineCosineTable& table) {
+  table.packed.resize(65536);
+  for (uint32_t k = 0; k < 65536; ++k) {
+    const double angle = k * kFullTurn / 65536;
+    // std::round rounds halves away from zero; |value| <= 32767 fits 16 bits.
+    const auto s = static_cast<int16_t>(std::round(std::sin(angle) * 32767));
+    const auto c = static_cast<int16_t>(std::round(std::cos(angle) * 32767));
+    table.packed[k] =
+        (static_cast<uint32_t>(static_cast<uint16_t>(s)) << 16) | static_cast<uint16_t>(c);
+  }
+}
+
+int32_t frequencyTenths(double hertz) {
+  if (!(hertz > 0.0)) return 0;
+  const double tenths = hertz * 10 + 0.5;
+  if (tenths >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(tenths);
+}
+
+double gridFrequency(int stepsPer128, int64_t j) {
+  return kLowestFrequency * std::pow(gridRatio(stepsPer128), static_cast<double>(j));
+}
+
+uint32_t coarsePhaseStep(int j) {
+  return coarseGrid().steps[static_cast<size_t>(j)];
+}
+
+int16_t quantiseSample(int32_t v) {
+  // In 64 bits so that v + 256 and 256 - v cannot overflow.
+  const int64_t w = v;
+  const int64_t q = w >= 0 ? (w + 256) / 512 : -((256 - w) / 512);
+  return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(q) & 0xFFFF));
+}
+
+int quantiseWindow(const int32_t* window, int n, int16_t* q) {
+  for (int i = 0; i < n; ++i) q[i] = quantiseSample(window[i]);
+  if (n % 2 != 0) {
+    q[n] = 0;
+    return n + 1;
+  }
+  return n;
+}
+
+CoarseSums coarseSumsReference(const SineCosineTable& table, const int16_t* q, int n2,
+                               uint32_t step) {
+  uint32_t a = 0;
+  uint32_t b = 0;
+  uint32_t accumulator = 0;
+  for (int i = 0; i < n2; ++i) {
+    const uint32_t k = accumulator >> 16;
+    // A 16 x 16 bit product always fits 32 bits; >> 16 of a negative value is an arithmetic
+    // shift (floor division by 65536).
+    const int32_t cosineProduct = (int32_t{q[i]} * table.cosine(k)) >> 16;
+    const int32_t sineProduct = (int32_t{q[i]} * table.sine(k)) >> 16;
+    a += static_cast<uint32_t>(cosineProduct);
+    b += static_cast<uint32_t>(sineProduct);
+    accumulator += step;
+  }
+  return {wrapToInt32(a), wrapToInt32(b)};
+}
+
+int64_t coarseLevel(CoarseSums sums, int n) {
+  const double a = sums.a;
+  const double b = sums.b;
+  // At most 2048 * 2^31.5 / 735, far inside 64 bits.
+  return static_cast<int64_t>(2048 * std::sqrt(a * a + b * b) / n);
+}
+
+int coarseSearchReference(const SineCosineTable& table, const int16_t* q, int n) {
+  const int n2 = n + (n % 2);
+  const CoarseGrid& grid = coarseGrid();
+  int64_t best = -1;
+  int winner = 0;
+  for (int j = 0; j < grid.count; ++j) {
+    const int64_t level = coarseLevel(coarseSumsReference(table, q, n2, grid.steps[j]), n);
+    if (level > best) {
+      best = level;
+      winner = j;
+    }
+  }
+  return winner;
+}
+
+FineCandidate evaluateFineReference(const double* x, int n, double frequency) {
+  const double delta = kFullTurn * frequency / kSampleRate;
+  double theta = 0.0;
+  double xc = 0.0;
+  double xs = 0.0;
+  for (int i = 0; i < n; ++i) {
+    xc += x[i] * std::cos(theta);
+    xs -= x[i] * std::sin(theta);
+    theta += delta;
+  }
+  return {fineLevel(xc, xs, n), fineLevelPhase(xc, xs)};
+}
+
+int64_t fineLevel(double xc, double xs, int n) {
+  // Samples are 32-bit, so the level is below 2^33: 64 bits hold it.
+  return static_cast<int64_t>(2 * std::sqrt(xc * xc + xs * xs) / n);
+}
+
+int32_t fineLevelPhase(double xc, double xs) {
+  const double t = xc == 0.0 ? 4294967295.0 : xs / xc;
+  const double quadrant = xc < 0.0 ? 16384.0 : 49152.0;
+  // atan lies within +-pi/2, so the value lies in (0, 131072): the conversion is in range.
+  const double turns = std::atan(t) / kHalfTurn / 2 * 65536 + 65536.5 - quadrant;
+  return static_cast<int32_t>(static_cast<int64_t>(turns) % 65536);
+}
+
+PartialEstimate fineSearchReference(const double* x, int n, int coarseWinner) {
+  int64_t b = coarseWinner;
+  PartialEstimate result;
+  int64_t resultLevel = 0;
+  for (int steps : kFineStepsPer128) {
+    int64_t best = -1;
+    int64_t winner = 0;
+    for (int64_t j = 4 * b - 4; j <= 4 * b + 4; ++j) {
+      if (j < 0) continue;
+      const double f = gridFrequency(steps, j);
+      if (f > kHighestFrequency) continue;
+      const FineCandidate c = evaluateFineReference(x, n, f);
+      if (c.level > best) {
+        best = c.level;
+        winner = j;
+        result.frequency = f;
+        result.phase = c.phase;
+        resultLevel = c.level;
+      }
+    }
+    b = winner;
+  }
+  result.level = saturatedLevel(resultLevel);
+  return result;
+}
+
+bool coarsePathAvailable(CoarsePath path) {
+  return path == CoarsePath::Reference || coarseKernel(path) != nullptr;
+}
+
+bool finePathAvailable(FinePath path) {
+  return path == FinePath::Reference || fineKernel(path) != nullptr;
+}
+
+CoarsePath bestCoarsePath() {
+  for (CoarsePath p : {CoarsePath::Avx512Vnni, CoarsePath::Avx512, CoarsePath::Avx2}) {
+    if (coarsePathAvailable(p)) return p;
+  }
+  return CoarsePath::Portable;
+}
+
+FinePath bestFinePath() {
+  return finePathAvailable(FinePath::Avx2) ? FinePath::Avx2 : FinePath::Portable;
+}
+
+const char* pathName(CoarsePath path) {
+  switch (path) {
+    case CoarsePath::Reference:
+      return "reference";
+    case CoarsePath::Portable:
+      return "portable";
+    case CoarsePath::Avx2:
+      return "avx2";
+    case CoarsePath::Avx512:
+      return "avx512bw";
+    case CoarsePath::Avx512Vnni:
+      return "avx512vnni";
+  }
+  return "?";
+}
+
+const char* pathName(FinePath path) {
+  switch (path) {
+    case FinePath::Reference:
+      return "reference";
+    case FinePath::Portable:
+      return "recurrence";
+    case FinePath::Avx2:
+      return "recurrence-avx2";
+  }
+  return "?";
+}
+
+int coarseWinnerFromSums(const CoarseSums* sums, int stride, int candidates, int n) {
+  // |A|, |B| <= 2944 * 16384, so A^2 + B^2 < 2^53: exact in 64-bit integers and in double,
+  // and the coarse level is a non-decreasing function of it. The winner is the first
+  // candidate whose level equals that of the greatest energy.
+  auto energy = [&](int j) {
+    const CoarseSums& c = sums[static_cast<size_t>(j) * static_cast<size_t>(stride)];
+    return int64_t{c.a} * c.a + int64_t{c.b} * c.b;
+  };
+  int64_t maxEnergy = -1;
+  int strongest = 0;
+  for (int j = 0; j < candidates; ++j) {
+    const int64_t e = energy(j);
+    if (e > maxEnergy) {
+      maxEnergy = e;
+      strongest = j;
+    }
+  }
+  const int64_t best = coarseLevel(sums[static_cast<size_t>(strongest) * stride], n);
+  // Below this energy the level is certainly smaller (generous margin for rounding).
+  const double root = static_cast<double>(best) * n / 2048.0;
+  const double threshold = root * root * (1.0 - 1e-9) - 1.0;
+  for (int j = 0; j < strongest; ++j) {
+    if (static_cast<double>(energy(j)) >= threshold &&
+        coarseLevel(sums[static_cast<size_t>(j) * stride], n) == best) {
+      return j;
+    }
+  }
+  return strongest;
+}
+
+PartialEstimator::PartialEstimator(const SineCosineTable& table)
+    : PartialEstimator(table, *new CoarsePlanCache(table)) {
+  ownPlans_.reset(&plans_);
+}
+
+PartialEstimator::PartialEstimator(const SineCosineTable& table, CoarsePlanCache& plans)
+    : table_(table),
+      plans_(plans),
+      coarsePath_(bestCoarsePath()),
+      finePath_(bestFinePath()),
+      x_(kMaxFrameLength + 1),
+      q_(static_cast<size_t>(kMaxBatch) * (kMaxFrameLength + CoarsePlan::kBlock)),
+      sums_(static_cast<size_t>(kMaxBatch) * kCoarseCandidates) {}
+
+PartialEstimator::~PartialEstimator() = default;
+
+void PartialEstimator::setPaths(CoarsePath coarse, FinePath fine) {
+  coarsePath_ = coarsePathAvailable(coarse) ? coarse : CoarsePath::Portable;
+  finePath_ = finePathAvailable(fine) ? fine : FinePath::Portable;
+}
+
+PartialEstimate PartialEstimator::estimate(const int32_t* window, int n) {
+  PartialEstimate result;
+  estimateBatch(&window, 1, n, &result);
+  return result;
+}
+
+void PartialEstimator::quantiseBatch(const int32_t* const* windows, int count, int n, int padded) {
+  for (int w = 0; w < count; ++w) {
+    int16_t* q = q_.data() + static_cast<size_t>(w) * static_cast<size_t>(padded);
+    const int n2 = quantiseWindow(windows[w], n, q);
+    std::fill(q + n2, q + padded, int16_t{0});
+  }
+}
+
+void PartialEstimator::coarseSums(const int32_t* const* windows, int count, int n,
+                                  CoarseSums* sums) {
+  if (coarsePath_ == CoarsePath::Reference) {
+    const int n2 = n + (n % 2);
+    for (int w = 0; w < count; ++w) {
+      quantiseWindow(windows[w], n, q_.data());
+      for (int j = 0; j < kCoarseCandidates; ++j) {
+        sums[j * count + w] = coarseSumsReference(table_, q_.data(), n2, coarsePhaseStep(j));
+      }
+    }
+    return;
+  }
+  if (!plan_ || plan_->frameLength() != n) {
+    plan_.reset();
+    plan_ = plans_.plan(n);
+  }
+  const int padded = plan_->paddedLength();
+  quantiseBatch(windows, count, n, padded);
+  const int16_t* q[kMaxBatch];
+  for (int w = 0; w < count; ++w) q[w] = q_.data() + static_cast<size_t>(w) * padded;
+  const kernels::PlanView view{plan_->row(0), plan_->blockCount(), plan_->candidateCount()};
+  coarseKernel(coarsePath_)(view, q, count, sums);
+}
+
+void PartialEstimator::estimateBatch(const int32_t* const* windows, int count, int n,
+                                     PartialEstimate* results) {
+  // Silent windows are answered at once; the others are searched together.
+  const int32_t* active[kMaxBatch];
+  int activeIndex[kMaxBatch];
+  int activeCount = 0;
+  for (int w = 0; w < count; ++w) {
+    if (allZero(windows[w], n)) {
+      results[w] = kSilence;
+    } else {
+      active[activeCount] = windows[w];
+      activeIndex[activeCount++] = w;
+    }
+  }
+  if (activeCount == 0) return;
+  coarseSums(active, activeCount, n, sums_.data());
+  for (int k = 0; k < activeCount; ++k) {
+    const int winner = coarseWinnerFromSums(sums_.data() + k, activeCount, kCoarseCandidates, n);
+    results[activeIndex[k]] = fineSearch(active[k], n, winner);
+  }
+}
+
+PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int coarseWinner) {
+  for (int i = 0; i < n; ++i) x_[static_cast<size_t>(i)] = window[i];
+  const kernels::FineKernelFn kernel = fineKernel(finePath_);
+  if (kernel == nullptr) return fineSearchReference(x_.data(), n, coarseWinner);
+
+  int64_t b = coarseWinner;
+  double xcWin = 0.0;
+  double xsWin = 0.0;
+  int64_t levelWin = 0;
+  PartialEstimate result;
+  for (int steps : kFineStepsPer128) {
+    double frequency[kernels::kFineLanes] = {};
+    double delta[kernels::kFineLanes] = {};
+    int64_t index[kernels::kFineLanes] = {};
+    int lanes = 0;
+    for (int64_t j = 4 * b - 4; j <= 4 * b + 4; ++j) {
+      if (j < 0) continue;
+      const double f = gridFrequency(steps, j);
+      if (f > kHighestFrequency) continue;
+      frequency[lanes] = f;
+      delta[lanes] = kFullTurn * f / kSampleRate;
+      index[lanes++] = j;
+    }
+    double xc[kernels::kFineLanes];
+    double xs[kernels::kFineLanes];
+    kernel(x_.data(), n, delta, xc, xs);
+    int64_t best = -1;
+    for (int l = 0; l < lanes; ++l) {
+      const int64_t level = fineLevel(xc[l], xs[l], n);
+      if (level > best) {
+        best = level;
+        b = index[l];
+        result.frequency = frequency[l];
+        xcWin = xc[l];
+        xsWin = xs[l];
+        levelWin = level;
+      }
+    }
+  }
+  result.level = saturatedLevel(levelWin);
+  result.phase = fineLevelPhase(xcWin, xsWin);
+  return result;
+}
+
+PartialEstimate PartialEstimator::estimateReference(const int32_t* window, int n) {
+  for (int i = 0; i < n; ++i) x_[static_cast<size_t>(i)] = window[i];
+  quantiseWindow(window, n, q_.data());
+  const int coarseWinner = coarseSearchReference(table_, q_.data(), n);
+  return fineSearchReference(x_.data(), n, coarseWinner);
+}
+
+}  // namespace analyser

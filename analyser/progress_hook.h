@@ -1,0 +1,20 @@
+// What the partial extraction calls around every frame estimate: the progress display times
+// the estimate, refreshes its remaining-time label and lets window messages through.
+#pragma once
+
+#include <cstdint>
+
+namespace analyser {
+
+enum class FrameAnswer { Continue, Cancel };
+
+class ProgressHook {
+ public:
+  virtual ~ProgressHook() = default;
+  // Just before the estimate of one frame starts.
+  virtual void beginFrame() = 0;
+  // Right after the estimate of frame `frame`, slot `slot`, pass `pass` has been stored.
+  virtual FrameAnswer endFrame(int pass, int slot, int32_t frame) = 0;
+};
+
+}  // namespace analyser

@@ -1,0 +1,124 @@
+#include "wave_loader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "file_io.h"
+#include "messages.h"
+
+namespace analyser {
+
+namespace {
+
+uint32_t readU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint16_t readU16(const uint8_t* p) {
+  return static_cast<uint16_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8));
+}
+
+int16_t readS16(const uint8_t* p) {
+  return static_cast<int16_t>(readU16(p));
+}
+
+LoadResult refuse(std::string_view text) {
+  LoadResult result;
+  result.status = LoadStatus::Refused;
+  result.message = std::string(text);
+  return result;
+}
+
+}  // namespace
+
+bool findChunk(const uint8_t* image, int64_t& position, int64_t limit, const char (&id)[5]) {
+  while (position < limit) {
+    if (std::memcmp(image + position, id, 4) == 0) return true;
+    // 64-bit: position < 1024 and size < 2^32, so this never wraps.
+    const int64_t next = position + int64_t{readU32(image + position + 4)} + 8;
+    if (next >= limit) return false;
+    position = next;
+  }
+  return false;
+}
+
+LoadResult loadWave(common::AllocationRegistry& registry, const std::string& path) {
+  uint8_t* image = nullptr;
+  int32_t length = 0;
+  std::string readMessage = common::readWholeFile(registry, path, kWaveReadExtra, image, length);
+  if (!readMessage.empty()) return refuse(readMessage);
+
+  // Every header position below lies under `limit` (at most the file size), and every field
+  // read is within 48 bytes of such a position, so it stays inside the 4096 zero bytes that
+  // follow the file image.
+  const int64_t limit = std::min<int64_t>(length, kChunkSearchLimit);
+  if (limit < 16) return refuse(msg::kUnsupportedFile);
+
+  int64_t wavePos = 4;
+  while (wavePos < limit && std::memcmp(image + wavePos, "WAVE", 4) != 0) ++wavePos;
+  if (wavePos >= limit) return refuse(msg::kUnsupportedFile);
+
+  int64_t fmtPos = wavePos + 4;
+  if (!findChunk(image, fmtPos, limit, "fmt ")) return refuse(msg::kUnsupportedFile);
+  const uint8_t* fmt = image + fmtPos;
+  int64_t dataPos = fmtPos + int64_t{readU32(fmt + 4)} + 8;
+  if (!findChunk(image, dataPos, limit, "data")) return refuse(msg::kUnsupportedFile);
+
+  const uint16_t formatTag = readU16(fmt + 8);
+  const uint16_t channels = readU16(fmt + 10);
+  const uint32_t sampleRate = readU32(fmt + 12);
+  const uint16_t bitsPerSample = readU16(fmt + 22);
+  if (formatTag != 1 || (channels != 1 && channels != 2) ||
+      (bitsPerSample != 8 && bitsPerSample != 16)) {
+    return refuse(msg::kUnsupportedFile);
+  }
+
+  // Negative when the data chunk's header itself is cut off by the end of the file.
+  const int64_t firstSample = dataPos + 8;
+  const int64_t available = int64_t{length} - firstSample;
+  const int64_t dataSize = readU32(image + dataPos + 4);
+  if (dataSize > available) return refuse(msg::kBadDataLength);
+  if (sampleRate != 44100) return refuse(msg::kNot44100);
+  if (bitsPerSample != 16) return refuse(msg::kNot16Bit);
+
+  const int64_t frameBytes = int64_t{channels} * bitsPerSample / 8;
+  const int64_t sampleCount = dataSize / frameBytes;
+  if (sampleCount > kMaxSampleCount) return refuse(msg::kAudioTooLong);
+
+  // At most 4 * 26,460,000 + 1,048,576 bytes: well inside a signed 32-bit size.
+  const auto bufferBytes = static_cast<int32_t>(4 * sampleCount + kBufferSlackBytes);
+  auto* signal = static_cast<int32_t*>(registry.trackedAlloc(bufferBytes));
+  int32_t* residual = nullptr;
+  if (signal != nullptr) residual = static_cast<int32_t*>(registry.trackedAlloc(bufferBytes));
+  if (signal == nullptr || residual == nullptr) {
+    registry.trackedAlloc(0);
+    LoadResult result;
+    result.status = LoadStatus::MemoryFailure;
+    result.message = std::string(msg::kNoMemory);
+    return result;
+  }
+
+  const auto count = static_cast<int32_t>(sampleCount);
+  std::fill(signal, signal + kMarginSamples, 0);
+  const uint8_t* in = image + firstSample;
+  int32_t* out = signal + kMarginSamples;
+  if (channels == 1) {
+    for (int32_t i = 0; i < count; ++i) out[i] = int32_t{readS16(in + 2 * int64_t{i})} * 256;
+  } else {
+    for (int32_t i = 0; i < count; ++i) {
+      const uint8_t* frame = in + 4 * int64_t{i};
+      out[i] = (int32_t{readS16(frame)} + int32_t{readS16(frame + 2)}) * 128;
+    }
+  }
+  std::fill(out + count, out + count + kMarginSamples, 0);
+
+  LoadResult result;
+  result.status = LoadStatus::Loaded;
+  result.wave.sampleCount = count;
+  result.wave.signal = signal;
+  result.wave.residual = residual;
+  return result;
+}
+
+}  // namespace analyser

@@ -1,0 +1,81 @@
+// Quorvel's program-wide state: the options of one conversion, the frames it works on, and the
+// fixed tables that every conversion of the process reuses.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "note_frame.h"
+
+namespace midibuilder {
+
+enum Device : int32_t { kDeviceHalvoran = 0, kDeviceSc88 = 1, kDeviceSc8850 = 2, kDeviceMsgs = 3 };
+
+// The options of one conversion, as the convert command has validated them.
+struct BuilderOptions {
+  int32_t polyphony = 6;     // 4 to 6
+  int32_t usedChannels = 6;  // 4 to 8, at least polyphony
+  int32_t device = kDeviceHalvoran;
+  bool pitchSort = true;
+  double tempo = 120.0;          // 30 to 1000 quarter notes per minute
+  int32_t timeBase = 480;        // 24 to 65535 ticks per quarter note
+  int32_t noteStartTime = 1920;  // at least 2 x timeBase
+};
+
+// Rows of the per-frame tables: every DAT file the analyser writes (up to 36,001 frames) fits.
+inline constexpr int32_t kTableFrames = common::kFrameCapacity;
+// The channel occupancy search and marks reach two rows past the last frame.
+inline constexpr int32_t kBusyRows = kTableFrames + 600;
+inline constexpr int32_t kBendValues = 16384;
+inline constexpr int32_t kPermutationCapacity = 40320;  // 8!
+// The MIDI image starts with this much room and grows when a conversion needs more.
+inline constexpr std::size_t kSmfInitialCapacity = 1048576;
+
+struct BuilderTables {
+  BuilderTables();
+
+  // Rows of 8 entries, one per frame (or occupancy row) and slot.
+  std::vector<int32_t> pitchTable;        // kTableFrames x 8, thirds of a semitone
+  std::vector<int32_t> segmentNoteTable;  // kTableFrames x 8, centre note where a note starts
+  std::vector<int32_t> channelBusy;       // kBusyRows x 8, 1 = taken or resting
+  std::vector<double> bendGainTable;      // kBendValues
+  double bendGainReference = 0.0;
+  std::vector<int32_t> permutationTable;  // kPermutationCapacity packed orderings
+  std::vector<uint8_t> smfImage;          // the MIDI file being built
+
+  int32_t& pitch(int32_t frame, int32_t slot) { return pitchTable[index(frame, slot)]; }
+  int32_t& segmentNote(int32_t frame, int32_t slot) { return segmentNoteTable[index(frame, slot)]; }
+  int32_t& busy(int32_t row, int32_t channel) { return channelBusy[index(row, channel)]; }
+
+ private:
+  static std::size_t index(int32_t row, int32_t slot) {
+    return static_cast<std::size_t>(row) * common::kSlotsPerFrame + static_cast<std::size_t>(slot);
+  }
+};
+
+// The frames of one conversion: the DAT file image (little-endian NoteFrame records followed by
+// at least 1024 zero bytes of slack) as loaded, rewritten in place by the later stages.
+struct FrameSet {
+  uint8_t* buffer = nullptr;
+  int32_t frameCount = 0;
+  int32_t peakLevel = 1;
+
+  int32_t level(int32_t frame, int32_t slot) const { return common::readInt32LE(at(frame, slot)); }
+  int32_t frequency(int32_t frame, int32_t slot) const {
+    return common::readInt32LE(at(frame, slot) + 4);
+  }
+  void setLevel(int32_t frame, int32_t slot, int32_t value) {
+    common::writeInt32LE(at(frame, slot), value);
+  }
+  void setFrequency(int32_t frame, int32_t slot, int32_t value) {
+    common::writeInt32LE(at(frame, slot) + 4, value);
+  }
+
+ private:
+  uint8_t* at(int32_t frame, int32_t slot) const {
+    return buffer + static_cast<std::ptrdiff_t>(frame) * common::kNoteFrameBytes + 8 * slot;
+  }
+};
+
+}  // namespace midibuilder

@@ -1,0 +1,171 @@
+#include "midi_events.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "builder_math.h"
+#include "channel_assignment.h"
+
+namespace midibuilder {
+
+namespace {
+
+// Writes events with their delta times and running status.
+class TrackWriter {
+ public:
+  TrackWriter(std::vector<uint8_t>& out, int64_t pendingDelta)
+      : out_(out), pendingDelta_(pendingDelta) {}
+
+  void addTicks(int64_t ticks) { pendingDelta_ += ticks; }
+
+  // A channel event: delta time, the status byte unless it equals the running status, data.
+  void channelEvent(uint8_t status, uint8_t data1, uint8_t data2) {
+    writeDelta();
+    if (status != runningStatus_) {
+      out_.push_back(status);
+      runningStatus_ = status;
+    }
+    out_.push_back(data1);
+    out_.push_back(data2);
+  }
+
+  void endOfTrack() {
+    writeDelta();
+    out_.insert(out_.end(), {0xFF, 0x2F, 0x00});
+  }
+
+ private:
+  // A delta time beyond what one quantity holds is carried by empty text events of at most
+  // kMaxDeltaTime ticks each; a meta event ends running status, so the next channel event
+  // repeats its status byte.
+  void writeDelta() {
+    while (pendingDelta_ > static_cast<int64_t>(kMaxDeltaTime)) {
+      writeVarLen(out_, kMaxDeltaTime);
+      out_.insert(out_.end(), {0xFF, 0x01, 0x00});
+      pendingDelta_ -= kMaxDeltaTime;
+      runningStatus_ = 0;
+    }
+    writeVarLen(out_, static_cast<uint32_t>(pendingDelta_));
+    pendingDelta_ = 0;
+  }
+
+  std::vector<uint8_t>& out_;
+  int64_t pendingDelta_;
+  uint8_t runningStatus_ = 0;
+};
+
+}  // namespace
+
+void writeVarLen(std::vector<uint8_t>& out, uint32_t value) {
+  if (value > kMaxDeltaTime) value = kMaxDeltaTime;
+  uint8_t groups[4];
+  int count = 0;
+  do {
+    groups[count++] = static_cast<uint8_t>(value & 0x7F);
+    value >>= 7;
+  } while (value != 0);
+  while (count > 1) out.push_back(static_cast<uint8_t>(groups[--count] | 0x80));
+  out.push_back(groups[0]);
+}
+
+double frameStepTicks(int32_t timeBase, double tempo) {
+  return static_cast<double>(timeBase) / 30 * tempo / 120;
+}
+
+double noteFrequencyHz(int32_t note) {
+  return kNoteZeroHz * std::pow(kSemitoneRatio, note);
+}
+
+int32_t bendValueFor(int32_t frequency, double noteHz) {
+  const double f = frequency / 10.0;
+  const double p = noteHz;
+  if (f < p) {
+    // ln of 0 or less is -inf or NaN: both end at the lower limit 0.
+    const double x = (std::log(f) - std::log(p / 4)) / (std::log(p) - std::log(p / 4)) * 8192 + 0.5;
+    return truncClamped(x, 0, 8192);
+  }
+  const double x = (std::log(4 * p) - std::log(f)) / (std::log(4 * p) - std::log(p)) * 8192 + 0.5;
+  // 16383 - trunc(x) limited to 8192 ... 16383 is 16383 - trunc(x limited to 0 ... 8191).
+  return 16383 - truncClamped(x, 0, 8191);
+}
+
+void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
+                       const BuilderOptions& options, int32_t channel, int64_t startDelta,
+                       std::vector<uint8_t>& out) {
+  const auto noteStatus = static_cast<uint8_t>(0x90 + channel);
+  const auto bendStatus = static_cast<uint8_t>(0xE0 + channel);
+  const auto controlStatus = static_cast<uint8_t>(0xB0 + channel);
+  const int32_t ceiling = deviceLimits(options.device).noteCeiling;
+  const double step = frameStepTicks(options.timeBase, options.tempo);
+  const std::size_t column = static_cast<std::size_t>(channel);
+
+  TrackWriter writer(out, startDelta);
+  double tickRemainder = 0.0;
+  int32_t heldNote = 0;
+  int32_t pendingNote = 0;
+  int32_t lastExpression = 0;
+  bool channelSounding = false;
+  // The bend reference before the channel's first centre note: A4.
+  double noteHz = 440.0;
+
+  for (int32_t k = 0; k < frames.frameCount; ++k) {
+    const int32_t centre =
+        tables.segmentNoteTable[static_cast<std::size_t>(k) * common::kSlotsPerFrame + column];
+    if (centre != 0) {
+      if (heldNote != 0) {
+        writer.channelEvent(noteStatus, static_cast<uint8_t>(heldNote), 0x00);
+        heldNote = 0;
+      }
+      // Every note byte stays a valid data byte, whatever the table holds.
+      pendingNote = std::clamp(centre, 1, ceiling);
+      noteHz = noteFrequencyHz(pendingNote);
+    }
+
+    const int32_t level = frames.level(k, channel);
+    int32_t expression = expressionOfLevel(level, frames.peakLevel, options.device);
+    if (expression != 0) {
+      const int32_t bend = bendValueFor(frames.frequency(k, channel), noteHz);
+      if (options.device == kDeviceSc88) {
+        // Compensates the module's level change under pitch bend; the result may exceed 127
+        // (bends far upward) and is limited there.
+        const double gain = tables.bendGainTable[static_cast<std::size_t>(bend)];
+        const double x =
+            std::sqrt(level * 127.0 * 127.0 / gain * tables.bendGainReference / frames.peakLevel) +
+            0.5;
+        expression = truncClamped(x, 0, 127);
+      }
+      const auto bendLsb = static_cast<uint8_t>(bend & 0x7F);
+      const auto bendMsb = static_cast<uint8_t>(bend >> 7);
+      if (expression > lastExpression) {
+        writer.channelEvent(bendStatus, bendLsb, bendMsb);
+        writer.channelEvent(controlStatus, 0x0B, static_cast<uint8_t>(expression));
+      } else {
+        if (expression != lastExpression) {
+          writer.channelEvent(controlStatus, 0x0B, static_cast<uint8_t>(expression));
+        }
+        writer.channelEvent(bendStatus, bendLsb, bendMsb);
+      }
+      lastExpression = expression;
+      if (pendingNote != 0) {
+        writer.channelEvent(noteStatus, static_cast<uint8_t>(pendingNote), 0x7F);
+        heldNote = pendingNote;
+        pendingNote = 0;
+      }
+      channelSounding = true;
+    } else if (channelSounding) {
+      writer.channelEvent(controlStatus, 0x0B, 0x00);
+      channelSounding = false;
+      lastExpression = 0;
+    }
+
+    const double s = step + tickRemainder;
+    const double whole = std::trunc(s);
+    writer.addTicks(static_cast<int64_t>(whole));
+    tickRemainder = s - whole;
+  }
+
+  if (heldNote != 0) writer.channelEvent(noteStatus, static_cast<uint8_t>(heldNote), 0x00);
+  writer.endOfTrack();
+}
+
+}  // namespace midibuilder

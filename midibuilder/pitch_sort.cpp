@@ -1,0 +1,124 @@
+#include "pitch_sort.h"
+
+#include <array>
+#include <cstdlib>
+#include <limits>
+
+namespace midibuilder {
+
+namespace {
+
+constexpr std::array<int32_t, 9> kFactorials = {40320, 5040, 720, 120, 24, 6, 2, 1, 1};
+constexpr int kMaxVoices = 6;
+constexpr int kMaxOrderings = 720;  // 6!
+
+}  // namespace
+
+void buildPermutationTable(BuilderTables& tables, int32_t polyphony) {
+  const int32_t n = polyphony;
+  const int32_t orderings = kFactorials[static_cast<std::size_t>(8 - n)];
+  for (int32_t x = 0; x < orderings; ++x) {
+    std::array<int32_t, 8> list = {0, 1, 2, 3, 4, 5, 6, 7};
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t q = (x / kFactorials[static_cast<std::size_t>(9 - n + i)]) % (n - i);
+      const int32_t taken = list[static_cast<std::size_t>(i + q)];
+      for (int32_t m = i + q; m > i; --m) {
+        list[static_cast<std::size_t>(m)] = list[static_cast<std::size_t>(m - 1)];
+      }
+      list[static_cast<std::size_t>(i)] = taken;
+    }
+    int32_t packed = 0;
+    for (int k = 0; k < 8; ++k) packed |= list[static_cast<std::size_t>(k)] << (3 * k);
+    tables.permutationTable[static_cast<std::size_t>(x)] = packed;
+  }
+}
+
+int32_t pairingCost(int32_t levelA, int32_t pitchA, int32_t levelB, int32_t pitchB) {
+  // Levels plus one in 64 bits: a level may be as large as INT32_MAX.
+  const int64_t a = static_cast<int64_t>(levelA) + 1;
+  const int64_t b = static_cast<int64_t>(levelB) + 1;
+  const double ratio = a > b ? static_cast<double>(a) / static_cast<double>(b)
+                             : static_cast<double>(b) / static_cast<double>(a);
+  double loudness = ratio * 1000.0;
+  if (loudness > 10000.0) loudness = 10000.0;
+  // Levels of 0 or more give a ratio of at least 1, so loudness is 1000 ... 10000; a negative
+  // level (never left in a voice slot by the level floor) is kept in range all the same.
+  const int32_t loudnessTerm = loudness >= 0.0 ? static_cast<int32_t>(loudness) : 0;
+  int32_t pitchTerm;
+  if (a == 1 && b == 1) {
+    pitchTerm = 0;
+  } else if (a == 1 || b == 1) {
+    pitchTerm = 1;
+  } else {
+    // Pitches come from the pitch table (-228 ... about 890), so this product stays far below
+    // the 32-bit limit (10000 x 1200), and so does a sum of six of them.
+    pitchTerm = std::abs(pitchA - pitchB);
+  }
+  return loudnessTerm * pitchTerm;
+}
+
+void sortVoicesByPitch(BuilderTables& tables, FrameSet& frames, int32_t polyphony) {
+  const int32_t n = polyphony;
+  buildPermutationTable(tables, n);
+  const int32_t orderings = kFactorials[static_cast<std::size_t>(8 - n)];
+
+  // The orderings unpacked once: slot for each position, for the inner loop.
+  std::array<std::array<uint8_t, kMaxVoices>, kMaxOrderings> order{};
+  for (int32_t x = 0; x < orderings; ++x) {
+    const int32_t packed = tables.permutationTable[static_cast<std::size_t>(x)];
+    for (int32_t i = 0; i < n; ++i) {
+      order[static_cast<std::size_t>(x)][static_cast<std::size_t>(i)] =
+          static_cast<uint8_t>((packed >> (3 * i)) & 7);
+    }
+  }
+
+  for (int32_t f = 1; f < frames.frameCount; ++f) {
+    // term[i][j]: candidate slot j of frame f set against slot i of frame f - 1. Every
+    // ordering's cost is a sum of n of these, so they are computed once per frame.
+    std::array<std::array<int32_t, kMaxVoices>, kMaxVoices> term{};
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t levelB = frames.level(f - 1, i);
+      const int32_t pitchB = tables.pitch(f - 1, i);
+      for (int32_t j = 0; j < n; ++j) {
+        term[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] =
+            pairingCost(frames.level(f, j), tables.pitch(f, j), levelB, pitchB);
+      }
+    }
+
+    // Exhaustive search in table order. Terms are never negative, so an ordering whose partial
+    // sum already reaches the best cost cannot be strictly less and is abandoned; a best cost of
+    // 0 cannot be beaten at all. Both keep the first of equal sums, as the full search does.
+    int32_t bestCost = std::numeric_limits<int32_t>::max();
+    int32_t bestIndex = 0;
+    for (int32_t x = 0; x < orderings && bestCost > 0; ++x) {
+      const auto& d = order[static_cast<std::size_t>(x)];
+      int32_t sum = 0;
+      int32_t i = 0;
+      for (; i < n; ++i) {
+        sum += term[static_cast<std::size_t>(i)][d[static_cast<std::size_t>(i)]];
+        if (sum >= bestCost) break;
+      }
+      if (i == n) {
+        bestCost = sum;
+        bestIndex = x;
+      }
+    }
+    if (bestIndex == 0) continue;  // the identity changes nothing
+
+    const auto& d = order[static_cast<std::size_t>(bestIndex)];
+    std::array<int32_t, kMaxVoices> level{}, frequency{}, pitch{};
+    for (int32_t k = 0; k < n; ++k) {
+      level[static_cast<std::size_t>(k)] = frames.level(f, k);
+      frequency[static_cast<std::size_t>(k)] = frames.frequency(f, k);
+      pitch[static_cast<std::size_t>(k)] = tables.pitch(f, k);
+    }
+    for (int32_t i = 0; i < n; ++i) {
+      const std::size_t from = d[static_cast<std::size_t>(i)];
+      frames.setLevel(f, i, level[from]);
+      frames.setFrequency(f, i, frequency[from]);
+      tables.pitch(f, i) = pitch[from];
+    }
+  }
+}
+
+}  // namespace midibuilder

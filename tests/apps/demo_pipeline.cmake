@@ -1,0 +1,16 @@
+# The demo chain end to end on the bundled recordings (English mono, Japanese stereo): the
+# FluidSynth rendering of the MIDI file must resemble the recording clearly better than the
+# recording resembles a copy of itself shuffled in time. Skipped only without FluidSynth.
+# The required margin of the rendering's correlation over the shuffled baseline.
+set(DEMO_PIPELINE_MIN_MARGIN 0.15)
+if(TARGET sevrane-cli AND TARGET quorvel-cli)
+  foreach(sample english japanese)
+    add_test(NAME demo_pipeline_${sample}
+      COMMAND ${CMAKE_CURRENT_LIST_DIR}/demo_pipeline_test.sh
+        ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/demo_pipeline_${sample}
+        ${CMAKE_SOURCE_DIR}/samples/${sample}.wav ${DEMO_PIPELINE_MIN_MARGIN})
+    set_tests_properties(demo_pipeline_${sample} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+  endforeach()
+else()
+  message(STATUS "demo_pipeline tests need the sevrane-cli and quorvel-cli targets")
+endif()
