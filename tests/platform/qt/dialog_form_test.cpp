@@ -39,7 +39,7 @@ const ControlSpec* findSpec(const DialogTemplate& t, int id, const QString& capt
 class DialogFormTest : public QObject {
   Q_OBJECT
 
- private slots:
+ private Q_SLOTS:
   void rejectsBrokenTemplates() {
     const char* broken[] = {
         "[1,2]",
