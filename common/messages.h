@@ -43,3 +43,52 @@ inline constexpr std::string_view kSpecifyDat = "ＤＡＴファイルを指定�
 inline constexpr std::string_view kDatTooLong = "ＤＡＴファイルが長すぎます";
 
 }  // namespace msg
+
+// Window titles and control captions, as the dialog templates in resources/ carry them.
+namespace msg::caption {
+
+inline constexpr std::string_view kAnalyserTitle = "Sevrane";
+inline constexpr std::string_view kProgressTitle = "Dialog";
+inline constexpr std::string_view kConverterTitle = "Quorvel for Halvoran";
+
+inline constexpr std::string_view kWaveFile = "ＷＡＶＥファイル";
+inline constexpr std::string_view kDatFile = "DATファイル";
+inline constexpr std::string_view kBrowse = "参照";
+inline constexpr std::string_view kConvert = "変換";
+inline constexpr std::string_view kExit = "終了";
+inline constexpr std::string_view kCancel = "キャンセル";
+
+inline constexpr std::string_view kSoundingUnit = "発音単位";
+inline constexpr std::string_view kUnit15 = "1/15秒";
+inline constexpr std::string_view kUnit20 = "1/20秒";
+inline constexpr std::string_view kUnit30 = "1/30秒";
+inline constexpr std::string_view kUnit60 = "1/60秒";
+inline constexpr std::string_view kOnsetShift = "発音ずらし";
+inline constexpr std::string_view kYes = "有り";
+inline constexpr std::string_view kNo = "無し";
+inline constexpr std::string_view kOptimisation = "最適化";
+inline constexpr std::string_view kOff = "しない";
+inline constexpr std::string_view kOn = "する";
+
+inline constexpr std::string_view kTempo = "TEMPO";
+inline constexpr std::string_view kTimeBase = "Time Base";
+inline constexpr std::string_view kNoteStart = "発音開始時間";
+inline constexpr std::string_view kPitchSort = "音程ソート";
+inline constexpr std::string_view kChannelsUsed = "使用Ch数";
+inline constexpr std::string_view kMidiDevice = "ＭＩＤＩ機器";
+inline constexpr std::string_view kPolyphony = "発音数";
+inline constexpr std::string_view kDigit4 = "４";
+inline constexpr std::string_view kDigit5 = "５";
+inline constexpr std::string_view kDigit6 = "６";
+inline constexpr std::string_view kDigit7 = "７";
+inline constexpr std::string_view kDigit8 = "８";
+inline constexpr std::string_view kHalvoran = "Halvoran";
+inline constexpr std::string_view kSc88 = "SC-88";
+inline constexpr std::string_view kSc8850 = "SC-8850";
+inline constexpr std::string_view kMsgs = "MSGS";
+
+// Labels of the open-file dialogs' single filter (the pattern is given separately).
+inline constexpr std::string_view kWaveFilter = "WAVE File  （ *.wav ）";
+inline constexpr std::string_view kDatFilter = "DAT File  （ *.dat ）";
+
+}  // namespace msg::caption
