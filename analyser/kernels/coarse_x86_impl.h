@@ -112,14 +112,23 @@ inline void avx512RangeAny(int count, const int16_t* row, const int16_t* const* 
   }
 }
 
+// Candidates are taken in chunks of rows that fit the second-level cache, and every group of
+// up to 8 windows runs over a chunk before the next chunk is read, so a batch of 16 windows
+// reads the tables from memory (or the shared cache) only once.
 template <bool kDotProduct>
 void avx512Kernel(PlanView plan, const int16_t* const* q, int count, CoarseSums* sums) {
-  for (int w0 = 0; w0 < count; w0 += 8) {
-    const int group = count - w0 < 8 ? count - w0 : 8;
-    for (int j = 0; j < plan.candidateCount; ++j) {
-      CoarseSums out[8] = {};
-      avx512RangeAny<kDotProduct>(group, plan.row(j), q + w0, 0, plan.blockCount, out);
-      for (int w = 0; w < group; ++w) sums[j * count + w0 + w] = out[w];
+  constexpr long kChunkBytes = 512 * 1024;
+  const long rowBytes = static_cast<long>(plan.blockCount) * 128;
+  const int chunk = static_cast<int>(kChunkBytes / rowBytes > 0 ? kChunkBytes / rowBytes : 1);
+  for (int j0 = 0; j0 < plan.candidateCount; j0 += chunk) {
+    const int j1 = j0 + chunk < plan.candidateCount ? j0 + chunk : plan.candidateCount;
+    for (int w0 = 0; w0 < count; w0 += 8) {
+      const int group = count - w0 < 8 ? count - w0 : 8;
+      for (int j = j0; j < j1; ++j) {
+        CoarseSums out[8] = {};
+        avx512RangeAny<kDotProduct>(group, plan.row(j), q + w0, 0, plan.blockCount, out);
+        for (int w = 0; w < group; ++w) sums[j * count + w0 + w] = out[w];
+      }
     }
   }
 }
