@@ -49,23 +49,41 @@ inline void avx512Range(const int16_t* row, const int16_t* const* samples, int b
   __m512i accB[W];
 #pragma GCC unroll 16
   for (int w = 0; w < W; ++w) accA[w] = accB[w] = _mm512_setzero_si512();
-  for (int block = b0; block < b1; ++block) {
+  auto accumulate = [&](int w, __m512i pc, __m512i ps) {
+    if constexpr (kDotProduct) {
+#if defined(__AVX512VNNI__)
+      accA[w] = _mm512_dpwssd_epi32(accA[w], pc, ones);
+      accB[w] = _mm512_dpwssd_epi32(accB[w], ps, ones);
+#endif
+    } else {
+      accA[w] = _mm512_add_epi32(accA[w], _mm512_madd_epi16(pc, ones));
+      accB[w] = _mm512_add_epi32(accB[w], _mm512_madd_epi16(ps, ones));
+    }
+  };
+  int block = b0;
+  // Two blocks at a time: table entries lie within +-32767, so each multiply-high lies in
+  // [-16384, 16383] and the sum of two fits 16 bits exactly; one widening add then serves
+  // both blocks.
+  for (; block + 1 < b1; block += 2) {
+    const __m512i c0 = _mm512_loadu_si512(row + 64 * block);
+    const __m512i s0 = _mm512_loadu_si512(row + 64 * block + 32);
+    const __m512i c1 = _mm512_loadu_si512(row + 64 * block + 64);
+    const __m512i s1 = _mm512_loadu_si512(row + 64 * block + 96);
+#pragma GCC unroll 16
+    for (int w = 0; w < W; ++w) {
+      const __m512i x0 = _mm512_loadu_si512(samples[w] + 32 * block);
+      const __m512i x1 = _mm512_loadu_si512(samples[w] + 32 * block + 32);
+      accumulate(w, _mm512_add_epi16(_mm512_mulhi_epi16(x0, c0), _mm512_mulhi_epi16(x1, c1)),
+                 _mm512_add_epi16(_mm512_mulhi_epi16(x0, s0), _mm512_mulhi_epi16(x1, s1)));
+    }
+  }
+  if (block < b1) {
     const __m512i c = _mm512_loadu_si512(row + 64 * block);
     const __m512i s = _mm512_loadu_si512(row + 64 * block + 32);
 #pragma GCC unroll 16
     for (int w = 0; w < W; ++w) {
       const __m512i x = _mm512_loadu_si512(samples[w] + 32 * block);
-      const __m512i pc = _mm512_mulhi_epi16(x, c);
-      const __m512i ps = _mm512_mulhi_epi16(x, s);
-      if constexpr (kDotProduct) {
-#if defined(__AVX512VNNI__)
-        accA[w] = _mm512_dpwssd_epi32(accA[w], pc, ones);
-        accB[w] = _mm512_dpwssd_epi32(accB[w], ps, ones);
-#endif
-      } else {
-        accA[w] = _mm512_add_epi32(accA[w], _mm512_madd_epi16(pc, ones));
-        accB[w] = _mm512_add_epi32(accB[w], _mm512_madd_epi16(ps, ones));
-      }
+      accumulate(w, _mm512_mulhi_epi16(x, c), _mm512_mulhi_epi16(x, s));
     }
   }
 #pragma GCC unroll 16
