@@ -9,7 +9,9 @@
 #include <tuple>
 #include <vector>
 
+#include "fake_environment.h"
 #include "fast_synthesis.h"
+#include "progress_window.h"
 #include "speech_like_signal.h"
 
 namespace analyser {
@@ -212,6 +214,34 @@ TEST(ParallelExtractionTest, SilenceAndTheFrameLimitBehaveAsInTheLiteralExtracti
   tooLong.sampleCount = 26460000 + 2 * 735;  // more frames than the tables hold
   EXPECT_EQ(extractPartialsParallel(tooLong, settingsFor(60, 0, 1), tables, hook, {}),
             ExtractionResult::TooManyFrames);
+}
+
+}  // namespace
+}  // namespace analyser
+
+namespace analyser {
+namespace {
+
+// The reporter takes a supplied effective duration instead of the time it measured itself (the
+// wait for a frame computed ahead), for that frame only.
+TEST(EffectiveFrameTimeTest, ReporterUsesTheSuppliedDurationForThatFrameOnly) {
+  fakeenv::FakeEnvironment env;
+  std::atomic<int> cancelFlag{0};
+  ProgressReporter reporter{env, cancelFlag};
+  reporter.open(1000000, 1, 100);
+  reporter.beginFrame();
+  env.counter += 5;  // 5 microseconds of waiting
+  reporter.effectiveFrameMicros(40000.0);
+  env.clock = 101;
+  reporter.endFrame(0, 5, 0);
+  EXPECT_EQ(reporter.microsPerFrame(), 40000.0);
+  ASSERT_EQ(env.refreshes.size(), 1u);
+  EXPECT_EQ(env.refreshes[0].first, "残り時間約4秒");  // 100 frames x 40 ms
+
+  reporter.beginFrame();
+  env.counter += 7;
+  reporter.endFrame(0, 5, 1);
+  EXPECT_EQ(reporter.microsPerFrame(), 7.0);
 }
 
 }  // namespace
