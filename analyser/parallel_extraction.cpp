@@ -19,6 +19,7 @@ namespace {
 
 // Frames per batch: the estimator's batch, so one pass over the per-length tables serves them.
 constexpr int32_t kBatchFrames = PartialEstimator::kMaxBatch;
+constexpr int kMaxThreads = 64;
 
 using Clock = std::chrono::steady_clock;
 
@@ -75,9 +76,12 @@ ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisS
                                          const ExtractionOptions& options) {
   const int32_t frameCount = frameCountFor(wave.sampleCount, settings.frameLength);
   if (frameCount > AnalyserTables::kFrames) return ExtractionResult::TooManyFrames;
-  const int threads = resolveThreadCount(options.threads);
   const int32_t n = settings.frameLength;
   const int32_t batchCount = (frameCount + kBatchFrames - 1) / kBatchFrames;
+  // Each worker holds about 250 KB of estimator scratch: no more of them than there are
+  // batches to share, nor than kMaxThreads.
+  const int threads = std::min({resolveThreadCount(options.threads), kMaxThreads,
+                                static_cast<int>(std::max(batchCount, 1))});
 
   CoarsePlanCache plans(tables.sineCosine);
   std::vector<std::unique_ptr<PartialEstimator>> estimators;
