@@ -48,7 +48,7 @@ struct Fixture {
 class QuorvelWindowTest : public QObject {
   Q_OBJECT
 
- private slots:
+ private Q_SLOTS:
   void opensWithTheDefaults() {
     Fixture f;
     DialogForm& form = f.window->form();

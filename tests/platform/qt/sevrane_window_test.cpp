@@ -53,7 +53,7 @@ void during(int ms, std::function<void()> action) {
 class SevraneWindowTest : public QObject {
   Q_OBJECT
 
- private slots:
+ private Q_SLOTS:
   void opensWithTheDefaults() {
     Fixture f;
     DialogForm& form = f.window->form();
