@@ -1,1 +1,137 @@
-namespace analyser {}
+#include "analyser_window.h"
+
+#include "file_io.h"
+#include "messages.h"
+#include "partial_extraction.h"
+#include "progress_window.h"
+#include "wave_loader.h"
+
+namespace analyser {
+
+AnalysisSettings readAnalysisSettings(const common::Environment& env) {
+  AnalysisSettings settings;
+  settings.passCount = env.isRadioChecked(kOptimiseOff) ? 1 : 4;
+  settings.onsetShift = env.isRadioChecked(kShiftOn) ? 1 : 0;
+  settings.unitsPerSecond = 15;
+  if (env.isRadioChecked(kUnit20)) settings.unitsPerSecond = 20;
+  if (env.isRadioChecked(kUnit30)) settings.unitsPerSecond = 30;
+  if (env.isRadioChecked(kUnit60)) settings.unitsPerSecond = 60;
+  settings.frameLength = frameLengthFor(settings.unitsPerSecond);
+  return settings;
+}
+
+std::string trimTrailingSpace(const std::string& text) {
+  std::size_t end = text.size();
+  while (end > 0) {
+    const char c = text[end - 1];
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f') break;
+    --end;
+  }
+  return text.substr(0, end);
+}
+
+bool endsInWav(const std::string& path) {
+  if (path.size() < 3) return false;
+  const char* tail = path.data() + path.size() - 3;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return lower(tail[0]) == 'w' && lower(tail[1]) == 'a' && lower(tail[2]) == 'v';
+}
+
+std::string datPathFor(const std::string& wavePath) {
+  std::size_t end = wavePath.size();
+  for (int dropped = 0; dropped < 4 && end > 0; ++dropped) {
+    --end;
+    // Step back over UTF-8 continuation bytes to the start of the character.
+    while (end > 0 && (static_cast<unsigned char>(wavePath[end]) & 0xC0) == 0x80) --end;
+  }
+  return wavePath.substr(0, end) + ".dat";
+}
+
+AnalyserCommand::AnalyserCommand(common::ProgressEnvironment& env)
+    : env_(env),
+      ownRegistry_(std::make_unique<common::AllocationRegistry>()),
+      registry_(*ownRegistry_),
+      tables_(std::make_unique<AnalyserTables>()),
+      reporter_(std::make_unique<ProgressReporter>(env, cancelFlag_)) {}
+
+AnalyserCommand::AnalyserCommand(common::ProgressEnvironment& env,
+                                 common::AllocationRegistry& registry)
+    : env_(env),
+      registry_(registry),
+      tables_(std::make_unique<AnalyserTables>()),
+      reporter_(std::make_unique<ProgressReporter>(env, cancelFlag_)) {}
+
+AnalyserCommand::~AnalyserCommand() = default;
+
+bool AnalyserCommand::busy() const {
+  return busyFlag_.load() == 1;
+}
+
+void AnalyserCommand::requestCancel() {
+  cancelFlag_ = 1;
+}
+
+void AnalyserCommand::setThreadCount(int threads) {
+  threads_ = threads < 0 ? 0 : threads;
+}
+
+void AnalyserCommand::finish(std::string message) {
+  if (env_.progressWindowOpen()) env_.closeProgressWindow();
+  registry_.trackedAlloc(0);
+  if (message.empty()) message = msg::kFinished;
+  env_.showMessage(message, common::MessageIcon::None);
+  busyFlag_ = 0;
+}
+
+void AnalyserCommand::convert() {
+  const AnalysisSettings settings = readAnalysisSettings(env_);
+  if (busyFlag_.load() == 1) return;
+
+  int64_t ticksPerSecond = 0;
+  if (!env_.counterFrequency(ticksPerSecond) || ticksPerSecond <= 0) {
+    env_.showMessage(msg::kNoCounter, common::MessageIcon::Exclamation);
+    return;
+  }
+
+  const std::string path = trimTrailingSpace(env_.controlText(kWaveFileField));
+  if (!endsInWav(path)) {
+    env_.showMessage(msg::kSpecifyWave, common::MessageIcon::Exclamation);
+    return;
+  }
+
+  const LoadResult loaded = loadWave(registry_, path);
+  if (loaded.status == LoadStatus::MemoryFailure) {
+    // The loader has released everything already; no progress window was opened.
+    env_.showMessage(loaded.message, common::MessageIcon::None);
+    return;
+  }
+  if (loaded.status != LoadStatus::Loaded) {
+    finish(loaded.message);
+    return;
+  }
+  const WaveSignal& wave = loaded.wave;
+  const int32_t frameCount = frameCountFor(wave.sampleCount, settings.frameLength);
+  if (frameCount > AnalyserTables::kFrames) {  // cannot happen within the loader's length limit
+    finish(std::string(msg::kAudioTooLong));
+    return;
+  }
+
+  prepareAnalysis(*tables_);
+  reporter_->open(ticksPerSecond, settings.passCount, frameCount);
+  cancelFlag_ = 0;
+  busyFlag_ = 1;
+
+  if (extractPartials(wave, settings, *tables_, *reporter_) == ExtractionResult::Cancelled) {
+    // A cancel from a terminal leaves its progress display up; take it down like the ending.
+    if (env_.progressWindowOpen()) env_.closeProgressWindow();
+    registry_.trackedAlloc(0);
+    env_.showMessage(msg::kCancelled, common::MessageIcon::None);
+    busyFlag_ = 0;
+    return;
+  }
+
+  const int32_t bytes = buildDatImage(*tables_, frameCount, settings);
+  finish(common::writeWholeFile(datPathFor(path), tables_->datImage.data(), bytes));
+}
+
+}  // namespace analyser

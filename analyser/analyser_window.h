@@ -3,7 +3,10 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <string>
 
+#include "alloc_registry.h"
 #include "environment.h"
 
 namespace analyser {
@@ -24,10 +27,18 @@ enum AnalyserControl : int {
   kOptimiseOn = 1012,
 };
 
+struct AnalysisSettings;
+class AnalyserTables;
+class ProgressReporter;
+
 class AnalyserCommand {
  public:
   explicit AnalyserCommand(common::ProgressEnvironment& env);
+  // With a registry owned by the caller (tests pass one with a refusing allocator).
+  AnalyserCommand(common::ProgressEnvironment& env, common::AllocationRegistry& registry);
   ~AnalyserCommand();
+  AnalyserCommand(const AnalyserCommand&) = delete;
+  AnalyserCommand& operator=(const AnalyserCommand&) = delete;
 
   // The convert command. Returns at once (no message) while a conversion is running.
   void convert();
@@ -36,6 +47,34 @@ class AnalyserCommand {
   void requestCancel();
   // Worker threads for the estimates (0 = all hardware threads).
   void setThreadCount(int threads);
+  int threadCount() const { return threads_; }
+
+ private:
+  void finish(std::string message);
+
+  common::ProgressEnvironment& env_;
+  std::unique_ptr<common::AllocationRegistry> ownRegistry_;
+  common::AllocationRegistry& registry_;
+  std::unique_ptr<AnalyserTables> tables_;
+  std::unique_ptr<ProgressReporter> reporter_;
+  std::atomic<int> busyFlag_{0};
+  std::atomic<int> cancelFlag_{0};
+  int threads_ = 0;
 };
+
+// The options as the window's radio buttons give them: unitsPerSecond falls back to 15 and is
+// then set by 1/20, 1/30 and 1/60 in that order (the last checked one wins); onsetShift follows
+// "有り" alone; passCount is 1 with "しない", else 4.
+AnalysisSettings readAnalysisSettings(const common::Environment& env);
+
+// The field's text without trailing white space (leading white space stays).
+std::string trimTrailingSpace(const std::string& text);
+
+// True when the last three characters, lower-cased, are "wav".
+bool endsInWav(const std::string& path);
+
+// The input path without its last four characters, then ".dat". Characters are counted as
+// UTF-8 code points so that a multi-byte character is never cut; a shorter path loses all.
+std::string datPathFor(const std::string& wavePath);
 
 }  // namespace analyser

@@ -67,6 +67,7 @@ bool x86Supports(const char* feature) {
   __builtin_cpu_init();
   const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
   if (feature[0] == '2') return __builtin_cpu_supports("avx2");
+  if (feature[0] == 'f') return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
   if (feature[0] == 'b') return avx512;
   return avx512 && __builtin_cpu_supports("avx512vnni");
 #else
@@ -96,7 +97,7 @@ kernels::FineKernelFn fineKernel(FinePath path) {
     case FinePath::Portable:
       return &kernels::fineSumsPortable;
     case FinePath::Avx2:
-      return x86Supports("2") ? kernels::fineSumsAvx2Kernel() : nullptr;
+      return x86Supports("fma") ? kernels::fineSumsAvx2Kernel() : nullptr;
     case FinePath::Reference:
       break;
   }
@@ -292,7 +293,7 @@ const char* pathName(FinePath path) {
     case FinePath::Portable:
       return "recurrence";
     case FinePath::Avx2:
-      return "recurrence-avx2";
+      return "recurrence-avx2-fma";
   }
   return "?";
 }

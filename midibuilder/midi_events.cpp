@@ -96,7 +96,10 @@ void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
   const auto bendStatus = static_cast<uint8_t>(0xE0 + channel);
   const auto controlStatus = static_cast<uint8_t>(0xB0 + channel);
   const int32_t ceiling = deviceLimits(options.device).noteCeiling;
-  const double step = frameStepTicks(options.timeBase, options.tempo);
+  // At most about 18,204 ticks for validated options; the guard keeps any other values from
+  // reaching an out-of-range conversion below.
+  double step = frameStepTicks(options.timeBase, options.tempo);
+  if (!(step >= 0.0 && step <= 1e9)) step = 0.0;
   const std::size_t column = static_cast<std::size_t>(channel);
 
   TrackWriter writer(out, startDelta);

@@ -1,5 +1,6 @@
 #include "pitch_sort.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <limits>
@@ -85,22 +86,38 @@ void sortVoicesByPitch(BuilderTables& tables, FrameSet& frames, int32_t polyphon
       }
     }
 
-    // Exhaustive search in table order. Terms are never negative, so an ordering whose partial
-    // sum already reaches the best cost cannot be strictly less and is abandoned; a best cost of
-    // 0 cannot be beaten at all. Both keep the first of equal sums, as the full search does.
+    // restMin[i]: the least that positions i ... n-1 can add, whatever slots they take.
+    std::array<int32_t, kMaxVoices + 1> restMin{};
+    for (int32_t i = n - 1; i >= 0; --i) {
+      const auto& row = term[static_cast<std::size_t>(i)];
+      restMin[static_cast<std::size_t>(i)] = restMin[static_cast<std::size_t>(i + 1)] +
+                                             *std::min_element(row.begin(), row.begin() + n);
+    }
+
+    // Exhaustive search in table order, the result exactly that of summing every ordering.
+    // Terms are never negative, so once the sum of positions 0 ... i plus the least the other
+    // positions can add reaches the best cost, no ordering that shares those first i + 1 slots
+    // can be strictly cheaper; in lexicographic order they form one aligned run of (n-1-i)!
+    // entries, which is skipped whole. A best cost of 0 cannot be beaten at all. Only strictly
+    // lower sums replace the best, so the first of equal sums wins, as in the full search.
     int32_t bestCost = std::numeric_limits<int32_t>::max();
     int32_t bestIndex = 0;
-    for (int32_t x = 0; x < orderings && bestCost > 0; ++x) {
+    int32_t x = 0;
+    while (x < orderings && bestCost > 0) {
       const auto& d = order[static_cast<std::size_t>(x)];
       int32_t sum = 0;
       int32_t i = 0;
       for (; i < n; ++i) {
         sum += term[static_cast<std::size_t>(i)][d[static_cast<std::size_t>(i)]];
-        if (sum >= bestCost) break;
+        if (sum + restMin[static_cast<std::size_t>(i + 1)] >= bestCost) break;
       }
       if (i == n) {
         bestCost = sum;
         bestIndex = x;
+        ++x;
+      } else {
+        const int32_t run = kFactorials[static_cast<std::size_t>(9 - n + i)];  // (n-1-i)!
+        x = (x / run + 1) * run;
       }
     }
     if (bestIndex == 0) continue;  // the identity changes nothing

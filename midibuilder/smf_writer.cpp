@@ -70,7 +70,7 @@ void writeSetupBlock(std::vector<uint8_t>& out, int32_t channel, int32_t timeBas
     } else {
       // Event M lies at timeBase + trunc(timeBase x M / 50): the deltas carry the truncation.
       const double b = static_cast<double>(timeBase) * m / 50;
-      writeVarLen(out, static_cast<uint32_t>(std::trunc(b - std::trunc(previous))));
+      writeVarLen(out, static_cast<uint32_t>(truncClamped(b - std::trunc(previous), 0, 65535)));
       previous = b;
     }
     const SetupEvent& e = kSetupEvents[m];

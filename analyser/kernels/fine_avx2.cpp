@@ -1,4 +1,4 @@
-// Built with -mavx2 on x86 (see analyser/CMakeLists.txt); elsewhere it provides no kernel.
+// Built with -mavx2 -mfma on x86 (see analyser/CMakeLists.txt); elsewhere it provides no kernel.
 #include "fine_kernels.h"
 
 #if defined(__AVX2__)

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <map>
+#include <random>
 #include <set>
 
 #include "messages.h"
@@ -286,6 +288,39 @@ TEST_F(ConvertCommandTest, LongDenseConversionsBuildValidFiles) {
         starts += (e.bytes[0] & 0xF0) == 0x90 && e.bytes.size() == 3 && e.bytes[2] == 0x7F;
       }
       EXPECT_GT(starts, 0) << "device " << s.device << " track " << t;
+    }
+  }
+}
+
+// Whatever a file holds (any int32 level or frequency), every device converts it into a valid
+// file without undefined behaviour (run under the sanitizers as well).
+TEST_F(ConvertCommandTest, ArbitraryFileContentsConvertSafely) {
+  constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+  const int32_t picks[] = {kMin, kMin + 1, -4400, -1,   0,     1,        2,
+                           5,    80,       549,   4400, 80000, kMax - 1, kMax};
+  std::mt19937 rng(99);
+  std::uniform_int_distribution<int> which(0, 15);
+  std::uniform_int_distribution<int32_t> any(kMin, kMax);
+  std::vector<common::NoteFrame> frames(3000);
+  for (auto& frame : frames) {
+    for (auto& slot : frame.slots) {
+      const int a = which(rng), b = which(rng);
+      slot.level = a < 14 ? picks[a] : any(rng);
+      slot.frequency = b < 14 ? picks[b] : any(rng);
+    }
+  }
+  window_.texts[midibuilder::kDatFileField] =
+      datFile("wild.dat", testing_frames::encodeFrames(frames));
+  window_.choose(1012, 1016, midibuilder::kChannels8);
+  for (int device = midibuilder::kHalvoran; device <= midibuilder::kMsgs; ++device) {
+    window_.choose(1017, 1020, device);
+    for (int polyphony = midibuilder::kPolyphony4; polyphony <= midibuilder::kPolyphony6;
+         ++polyphony) {
+      window_.choose(1004, 1006, polyphony);
+      expectFinished();
+      ASSERT_EQ(smf_check::check(testing_frames::readBytes(dir_ / "wild.mid")), "")
+          << device << " " << polyphony;
     }
   }
 }

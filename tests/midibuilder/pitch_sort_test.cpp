@@ -155,18 +155,22 @@ void referenceSort(BuilderTables& tables, midibuilder::FrameSet& frames, int n) 
 TEST(SortVoicesByPitch, AgreesWithTheFullSearchOnRandomFrames) {
   std::mt19937 rng(20261208);
   for (int n : {4, 5, 6}) {
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 4; ++round) {
       const int frameCount = 400;
       FrameImage fast(frameCount), slow(frameCount);
       BuilderTables fastTables, slowTables;
       // Few distinct levels and pitches, many silent slots: plenty of ties and zero costs.
       std::uniform_int_distribution<int> levelPick(0, 5), pitchPick(150, 160);
+      // The last round: unrelated loud partials over the whole pitch range.
+      std::uniform_int_distribution<int32_t> anyLevel(0, 1000000), anyPitch(-228, 890);
       const int32_t levels[6] = {0, 0, 1, 40, 41, 5000};
       for (int f = 0; f < frameCount; ++f) {
         for (int k = 0; k < 8; ++k) {
-          const int32_t level = levels[levelPick(rng)];
+          const int32_t level = round == 3 ? anyLevel(rng) : levels[levelPick(rng)];
           const int32_t frequency = 1000 + f * 8 + k;
-          const int32_t pitch = round == 2 ? pitchPick(rng) * 5 : pitchPick(rng);
+          const int32_t pitch = round == 3   ? anyPitch(rng)
+                                : round == 2 ? pitchPick(rng) * 5
+                                             : pitchPick(rng);
           fast.slot(f, k, level, frequency);
           slow.slot(f, k, level, frequency);
           fastTables.pitch(f, k) = slowTables.pitch(f, k) = pitch;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,11 @@ inline std::vector<uint8_t> readBytes(const std::filesystem::path& path) {
 // A temporary folder per test, removed afterwards.
 class TempDir {
  public:
+  // A random suffix keeps runs of the same test in parallel (or by others on this machine)
+  // apart.
   explicit TempDir(const std::string& name)
-      : path_(std::filesystem::temp_directory_path() / ("quorvel-" + name)) {
+      : path_(std::filesystem::temp_directory_path() /
+              ("quorvel-" + name + "-" + std::to_string(std::random_device{}()))) {
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }

@@ -1,0 +1,158 @@
+#include "partial_extraction.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace analyser {
+
+namespace {
+
+// The analyser's full turn, to 14 digits as the estimator uses it.
+constexpr double kTurn = 6.2831853071796;
+
+int64_t windowStart(const AnalysisSettings& settings, int32_t frame, int slot) {
+  return int64_t{kMarginSamples} + int64_t{frame} * settings.frameLength +
+         windowOffset(settings, slot);
+}
+
+}  // namespace
+
+int32_t frameLengthFor(int32_t unitsPerSecond) {
+  switch (unitsPerSecond) {
+    case 15:
+      return 2940;
+    case 20:
+      return 2205;
+    case 30:
+      return 1470;
+    default:
+      return 735;
+  }
+}
+
+int32_t frameCountFor(int32_t sampleCount, int32_t frameLength) {
+  const int64_t count = (int64_t{sampleCount} + 2 * int64_t{frameLength} - 1) / frameLength;
+  return static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX));
+}
+
+int32_t windowOffset(const AnalysisSettings& settings, int slot) {
+  if (settings.onsetShift != 1) return 0;
+  switch (settings.unitsPerSecond) {
+    case 15:
+      return (slot % 4) * 735 - 2205;
+    case 20:
+      return (slot % 3) * 735 - 1470;
+    case 30:
+      return (slot % 2) * 735 - 735;
+    default:
+      return 0;
+  }
+}
+
+AnalyserTables::AnalyserTables()
+    : datImage(static_cast<std::size_t>(kFrames) * common::kNoteFrameBytes),
+      levels_(static_cast<std::size_t>(kFrames) * kAnalysedSlots),
+      frequencies_(levels_.size()),
+      phases_(levels_.size()) {}
+
+void AnalyserTables::clear() {
+  std::fill(levels_.begin(), levels_.end(), 0);
+  std::fill(frequencies_.begin(), frequencies_.end(), 0);
+  std::fill(phases_.begin(), phases_.end(), 0);
+  std::fill(datImage.begin(), datImage.end(), 0);
+}
+
+void prepareAnalysis(AnalyserTables& tables) {
+  buildSineCosineTable(tables.sineCosine);
+  tables.clear();
+}
+
+const int32_t* analysisWindow(const WaveSignal& wave, const AnalysisSettings& settings,
+                              int32_t frame, int slot) {
+  return wave.residual + windowStart(settings, frame, slot);
+}
+
+void subtractPartial(const WaveSignal& wave, const AnalysisSettings& settings,
+                     const AnalyserTables& tables, int32_t frame, int slot) {
+  const int32_t level = tables.level(frame, slot);
+  if (level == 0) return;  // a*sin(theta) is 0 throughout
+  const double a = level;
+  const double f = tables.frequency(frame, slot) / 10.0;
+  const double delta = kTurn * f / 44100;
+  double theta = tables.phase(frame, slot) * kTurn / 65536;
+  int32_t* out = wave.residual + windowStart(settings, frame, slot);
+  for (int32_t i = 0; i < settings.frameLength; ++i) {
+    // |a * sin| <= 2^31, so the truncation fits 64 bits; the difference wraps to 32 bits as a
+    // two's-complement subtraction would, instead of overflowing.
+    const auto partial = static_cast<int64_t>(a * std::sin(theta));
+    out[i] = static_cast<int32_t>(int64_t{out[i]} - partial);
+    theta += delta;
+  }
+}
+
+void rebuildResidual(const WaveSignal& wave, const AnalysisSettings& settings,
+                     const AnalyserTables& tables, int32_t frameCount, int slot) {
+  std::copy(wave.signal, wave.signal + wave.bufferLength(), wave.residual);
+  for (int32_t g = 0; g < frameCount; ++g) {
+    for (int d = 0; d < kAnalysedSlots; ++d) {
+      if (d != slot) subtractPartial(wave, settings, tables, g, d);
+    }
+  }
+}
+
+void storeEstimate(AnalyserTables& tables, int32_t frame, int slot,
+                   const PartialEstimate& estimate) {
+  tables.level(frame, slot) = estimate.level;
+  tables.frequency(frame, slot) = frequencyTenths(estimate.frequency);
+  tables.phase(frame, slot) = estimate.phase;
+}
+
+ExtractionResult extractPartials(const WaveSignal& wave, const AnalysisSettings& settings,
+                                 AnalyserTables& tables, ProgressHook& hook,
+                                 const EstimateFn& estimate) {
+  const int32_t frameCount = frameCountFor(wave.sampleCount, settings.frameLength);
+  if (frameCount > AnalyserTables::kFrames) return ExtractionResult::TooManyFrames;
+  for (int pass = 0; pass < settings.passCount; ++pass) {
+    for (int slot = 0; slot < kAnalysedSlots; ++slot) {
+      rebuildResidual(wave, settings, tables, frameCount, slot);
+      for (int32_t g = 0; g < frameCount; ++g) {
+        hook.beginFrame();
+        storeEstimate(tables, g, slot,
+                      estimate(analysisWindow(wave, settings, g, slot), settings.frameLength));
+        if (hook.endFrame(pass, slot, g) == FrameAnswer::Cancel) {
+          return ExtractionResult::Cancelled;
+        }
+      }
+    }
+  }
+  return ExtractionResult::Completed;
+}
+
+ExtractionResult extractPartials(const WaveSignal& wave, const AnalysisSettings& settings,
+                                 AnalyserTables& tables, ProgressHook& hook) {
+  PartialEstimator estimator(tables.sineCosine);
+  return extractPartials(wave, settings, tables, hook, [&](const int32_t* window, int n) {
+    return estimator.estimate(window, n);
+  });
+}
+
+int32_t buildDatImage(AnalyserTables& tables, int32_t frameCount,
+                      const AnalysisSettings& settings) {
+  if (frameCount <= 0 || frameCount > AnalyserTables::kFrames) return 0;
+  for (int32_t g = 0; g < frameCount; ++g) {
+    common::NoteFrame frame;
+    for (int v = 0; v < kAnalysedSlots; ++v) {
+      frame.slots[v].level = tables.level(g, v);
+      frame.slots[v].frequency = tables.frequency(g, v);
+    }
+    if (g == frameCount - 1) {
+      frame.slots[7].level = 1 - settings.onsetShift;
+      frame.slots[7].frequency = settings.unitsPerSecond;
+    }
+    common::encodeNoteFrame(frame,
+                            tables.datImage.data() + std::size_t(g) * common::kNoteFrameBytes);
+  }
+  return frameCount * common::kNoteFrameBytes;
+}
+
+}  // namespace analyser

@@ -1,0 +1,111 @@
+// Analysis by synthesis: each of six partial slots per frame is estimated on the residue left
+// after the current estimates of the other five slots have been synthesised and subtracted.
+// The frame tables and the DAT image are fixed storage that lives as long as the program.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "note_frame.h"
+#include "partial_estimator.h"
+#include "progress_hook.h"
+#include "wave_loader.h"
+
+namespace analyser {
+
+inline constexpr int kAnalysedSlots = 6;
+
+struct AnalysisSettings {
+  int32_t unitsPerSecond = 60;  // 15, 20, 30 or 60 frames per second
+  int32_t frameLength = 735;    // 44100 / unitsPerSecond samples
+  int32_t onsetShift = 0;       // 1: stagger the windows of the slots
+  int32_t passCount = 1;        // 1, or 4 with the optimisation
+};
+
+// 2940 for 15, 2205 for 20, 1470 for 30, 735 for anything else.
+int32_t frameLengthFor(int32_t unitsPerSecond);
+
+// (sampleCount + 2 * frameLength - 1) / frameLength: one frame more than the samples need, so
+// at least 1. 26,460,000 samples at 735 give 36,001 frames, which the tables hold.
+int32_t frameCountFor(int32_t sampleCount, int32_t frameLength);
+
+// Where the window of `slot` starts relative to its frame, in samples (0 without the shift).
+int32_t windowOffset(const AnalysisSettings& settings, int slot);
+
+class AnalyserTables {
+ public:
+  static constexpr int32_t kFrames = common::kFrameCapacity;
+
+  AnalyserTables();
+
+  // Zeroes the three frame tables and the DAT image over their whole capacity.
+  void clear();
+
+  int32_t& level(int32_t frame, int slot) { return levels_[index(frame, slot)]; }
+  int32_t& frequency(int32_t frame, int slot) { return frequencies_[index(frame, slot)]; }
+  int32_t& phase(int32_t frame, int slot) { return phases_[index(frame, slot)]; }
+  int32_t level(int32_t frame, int slot) const { return levels_[index(frame, slot)]; }
+  int32_t frequency(int32_t frame, int slot) const { return frequencies_[index(frame, slot)]; }
+  int32_t phase(int32_t frame, int slot) const { return phases_[index(frame, slot)]; }
+
+  SineCosineTable sineCosine;
+  std::vector<uint8_t> datImage;  // kFrames * 64 bytes
+
+ private:
+  static std::size_t index(int32_t frame, int slot) {
+    return static_cast<std::size_t>(frame) * kAnalysedSlots + static_cast<std::size_t>(slot);
+  }
+  std::vector<int32_t> levels_;
+  std::vector<int32_t> frequencies_;
+  std::vector<int32_t> phases_;
+};
+
+// Set-up before a conversion's progress window opens: builds the sine/cosine table and clears
+// the frame tables and the DAT image.
+void prepareAnalysis(AnalyserTables& tables);
+
+// Estimates the strongest partial of `n` working-form samples starting at `window`.
+using EstimateFn = std::function<PartialEstimate(const int32_t* window, int n)>;
+
+enum class ExtractionResult {
+  Completed,
+  Cancelled,
+  TooManyFrames,  // the input needs more frames than the tables hold; nothing was done
+};
+
+// The window of frame g and slot s inside the residual buffer.
+const int32_t* analysisWindow(const WaveSignal& wave, const AnalysisSettings& settings,
+                              int32_t frame, int slot);
+
+// Subtracts the synthesised partial of (frame, slot), as the tables hold it, from the residual
+// over that slot's window: value -= trunc(level * sin(theta)), theta starting at the stored
+// phase and advancing by 2 pi f / 44100 per sample (accumulated).
+void subtractPartial(const WaveSignal& wave, const AnalysisSettings& settings,
+                     const AnalyserTables& tables, int32_t frame, int slot);
+
+// First half of a slot pass: the residual becomes a copy of the whole signal buffer (margins
+// included), minus every other slot's partial in every frame. After this the estimates of the
+// pass depend only on the residual, so they may be computed in any order.
+void rebuildResidual(const WaveSignal& wave, const AnalysisSettings& settings,
+                     const AnalyserTables& tables, int32_t frameCount, int slot);
+
+// Stores one estimate: level, frequency in tenths of a hertz (rounded), phase.
+void storeEstimate(AnalyserTables& tables, int32_t frame, int slot,
+                   const PartialEstimate& estimate);
+
+// Runs passCount passes over the six slots; the hook is called around every estimate and may
+// cancel. Requires prepareAnalysis (or at least cleared tables for a custom `estimate`).
+ExtractionResult extractPartials(const WaveSignal& wave, const AnalysisSettings& settings,
+                                 AnalyserTables& tables, ProgressHook& hook,
+                                 const EstimateFn& estimate);
+// The same with the reference estimator on tables.sineCosine.
+ExtractionResult extractPartials(const WaveSignal& wave, const AnalysisSettings& settings,
+                                 AnalyserTables& tables, ProgressHook& hook);
+
+// Lays frames 0 .. frameCount-1 out as NoteFrame records in tables.datImage (slots 6 and 7
+// empty) and puts the settings entry (1 - onsetShift, unitsPerSecond) in slot 7 of the last
+// frame. Returns the number of bytes, frameCount * 64 (0 when frameCount is out of range).
+int32_t buildDatImage(AnalyserTables& tables, int32_t frameCount, const AnalysisSettings& settings);
+
+}  // namespace analyser

@@ -1,0 +1,198 @@
+// Runs the quorvel-cli program as a user would and checks its files, output and exit status.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "converter_window.h"
+#include "messages.h"
+#include "smf_checker.h"
+#include "test_frames.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+struct CliRun {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) {
+    if (c == '\'') {
+      q += "'\\''";
+    } else {
+      q += c;
+    }
+  }
+  return q + "'";
+}
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+Bytes frames(int count) {
+  std::vector<common::NoteFrame> f(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    for (int k = 0; k < 6; ++k) {
+      auto& slot = f[static_cast<std::size_t>(i)].slots[static_cast<std::size_t>(k)];
+      slot.level = (i / 30 + k) % 4 == 0 ? 0 : 100000 + 5000 * ((i + 3 * k) % 11);
+      slot.frequency =
+          static_cast<int32_t>(1500.0 * std::pow(2.0, k * 0.5 + std::sin(i * 0.01 + k)));
+    }
+  }
+  f.back().slots[7] = {1, 60};
+  return testing_frames::encodeFrames(f);
+}
+
+class QuorvelCliTest : public ::testing::Test {
+ protected:
+  QuorvelCliTest()
+      : dir_(std::string("cli-") +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+
+  CliRun run(const std::vector<std::string>& args) {
+    std::string command = quote(QUORVEL_CLI);
+    for (const auto& a : args) command += " " + quote(a);
+    command += " >" + quote((dir_ / "stdout").string()) + " 2>" + quote((dir_ / "stderr").string());
+    CliRun r;
+    const int raw = std::system(command.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = slurp(dir_ / "stdout");
+    r.err = slurp(dir_ / "stderr");
+    return r;
+  }
+  // The file the convert command itself makes of `input` with these options.
+  Bytes direct(const std::string& input, const midibuilder::BuilderOptions& options) {
+    const fs::path copy = dir_ / "direct.dat";
+    fs::copy_file(input, copy, fs::copy_options::overwrite_existing);
+    auto tables = std::make_unique<midibuilder::BuilderTables>();
+    common::AllocationRegistry registry;
+    EXPECT_EQ(midibuilder::convertDatFile(*tables, registry, options, copy.string()), "");
+    return testing_frames::readBytes(dir_ / "direct.mid");
+  }
+
+  testing_frames::TempDir dir_;
+};
+
+const std::string kFinishedLine = std::string(msg::kFinished) + "\n";
+
+TEST_F(QuorvelCliTest, DefaultsMatchTheWindow) {
+  const std::string input = (dir_ / "voice.dat").string();
+  testing_frames::writeBytes(input, frames(400));
+  const CliRun r = run({input});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kFinishedLine);
+  EXPECT_EQ(r.err, "");
+  const Bytes out = testing_frames::readBytes(dir_ / "voice.mid");
+  EXPECT_EQ(smf_check::check(out), "");
+  EXPECT_EQ(out, direct(input, midibuilder::BuilderOptions{}));
+}
+
+TEST_F(QuorvelCliTest, EveryOptionReachesTheConversion) {
+  const std::string input = (dir_ / "Voice.DAT").string();
+  testing_frames::writeBytes(input, frames(400));
+  const CliRun r =
+      run({"--tempo", "97.5", "--time-base=960.7", "--note-start", "5000", "--polyphony", "4",
+           "--channels=8", "--device", "sc-88", "--pitch-sort", "off", input});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, kFinishedLine);
+  midibuilder::BuilderOptions o;
+  o.tempo = 97.5;
+  o.timeBase = 960;
+  o.noteStartTime = 5000;
+  o.polyphony = 4;
+  o.usedChannels = 8;
+  o.device = midibuilder::kDeviceSc88;
+  o.pitchSort = false;
+  const Bytes out = testing_frames::readBytes(dir_ / "Voice.mid");
+  EXPECT_EQ(out, direct(input, o));
+  EXPECT_NE(out, direct(input, midibuilder::BuilderOptions{}));
+
+  for (const char* device : {"sc-8850", "msgs", "halvoran"}) {
+    const CliRun again = run({"--device", device, "--polyphony", "5", "--channels", "7", input});
+    EXPECT_EQ(again.status, 0) << device;
+    EXPECT_EQ(smf_check::check(testing_frames::readBytes(dir_ / "Voice.mid")), "") << device;
+  }
+}
+
+TEST_F(QuorvelCliTest, RefusalsAndFailuresGoToStandardErrorWithStatusOne) {
+  const std::string input = (dir_ / "a.dat").string();
+  testing_frames::writeBytes(input, frames(10));
+  struct Case {
+    std::vector<std::string> args;
+    std::string_view message;
+  } cases[] = {
+      {{"--channels", "4", "--polyphony", "5", "--tempo", "abc", input},
+       msg::kChannelsBelowPolyphony},
+      {{"--tempo", "abc", input}, msg::kTempoRange},
+      {{"--tempo", "", input}, msg::kTempoRange},
+      {{"--tempo", "inf", input}, msg::kTempoRange},
+      {{"--time-base", "23", input}, msg::kTimeBaseRange},
+      {{"--time-base", "961", input}, msg::kNoteStartTooEarly},
+      {{(dir_ / "a.dat1").string()}, msg::kSpecifyDat},
+      {{(dir_ / "missing.dat").string()}, msg::kFileNotFound},
+  };
+  for (const Case& c : cases) {
+    const CliRun r = run(c.args);
+    EXPECT_EQ(r.status, 1) << c.message;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, std::string(c.message) + "\n");
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "a.mid"));
+  // A trailing blank on the name is dropped, as in the window.
+  const CliRun blank = run({input + "  "});
+  EXPECT_EQ(blank.status, 0);
+  EXPECT_TRUE(fs::exists(dir_ / "a.mid"));
+}
+
+TEST_F(QuorvelCliTest, UsageErrorsAndHelp) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                {"--tempo"},
+                                                                {"--bogus", "x.dat"},
+                                                                {"--device", "sc88", "x.dat"},
+                                                                {"--polyphony", "7", "x.dat"},
+                                                                {"--channels", "3", "x.dat"},
+                                                                {"--pitch-sort", "yes", "x.dat"},
+                                                                {"a.dat", "b.dat"}}) {
+    const CliRun r = run(args);
+    EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("--help"), std::string::npos);
+  }
+  const CliRun help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* option : {"--tempo", "--time-base", "--note-start", "--polyphony", "--channels",
+                             "--device", "--pitch-sort", "halvoran", "sc-8850"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+}
+
+TEST_F(QuorvelCliTest, TheLongestAnalyserFileConverts) {
+  const std::string input = (dir_ / "long.dat").string();
+  testing_frames::writeBytes(input, frames(36001));
+  const CliRun r = run({"--channels", "8", input});
+  EXPECT_EQ(r.status, 0) << r.err;
+  smf_check::File file;
+  ASSERT_EQ(smf_check::check(testing_frames::readBytes(dir_ / "long.mid"), &file), "");
+  EXPECT_EQ(file.trackCount, 9);
+
+  testing_frames::writeBytes(dir_ / "longer.dat", Bytes(36002 * 64, 0));
+  const CliRun refused = run({(dir_ / "longer.dat").string()});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, std::string(msg::kDatTooLong) + "\n");
+  EXPECT_FALSE(fs::exists(dir_ / "longer.mid"));
+}
+
+}  // namespace

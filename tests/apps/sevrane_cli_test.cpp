@@ -1,0 +1,190 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "messages.h"
+#include "note_frame.h"
+#include "wave_test_support.h"
+
+extern char** environ;
+
+namespace {
+
+using wavetest::Bytes;
+
+struct CliRun {
+  int status = -1;  // exit status, or -1 when the process did not exit normally
+  std::string out;
+  std::string err;
+};
+
+class SevraneCliTest : public ::testing::Test {
+ protected:
+  // Starts sevrane-cli with `args`, stdout and stderr going to files in the scratch folder.
+  pid_t start(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {SEVRANE_CLI};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, SEVRANE_CLI, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+  CliRun finish(pid_t pid) {
+    CliRun r;
+    int wstatus = 0;
+    EXPECT_EQ(waitpid(pid, &wstatus, 0), pid);
+    if (WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
+    const Bytes out = wavetest::readFile(outPath());
+    const Bytes err = wavetest::readFile(errPath());
+    r.out.assign(out.begin(), out.end());
+    r.err.assign(err.begin(), err.end());
+    return r;
+  }
+  CliRun run(const std::vector<std::string>& args) { return finish(start(args)); }
+
+  std::string wave(const std::string& name, const std::vector<int16_t>& samples,
+                   uint32_t channels = 1) {
+    const std::string path = dir.file(name);
+    wavetest::writeFile(path, wavetest::canonical(samples, channels));
+    return path;
+  }
+  std::string outPath() const { return dir.file("stdout.txt"); }
+  std::string errPath() const { return dir.file("stderr.txt"); }
+
+  wavetest::ScratchDir dir{"cli"};
+};
+
+std::string line(std::string_view text) {
+  return std::string(text) + "\n";
+}
+
+// A tone of `amplitude` at `hertz` (16-bit samples).
+std::vector<int16_t> tone(int count, double hertz, double amplitude) {
+  std::vector<int16_t> s(count);
+  for (int i = 0; i < count; ++i) {
+    s[i] = static_cast<int16_t>(amplitude * std::sin(6.283185307179586 * hertz * i / 44100));
+  }
+  return s;
+}
+
+TEST_F(SevraneCliTest, WritesTheDatBesideTheWaveAndSaysSoOnStdout) {
+  const std::string path = wave("voice.wav", tone(4410, 440, 10000));
+  const CliRun r = run({path});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, line(msg::kFinished));
+  EXPECT_EQ(r.err, "");  // stderr is not a terminal: no progress line
+  const Bytes dat = wavetest::readFile(dir.file("voice.dat"));
+  ASSERT_EQ(dat.size(), 7u * 64);  // (4410 + 1469) / 735 frames
+  EXPECT_EQ(Bytes(dat.end() - 8, dat.end()), (Bytes{1, 0, 0, 0, 0x3C, 0, 0, 0}));
+  for (int g = 0; g < 7; ++g) {
+    const common::NoteFrame f = common::decodeNoteFrame(dat.data() + 64 * g);
+    for (int s = 0; s < 6; ++s) {
+      EXPECT_GE(f.slots[s].level, 0);
+      EXPECT_GE(f.slots[s].frequency, 550);
+      EXPECT_LE(f.slots[s].frequency, 80000);
+    }
+    EXPECT_EQ(f.slots[6].level, 0);
+    if (g <= 5) {  // frames wholly inside the tone
+      EXPECT_NEAR(f.slots[0].frequency, 4400, 10) << g;
+      EXPECT_NEAR(f.slots[0].level, 10000 * 256, 10000 * 256 / 50) << g;
+    }
+    if (g == 6) {
+      EXPECT_EQ(f.slots[0].level, 0);  // past the end of the recording
+    }
+  }
+}
+
+TEST_F(SevraneCliTest, OptionsChooseUnitShiftAndPasses) {
+  const std::string path = wave("take.wav", tone(1500, 300, 8000), 1);
+  CliRun r = run({"--unit", "15", "--onset-shift", "--quiet", path});
+  EXPECT_EQ(r.status, 0) << r.err;
+  Bytes dat = wavetest::readFile(dir.file("take.dat"));
+  ASSERT_EQ(dat.size(), 2u * 64);  // (1500 + 5879) / 2940
+  EXPECT_EQ(Bytes(dat.end() - 8, dat.end()), (Bytes{0, 0, 0, 0, 15, 0, 0, 0}));
+
+  r = run({"--optimise", "--unit", "60", "--threads", "1", "-q", path});
+  EXPECT_EQ(r.status, 0) << r.err;
+  dat = wavetest::readFile(dir.file("take.dat"));
+  ASSERT_EQ(dat.size(), 4u * 64);
+  EXPECT_EQ(Bytes(dat.end() - 8, dat.end()), (Bytes{1, 0, 0, 0, 60, 0, 0, 0}));
+}
+
+TEST_F(SevraneCliTest, RefusalsAndFailuresGoToStderrWithStatus1) {
+  const std::string wavePath = wave("upper.WAV", {});
+  CliRun r = run({dir.file("notes.txt")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, line(msg::kSpecifyWave));
+
+  r = run({dir.file("absent.wav")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, line(msg::kFileNotFound));
+
+  const std::string stereo48k = dir.file("s48.wav");
+  wavetest::writeFile(stereo48k, wavetest::canonical({1, 2, 3, 4}, 2, 48000));
+  r = run({stereo48k});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, line(msg::kNot44100));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("s48.dat")));
+
+  // Trailing blanks of FILE are dropped, as from the window's field.
+  r = run({wavePath + "  "});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(wavetest::readFile(dir.file("upper.dat")).size(), 64u);
+}
+
+TEST_F(SevraneCliTest, UsageErrorsExitWith2AndHelpDocumentsEveryOption) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                               {"--unit", "25", "a.wav"},
+                                               {"--unit"},
+                                               {"--bogus", "a.wav"},
+                                               {"a.wav", "b.wav"},
+                                               {"--threads", "-1", "a.wav"}}) {
+    const CliRun r = run(args);
+    EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+    EXPECT_NE(r.err.find("Usage: sevrane-cli"), std::string::npos);
+  }
+  const CliRun help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* option :
+       {"--optimise", "--unit", "--onset-shift", "--quiet", "--threads", "--help"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+}
+
+TEST_F(SevraneCliTest, InterruptCancelsWithStatus130AndWritesNothing) {
+  // Five minutes of sound in four passes: far longer than the test waits before interrupting,
+  // even with fast kernels and several threads.
+  const std::string path = wave("long.wav", tone(300 * 44100, 220, 12000));
+  const Bytes earlier = {1, 2, 3, 4};
+  wavetest::writeFile(dir.file("long.dat"), earlier);
+  const pid_t pid = start({"--optimise", path});
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  ASSERT_EQ(kill(pid, SIGINT), 0);
+  const CliRun r = finish(pid);
+  EXPECT_EQ(r.status, 130);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, line(msg::kCancelled));
+  EXPECT_EQ(wavetest::readFile(dir.file("long.dat")), earlier);
+}
+
+}  // namespace
