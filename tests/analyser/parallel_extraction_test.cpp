@@ -162,7 +162,7 @@ TEST(ParallelExtractionTest, FastPathsChangeAtMostOneStoredValueInAThousand) {
   int values = 0;
   int differing = 0;
   int64_t largest = 0;
-  for (const AnalysisSettings settings : {settingsFor(60, 0, 4), settingsFor(30, 1, 1)}) {
+  for (const AnalysisSettings settings : {settingsFor(60, 0, 2), settingsFor(30, 1, 1)}) {
     const int32_t frames =
         frameCountFor(static_cast<int32_t>(samples.size()), settings.frameLength);
     OwnedWave literalWave(samples);
