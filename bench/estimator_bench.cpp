@@ -114,12 +114,18 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred || run.iterations == 0) continue;
+      if (run.error_occurred || run.iterations == 0 || run.run_type == Run::RT_Aggregate) {
+        continue;
+      }
       const auto it = run.counters.find("estimates");
       const double perIteration = it == run.counters.end() ? 1.0 : it->second.value;
       const double micros = run.GetAdjustedCPUTime() * 1e6 /
                             benchmark::GetTimeUnitMultiplier(run.time_unit) / perIteration;
-      micros_[run.benchmark_name()] = micros;
+      // The fastest repetition (--benchmark_repetitions): on a shared machine the others only
+      // add time taken by other programs.
+      const std::string name = run.run_name.str();
+      const auto it2 = micros_.find(name);
+      if (it2 == micros_.end() || micros < it2->second) micros_[name] = micros;
     }
   }
   void Finalize() override {

@@ -79,7 +79,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred || run.iterations == 0) continue;
+      if (run.error_occurred || run.iterations == 0 || run.run_type == Run::RT_Aggregate) {
+        continue;
+      }
       const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
       const double wall = run.GetAdjustedRealTime() / unit;
       const double cpu = run.GetAdjustedCPUTime() / unit;
