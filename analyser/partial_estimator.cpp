@@ -68,6 +68,10 @@ bool x86Supports(const char* feature) {
   const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
   if (feature[0] == '2') return __builtin_cpu_supports("avx2");
   if (feature[0] == 'f') return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  if (feature[0] == 'v') {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+           __builtin_cpu_supports("fma");
+  }
   if (feature[0] == 'b') return avx512;
   return avx512 && __builtin_cpu_supports("avx512vnni");
 #else
@@ -92,16 +96,18 @@ kernels::CoarseKernelFn coarseKernel(CoarsePath path) {
   return nullptr;
 }
 
-kernels::FineKernelFn fineKernel(FinePath path) {
+kernels::FineKernels fineKernels(FinePath path) {
   switch (path) {
     case FinePath::Portable:
-      return &kernels::fineSumsPortable;
+      return kernels::fineKernelsPortable();
     case FinePath::Avx2:
-      return x86Supports("fma") ? kernels::fineSumsAvx2Kernel() : nullptr;
+      return x86Supports("fma") ? kernels::fineKernelsAvx2() : kernels::FineKernels{};
+    case FinePath::Avx512:
+      return x86Supports("vl") ? kernels::fineKernelsAvx512() : kernels::FineKernels{};
     case FinePath::Reference:
       break;
   }
-  return nullptr;
+  return {};
 }
 
 constexpr PartialEstimate kSilence{0, kLowestFrequency, 32768};
@@ -256,7 +262,7 @@ bool coarsePathAvailable(CoarsePath path) {
 }
 
 bool finePathAvailable(FinePath path) {
-  return path == FinePath::Reference || fineKernel(path) != nullptr;
+  return path == FinePath::Reference || fineKernels(path).rotation != nullptr;
 }
 
 CoarsePath bestCoarsePath() {
@@ -267,7 +273,10 @@ CoarsePath bestCoarsePath() {
 }
 
 FinePath bestFinePath() {
-  return finePathAvailable(FinePath::Avx2) ? FinePath::Avx2 : FinePath::Portable;
+  for (FinePath p : {FinePath::Avx512, FinePath::Avx2}) {
+    if (finePathAvailable(p)) return p;
+  }
+  return FinePath::Portable;
 }
 
 const char* pathName(CoarsePath path) {
@@ -294,6 +303,8 @@ const char* pathName(FinePath path) {
       return "recurrence";
     case FinePath::Avx2:
       return "recurrence-avx2-fma";
+    case FinePath::Avx512:
+      return "recurrence-avx512vl";
   }
   return "?";
 }
@@ -427,8 +438,8 @@ void PartialEstimator::coarseWinners(const int32_t* const* windows, int count, i
 
 PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int coarseWinner) {
   for (int i = 0; i < n; ++i) x_[static_cast<size_t>(i)] = window[i];
-  const kernels::FineKernelFn kernel = fineKernel(finePath_);
-  if (kernel == nullptr) return fineSearchReference(x_.data(), n, coarseWinner);
+  const kernels::FineKernels fine = fineKernels(finePath_);
+  if (fine.rotation == nullptr) return fineSearchReference(x_.data(), n, coarseWinner);
 
   int64_t b = coarseWinner;
   double xcWin = 0.0;
@@ -450,6 +461,9 @@ PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int c
     }
     double xc[kernels::kFineLanes];
     double xs[kernels::kFineLanes];
+    // The candidates of a level lie within a few cents of each other: one kernel serves all.
+    const kernels::FineKernelFn kernel =
+        delta[0] >= kernels::kGoertzelMinDelta ? fine.goertzel : fine.rotation;
     kernel(x_.data(), n, delta, xc, xs);
     int64_t best = -1;
     for (int l = 0; l < lanes; ++l) {

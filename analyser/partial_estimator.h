@@ -77,7 +77,7 @@ PartialEstimate fineSearchReference(const double* x, int n, int coarseWinner);
 // or by x86 vector kernels. All give identical sums.
 enum class CoarsePath { Reference, Portable, Avx2, Avx512, Avx512Vnni };
 // Fine search: library sine/cosine per sample, or a rotation recurrence (portable or AVX2).
-enum class FinePath { Reference, Portable, Avx2 };
+enum class FinePath { Reference, Portable, Avx2, Avx512 };
 bool coarsePathAvailable(CoarsePath path);
 bool finePathAvailable(FinePath path);
 // The fastest path this processor and build support.

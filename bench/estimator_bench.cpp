@@ -173,10 +173,12 @@ int main(int argc, char** argv) {
               ->Unit(benchmark::kMicrosecond);
         }
       }
-      benchmark::RegisterBenchmark((base + analyser::pathName(best) + "+reference-fine").c_str(),
-                                   fastEstimate, std::string(kind), n, best, FinePath::Reference,
-                                   kWindows)
-          ->Unit(benchmark::kMicrosecond);
+      for (FinePath fine : {FinePath::Reference, FinePath::Portable, FinePath::Avx2}) {
+        benchmark::RegisterBenchmark(
+            (base + analyser::pathName(best) + "+" + analyser::pathName(fine)).c_str(),
+            fastEstimate, std::string(kind), n, best, fine, kWindows)
+            ->Unit(benchmark::kMicrosecond);
+      }
       benchmark::RegisterBenchmark((base + analyser::pathName(best) + "+" +
                                     analyser::pathName(analyser::bestFinePath()) + "-single")
                                        .c_str(),

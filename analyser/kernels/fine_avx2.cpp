@@ -8,11 +8,11 @@
 
 namespace analyser::kernels {
 
-FineKernelFn fineSumsAvx2Kernel() {
+FineKernels fineKernelsAvx2() {
 #if defined(__AVX2__)
-  return &avx2::fineSums;
+  return {&avx2::fineSums, &avx2::goertzelSums};
 #else
-  return nullptr;
+  return {};
 #endif
 }
 

@@ -3,8 +3,8 @@
 
 namespace analyser::kernels {
 
-void fineSumsPortable(const double* x, int n, const double* delta, double* xc, double* xs) {
-  portable::fineSums(x, n, delta, xc, xs);
+FineKernels fineKernelsPortable() {
+  return {&portable::fineSums, &portable::goertzelSums};
 }
 
 }  // namespace analyser::kernels

@@ -2,9 +2,11 @@
 // sample) changes a stored value, measured on speech-like windows against the literal search.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
+#include "kernels/fine_kernels.h"
 #include "partial_estimator.h"
 #include "speech_like_signal.h"
 
@@ -55,6 +57,57 @@ TEST(FineAgreementTest, RecurrenceChangesAtMostOneStoredValueInAThousandByOneUni
   std::printf("fine search: %d of %d stored values differ (largest difference %lld)\n",
               agreement.differing, agreement.values,
               static_cast<long long>(agreement.largestDifference));
+}
+
+}  // namespace
+}  // namespace analyser
+
+namespace analyser {
+namespace {
+
+// Both fine recurrences of every instruction set against sums taken in long double, for odd
+// and even lengths: the Goertzel form only where the estimator uses it. Errors are measured
+// against the sum of the samples' magnitudes, the scale of the strongest possible level.
+TEST(FineKernelTest, RecurrencesMatchExactSumsToDoublePrecision) {
+  std::vector<double> x(2940);
+  for (size_t i = 0; i < x.size(); ++i) {
+    x[i] = std::round(4e6 * std::sin(0.0627 * i + 0.4) + 1e6 * std::sin(0.7 * i) +
+                      static_cast<double>((i * 7919) % 2001) - 1000.0);
+  }
+  double sumOfMagnitudes[2] = {};
+  for (size_t i = 0; i < x.size(); ++i) {
+    if (i < 735) sumOfMagnitudes[0] += std::abs(x[i]);
+    sumOfMagnitudes[1] += std::abs(x[i]);
+  }
+  const kernels::FineKernels sets[] = {kernels::fineKernelsPortable(), kernels::fineKernelsAvx2(),
+                                       kernels::fineKernelsAvx512()};
+  for (int n : {735, 2940}) {
+    for (double base : {0.0078, 0.03, kernels::kGoertzelMinDelta, 0.0627, 0.7, 1.13}) {
+      double delta[kernels::kFineLanes] = {};
+      for (int l = 0; l < 9; ++l) delta[l] = base * (1.0 + 0.0005 * l);
+      for (const kernels::FineKernels& set : sets) {
+        if (set.rotation == nullptr) continue;
+        for (kernels::FineKernelFn kernel : {set.rotation, set.goertzel}) {
+          if (kernel == set.goertzel && base < kernels::kGoertzelMinDelta) continue;
+          double xc[kernels::kFineLanes];
+          double xs[kernels::kFineLanes];
+          kernel(x.data(), n, delta, xc, xs);
+          for (int l = 0; l < 9; ++l) {
+            long double c = 0;
+            long double s = 0;
+            for (int i = 0; i < n; ++i) {
+              c += x[static_cast<size_t>(i)] * std::cos(static_cast<long double>(delta[l]) * i);
+              s -= x[static_cast<size_t>(i)] * std::sin(static_cast<long double>(delta[l]) * i);
+            }
+            const double error =
+                std::hypot(xc[l] - static_cast<double>(c), xs[l] - static_cast<double>(s));
+            EXPECT_LT(error, 1e-12 * sumOfMagnitudes[n == 735 ? 0 : 1])
+                << n << " " << base << " lane " << l;
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
