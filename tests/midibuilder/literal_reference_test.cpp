@@ -11,12 +11,15 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "builder_tables.h"
 #include "converter_window.h"
 #include "frame_loader.h"
+#include "messages.h"
 #include "test_frames.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -527,6 +530,59 @@ TEST_F(LiteralReferenceTest, ExtremeTimingGivesIdenticalFiles) {
     const Bytes actual = builderFile(dat, o);
     ASSERT_TRUE(actual == expected) << "device " << device << ": first difference at byte "
                                     << firstDifference(actual, expected);
+  }
+}
+
+// The window's fields and radio buttons as the convert command reads them.
+class ScriptedWindow : public common::Environment {
+ public:
+  std::string controlText(int id) const override {
+    const auto it = texts.find(id);
+    return it == texts.end() ? std::string() : it->second;
+  }
+  void setControlText(int id, std::string_view text) override { texts[id] = std::string(text); }
+  bool isRadioChecked(int id) const override { return checked.count(id) != 0; }
+  void showMessage(std::string_view text, common::MessageIcon) override { shown = text; }
+
+  std::map<int, std::string> texts;
+  std::set<int> checked;
+  std::string shown;
+};
+
+// From the texts typed into the window to the file: every radio button of every group, and
+// number fields written as a person might type them.
+TEST_F(LiteralReferenceTest, TheConvertCommandFromTheWindowGivesIdenticalFiles) {
+  std::mt19937 rng(31);
+  const Bytes dat = randomDat(rng, 120);
+  const auto input = dir_ / "typed.dat";
+  testing_frames::writeBytes(input, dat);
+  struct Case {
+    int channels, polyphony, device;
+    bool sort;
+    const char *tempo, *timeBase, *noteStart;
+    literal::Options expected;
+  } cases[] = {
+      {1012, 1004, 1017, true, "120.0", "480", "1920", {4, 4, 0, true, 120.0, 480, 1920}},
+      {1013, 1005, 1018, false, " 97.3bpm", "97.9", "+200", {5, 5, 1, false, 97.3, 97, 200}},
+      {1014, 1004, 1019, true, "1e3", "65535", "131070", {4, 6, 2, true, 1000.0, 65535, 131070}},
+      {1015, 1006, 1020, false, "30.", "24", "48", {6, 7, 3, false, 30.0, 24, 48}},
+      {1016, 1005, 1018, true, "333.3", "1000", "99999", {5, 8, 1, true, 333.3, 1000, 99999}},
+  };
+  for (const Case& c : cases) {
+    ScriptedWindow window;
+    window.texts = {{midibuilder::kDatFileField, input.string() + " "},
+                    {midibuilder::kTempoField, c.tempo},
+                    {midibuilder::kTimeBaseField, c.timeBase},
+                    {midibuilder::kNoteStartField, c.noteStart}};
+    window.checked = {c.channels, c.polyphony, c.device,
+                      c.sort ? midibuilder::kPitchSortOn : midibuilder::kPitchSortOff};
+    midibuilder::ConverterCommand command(window);
+    command.convert();
+    ASSERT_EQ(window.shown, msg::kFinished) << c.tempo;
+    const Bytes expected = literal::convert(dat, c.expected);
+    const Bytes actual = testing_frames::readBytes(dir_ / "typed.mid");
+    EXPECT_TRUE(actual == expected)
+        << c.tempo << ": first difference at byte " << firstDifference(actual, expected);
   }
 }
 
