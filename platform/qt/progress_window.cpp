@@ -54,10 +54,6 @@ void ProgressWindow::cancel() {
   if (onCancel_) onCancel_();
 }
 
-void ProgressWindow::reject() {
-  cancel();
-}
-
 void ProgressWindow::closeEvent(QCloseEvent* event) {
   event->accept();
   cancel();

@@ -1,6 +1,7 @@
 // Sevrane's modeless progress window: the remaining-time label, a progress bar in the free space
-// and "キャンセル". Cancel, its close box, Escape and its destruction all report a cancel once;
-// a window dismissed by the convert command itself reports nothing.
+// and "キャンセル". Cancel, its close box and its destruction all report a cancel once; a window
+// dismissed by the convert command itself reports nothing. Enter and Escape are not commands
+// here, as in the main window, so a stray key cannot stop a long analysis.
 #pragma once
 
 #include <QDialog>
@@ -28,7 +29,7 @@ class ProgressWindow : public QDialog {
 
   DialogForm& form() { return *form_; }
 
-  void reject() override;
+  void reject() override {}
 
  protected:
   void closeEvent(QCloseEvent* event) override;
