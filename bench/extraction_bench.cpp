@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "owned_wave.h"
 #include "parallel_extraction.h"
 #include "speech_like_signal.h"
 
@@ -16,18 +17,7 @@ namespace {
 
 using namespace analyser;
 
-struct OwnedWave {
-  explicit OwnedWave(const std::vector<int32_t>& samples)
-      : signal(samples.size() + 2 * kMarginSamples, 0), residual(signal.size(), 0) {
-    std::copy(samples.begin(), samples.end(), signal.begin() + kMarginSamples);
-    wave.sampleCount = static_cast<int32_t>(samples.size());
-    wave.signal = signal.data();
-    wave.residual = residual.data();
-  }
-  std::vector<int32_t> signal;
-  std::vector<int32_t> residual;
-  WaveSignal wave;
-};
+using wavetest::OwnedWave;
 
 struct QuietHook : ProgressHook {
   void beginFrame() override {}

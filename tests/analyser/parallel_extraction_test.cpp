@@ -11,6 +11,7 @@
 
 #include "fake_environment.h"
 #include "fast_synthesis.h"
+#include "owned_wave.h"
 #include "progress_window.h"
 #include "speech_like_signal.h"
 
@@ -21,18 +22,7 @@ AnalysisSettings settingsFor(int32_t units, int32_t shift, int32_t passes) {
   return {units, frameLengthFor(units), shift, passes};
 }
 
-struct OwnedWave {
-  explicit OwnedWave(const std::vector<int32_t>& samples)
-      : signal(samples.size() + 2 * kMarginSamples, 0), residual(signal.size(), 0x5A5A5A5A) {
-    std::copy(samples.begin(), samples.end(), signal.begin() + kMarginSamples);
-    wave.sampleCount = static_cast<int32_t>(samples.size());
-    wave.signal = signal.data();
-    wave.residual = residual.data();
-  }
-  std::vector<int32_t> signal;
-  std::vector<int32_t> residual;
-  WaveSignal wave;
-};
+using wavetest::OwnedWave;
 
 struct OrderHook : ProgressHook {
   std::vector<std::tuple<int, int, int32_t>> calls;
