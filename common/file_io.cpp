@@ -34,7 +34,9 @@ bool missingFileInExistingFolder(const fs::path& path) {
   return fs::is_directory(folder, ec);
 }
 
-std::string toString(std::string_view text) { return std::string(text); }
+std::string toString(std::string_view text) {
+  return std::string(text);
+}
 
 }  // namespace
 
@@ -63,8 +65,8 @@ std::string readWholeFile(AllocationRegistry& registry, const std::string& path,
   in.seekg(0, std::ios::beg);
 
   const int64_t total = static_cast<int64_t>(size) + (extra > 0 ? extra : 0);
-  if (size > std::numeric_limits<int32_t>::max() ||
-      total > std::numeric_limits<int32_t>::max() || extra < 0) {
+  if (size > std::numeric_limits<int32_t>::max() || total > std::numeric_limits<int32_t>::max() ||
+      extra < 0) {
     return toString(msg::kNoMemory);
   }
   length = static_cast<int32_t>(size);
@@ -92,6 +94,19 @@ std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t
   std::error_code ec;
   if (!target.has_filename() || fs::is_directory(target, ec)) {
     return toString(msg::kCannotCreate);
+  }
+  // An existing file is replaced only where it could have been opened for writing itself: the
+  // rename below would otherwise go round a write-protected file. No write permission for
+  // anyone counts as protected even for a process that could override it.
+  const fs::file_status existing = fs::status(target, ec);
+  if (!ec && fs::exists(existing)) {
+    constexpr fs::perms kAnyWrite =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    if ((existing.permissions() & kAnyWrite) == fs::perms::none) {
+      return toString(msg::kCannotCreate);
+    }
+    std::fstream probe(target, std::ios::binary | std::ios::in | std::ios::out);
+    if (!probe) return toString(msg::kCannotCreate);
   }
 
   // A name that no other writer picks: process-wide counter plus the clock.
