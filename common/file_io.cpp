@@ -70,10 +70,15 @@ std::string readWholeFile(AllocationRegistry& registry, const std::string& path,
     return toString(msg::kNoMemory);
   }
   length = static_cast<int32_t>(size);
+  if (total == 0) {
+    // An empty file with no extra bytes: nothing to hold. No request is made, because a
+    // request for zero bytes is the registry's free-all.
+    block = nullptr;
+    return {};
+  }
   auto* data = static_cast<uint8_t*>(registry.trackedAlloc(static_cast<int32_t>(total)));
-  if (data == nullptr && total != 0) return toString(msg::kNoMemory);
+  if (data == nullptr) return toString(msg::kNoMemory);
   block = data;
-  if (data == nullptr) return {};  // an empty file with no extra bytes: nothing to hold
 
   int64_t wanted = length;
   if (fileFaults().readLimit >= 0 && fileFaults().readLimit < wanted) {

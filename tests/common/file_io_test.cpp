@@ -65,6 +65,15 @@ TEST_F(FileIoTest, EmptyFileGivesBlockOfExtraZeros) {
   EXPECT_EQ(length, 0);
   ASSERT_NE(block, nullptr);
   for (int i = 0; i < 1024; ++i) ASSERT_EQ(block[i], 0);
+
+  // Nothing to hold at all: no request is made, since a request for zero bytes would be the
+  // registry's free-all and release the blocks the caller already holds.
+  void* held = reg_.trackedAlloc(64);
+  const int32_t count = reg_.count();
+  EXPECT_EQ(common::readWholeFile(reg_, path("empty"), 0, block, length), "");
+  EXPECT_EQ(length, 0);
+  EXPECT_EQ(reg_.count(), count);
+  EXPECT_EQ(reg_.entry(count - 1), held);
 }
 
 TEST_F(FileIoTest, OpenFailuresAreClassifiedAndLeaveOutputsUnchanged) {
