@@ -329,13 +329,17 @@ int coarseWinnerFromSums(const CoarseSums* sums, int stride, int candidates, int
 }
 
 PartialEstimator::PartialEstimator(const SineCosineTable& table)
-    : PartialEstimator(table, *new CoarsePlanCache(table)) {
-  ownPlans_.reset(&plans_);
-}
+    : PartialEstimator(table, std::make_unique<CoarsePlanCache>(table), nullptr) {}
 
 PartialEstimator::PartialEstimator(const SineCosineTable& table, CoarsePlanCache& plans)
+    : PartialEstimator(table, nullptr, &plans) {}
+
+PartialEstimator::PartialEstimator(const SineCosineTable& table,
+                                   std::unique_ptr<CoarsePlanCache> ownPlans,
+                                   CoarsePlanCache* sharedPlans)
     : table_(table),
-      plans_(plans),
+      ownPlans_(std::move(ownPlans)),
+      plans_(sharedPlans != nullptr ? *sharedPlans : *ownPlans_),
       coarsePath_(bestCoarsePath()),
       finePath_(bestFinePath()),
       x_(kMaxFrameLength + 1),

@@ -129,6 +129,8 @@ class PartialEstimator {
   PartialEstimate estimateReference(const int32_t* window, int n);
 
  private:
+  PartialEstimator(const SineCosineTable& table, std::unique_ptr<CoarsePlanCache> ownPlans,
+                   CoarsePlanCache* sharedPlans);
   // Quantised, zero-padded copies of the windows in q_; q receives their addresses.
   void quantiseBatch(const int32_t* const* windows, int count, int n, int padded,
                      const int16_t** q);

@@ -114,11 +114,13 @@ std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t
     if (!probe) return toString(msg::kCannotCreate);
   }
 
-  // A name that no other writer picks: process-wide counter plus the clock.
+  // A name that no other writer picks: process-wide counter plus the clock. It does not
+  // extend the target's name, so a target whose name has the longest length the file system
+  // allows still gets a temporary file beside it.
   static std::atomic<unsigned> serial{0};
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  fs::path temp = target;
-  temp += toPath(".tmp-" + std::to_string(stamp) + "-" + std::to_string(serial++));
+  const fs::path temp = target.parent_path() /
+                        toPath(".tmp-" + std::to_string(stamp) + "-" + std::to_string(serial++));
 
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);

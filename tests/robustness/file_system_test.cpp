@@ -59,6 +59,23 @@ TEST_F(FileSystemTest, ReadOnlyFolderRefusesCreationAndKeepsEarlierFile) {
   EXPECT_EQ(listing(disk.path()), std::vector<std::string>{"voice.dat"});
 }
 
+TEST_F(FileSystemTest, OutputWithTheLongestFileNameIsWrittenAndReplaced) {
+  // 255 bytes is the longest name most file systems take; the temporary file must not need more.
+  ScratchDir dir;
+  const std::string target = dir / (std::string(251, 'n') + ".mid");
+  ASSERT_EQ(write(target, "first"), "");
+  ASSERT_EQ(write(target, "second"), "");
+  EXPECT_EQ(slurp(target), "second");
+  EXPECT_EQ(listing(dir.path()).size(), 1u);
+  const std::string relative = std::string(251, 'r') + ".dat";
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir.path());
+  EXPECT_EQ(write(relative, "here"), "");  // a bare name: the temporary goes to this folder
+  fs::current_path(previous);
+  EXPECT_EQ(slurp(dir.path() / relative), "here");
+  EXPECT_EQ(listing(dir.path()).size(), 2u);
+}
+
 TEST_F(FileSystemTest, VanishedInputsAreReportedAndLeaveCallerUntouched) {
   ScratchDir dir;
   const std::string input = dir / "take.wav";

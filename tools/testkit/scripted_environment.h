@@ -1,7 +1,7 @@
 // A front end for the convert commands made of plain data: control texts and checked radio
-// buttons are set by the caller, message boxes are recorded, clocks are a counter that moves
-// on every read, the progress window is a flag, and a cancel can be raised after a set number
-// of message pumps.
+// buttons are set by the caller, message boxes are recorded, the clocks move by a set step on
+// every read, the progress window is a flag, and a callback sees every message pump (to raise
+// a cancel, for instance).
 #pragma once
 
 #include <cstdint>
@@ -30,6 +30,9 @@ class ScriptedEnvironment : public common::ProgressEnvironment {
   bool hasCounter = true;
   bool progressOpen = false;
   int pumps = 0;
+  // How far the clocks move on every read: the counter in microseconds, the clock in ms.
+  int64_t counterStep = 10;
+  int32_t clockStep = 1;
   // Called on every message pump (for instance to request a cancel).
   std::function<void(int pumpCount)> onPump;
 
@@ -56,8 +59,8 @@ class ScriptedEnvironment : public common::ProgressEnvironment {
     ticksPerSecond = 1000000;
     return hasCounter;
   }
-  int64_t counterNow() override { return counter_ += 10; }
-  int32_t clockMillis() override { return static_cast<int32_t>((counter_ += 10) / 1000); }
+  int64_t counterNow() override { return counter_ += counterStep; }
+  int32_t clockMillis() override { return clock_ += clockStep; }
   bool openProgressWindow() override { return progressOpen = true; }
   void closeProgressWindow() override { progressOpen = false; }
   bool progressWindowOpen() const override { return progressOpen; }
@@ -69,6 +72,7 @@ class ScriptedEnvironment : public common::ProgressEnvironment {
 
  private:
   int64_t counter_ = 0;
+  int32_t clock_ = 0;
 };
 
 }  // namespace testkit

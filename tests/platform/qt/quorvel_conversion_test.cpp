@@ -2,13 +2,12 @@
 // and a conversion whose options come from the window's controls.
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
 
-#include "alloc_registry.h"
-#include "builder_tables.h"
 #include "command_ports.h"
 #include "converter_window.h"
 #include "messages.h"
@@ -156,20 +155,18 @@ class QuorvelConversionTest : public QObject {
     const QByteArray fromWindow = readFile(f.path(QStringLiteral("SONG.mid")));
     QVERIFY(fromWindow.startsWith("MThd"));
 
-    // The same options handed to the conversion directly give the same bytes.
-    BuilderOptions options;
-    options.tempo = 97.5;
-    options.timeBase = 960;
-    options.noteStartTime = 3840;
-    options.pitchSort = false;
-    options.usedChannels = 8;
-    options.polyphony = 4;
-    options.device = kDeviceMsgs;
-    auto tables = std::make_unique<BuilderTables>();
-    common::AllocationRegistry registry;
-    QCOMPARE(convertDatFile(*tables, registry, options, toUtf8(f.path(QStringLiteral("copy.dat")))),
-             std::string());
-    registry.trackedAlloc(0);
+    // quorvel-cli with the same options writes the same bytes.
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    cli.start(
+        QStringLiteral(QUORVEL_CLI),
+        {QStringLiteral("--tempo"), QStringLiteral("97.5"), QStringLiteral("--time-base"),
+         QStringLiteral("960"), QStringLiteral("--note-start"), QStringLiteral("3840"),
+         QStringLiteral("--pitch-sort"), QStringLiteral("off"), QStringLiteral("--channels"),
+         QStringLiteral("8"), QStringLiteral("--polyphony"), QStringLiteral("4"),
+         QStringLiteral("--device"), QStringLiteral("msgs"), f.path(QStringLiteral("copy.dat"))});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitCode(), 0);
     QCOMPARE(fromWindow, readFile(f.path(QStringLiteral("copy.mid"))));
 
     // With the defaults the file differs: the options really came from the controls.
