@@ -35,6 +35,16 @@ void subtractSine(int32_t* window, int from, int to, double a, double theta0, do
   const Lanes4 os[2] = {{offsetSin[0], offsetSin[1], offsetSin[2], offsetSin[3]},
                         {offsetSin[4], offsetSin[5], offsetSin[6], offsetSin[7]}};
 
+  // The literal synthesis takes the sine of an angle accumulated by repeated addition from
+  // theta0, which drifts from theta0 + i * delta by at most half an ulp per addition (2^-53 of
+  // the largest angle); the anchors here are off by two such roundings, and the recurrence adds
+  // far less than 1e-12 of its own. Where a * sine lies within that bound (times a, plus the
+  // rounding of the product) of a step of the truncation, the literal value is computed from
+  // the accumulated angle, which is built up only as far as such a sample needs it.
+  const double largestAngle = std::fabs(theta0) + std::fabs(delta) * to + 1.0;
+  double accumulated = theta0;  // theta0 with delta added `accumulatedSteps` times
+  int accumulatedSteps = 0;
+
   for (int block = from / kSynthesisBlock * kSynthesisBlock; block < to; block += kSynthesisBlock) {
     const double anchor = theta0 + block * delta;
     const double ac = std::cos(anchor);
@@ -47,6 +57,7 @@ void subtractSine(int32_t* window, int from, int to, double a, double theta0, do
       c[h] = ac * oc[h] - as * os[h];
     }
     const int end = std::min(to, block + kSynthesisBlock);
+    const double margin = std::fabs(a) * ((end + 2) * largestAngle * 0x1p-53 + 1e-12) + 1e-6;
     for (int base = block; base < end; base += kLanes) {
       double values[kLanes];
       for (int h = 0; h < 2; ++h) {
@@ -62,7 +73,12 @@ void subtractSine(int32_t* window, int from, int to, double a, double theta0, do
       for (int i = first; i < last; ++i) {
         // |a * sin| is below 2^32, so the truncation fits 64 bits; the difference wraps to
         // 32 bits like a two's-complement subtraction.
-        const auto partial = static_cast<int64_t>(values[i - base]);
+        double value = values[i - base];
+        if (static_cast<int64_t>(value - margin) != static_cast<int64_t>(value + margin)) {
+          for (; accumulatedSteps < i; ++accumulatedSteps) accumulated += delta;
+          value = a * std::sin(accumulated);
+        }
+        const auto partial = static_cast<int64_t>(value);
         window[i] =
             static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(window[i]) - partial));
       }

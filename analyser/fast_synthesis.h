@@ -13,8 +13,10 @@ namespace analyser {
 // Samples per anchor block: the recurrence restarts from library sine and cosine here.
 inline constexpr int kSynthesisBlock = 256;
 
-// For i in [from, to): window[i] -= trunc(a * sin(theta0 + i * delta)) as a wrapping 32-bit
-// subtraction. The value at i does not depend on `from` or `to`.
+// For i in [from, to): window[i] -= trunc(a * sin(theta_i)) as a wrapping 32-bit subtraction,
+// theta_i being theta0 with delta added i times (accumulated, as the literal synthesis does).
+// The samples are exactly those of the literal synthesis, so they do not depend on `from` or
+// `to`.
 void subtractSine(int32_t* window, int from, int to, double a, double theta0, double delta);
 
 // subtractPartial(frame, slot) restricted to buffer positions [begin, end) of the residual.

@@ -34,7 +34,9 @@ bool missingFileInExistingFolder(const fs::path& path) {
   return fs::is_directory(folder, ec);
 }
 
-std::string toString(std::string_view text) { return std::string(text); }
+std::string toString(std::string_view text) {
+  return std::string(text);
+}
 
 }  // namespace
 
@@ -63,15 +65,20 @@ std::string readWholeFile(AllocationRegistry& registry, const std::string& path,
   in.seekg(0, std::ios::beg);
 
   const int64_t total = static_cast<int64_t>(size) + (extra > 0 ? extra : 0);
-  if (size > std::numeric_limits<int32_t>::max() ||
-      total > std::numeric_limits<int32_t>::max() || extra < 0) {
+  if (size > std::numeric_limits<int32_t>::max() || total > std::numeric_limits<int32_t>::max() ||
+      extra < 0) {
     return toString(msg::kNoMemory);
   }
   length = static_cast<int32_t>(size);
+  if (total == 0) {
+    // An empty file with no extra bytes: nothing to hold. No request is made, because a
+    // request for zero bytes is the registry's free-all.
+    block = nullptr;
+    return {};
+  }
   auto* data = static_cast<uint8_t*>(registry.trackedAlloc(static_cast<int32_t>(total)));
-  if (data == nullptr && total != 0) return toString(msg::kNoMemory);
+  if (data == nullptr) return toString(msg::kNoMemory);
   block = data;
-  if (data == nullptr) return {};  // an empty file with no extra bytes: nothing to hold
 
   int64_t wanted = length;
   if (fileFaults().readLimit >= 0 && fileFaults().readLimit < wanted) {
@@ -92,6 +99,19 @@ std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t
   std::error_code ec;
   if (!target.has_filename() || fs::is_directory(target, ec)) {
     return toString(msg::kCannotCreate);
+  }
+  // An existing file is replaced only where it could have been opened for writing itself: the
+  // rename below would otherwise go round a write-protected file. No write permission for
+  // anyone counts as protected even for a process that could override it.
+  const fs::file_status existing = fs::status(target, ec);
+  if (!ec && fs::exists(existing)) {
+    constexpr fs::perms kAnyWrite =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    if ((existing.permissions() & kAnyWrite) == fs::perms::none) {
+      return toString(msg::kCannotCreate);
+    }
+    std::fstream probe(target, std::ios::binary | std::ios::in | std::ios::out);
+    if (!probe) return toString(msg::kCannotCreate);
   }
 
   // A name that no other writer picks: process-wide counter plus the clock. It does not

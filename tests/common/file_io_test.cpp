@@ -37,7 +37,8 @@ class FileIoTest : public ::testing::Test {
   }
   std::vector<std::string> listing() const {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir_))
+      names.push_back(e.path().filename().string());
     return names;
   }
   fs::path dir_;
@@ -64,6 +65,15 @@ TEST_F(FileIoTest, EmptyFileGivesBlockOfExtraZeros) {
   EXPECT_EQ(length, 0);
   ASSERT_NE(block, nullptr);
   for (int i = 0; i < 1024; ++i) ASSERT_EQ(block[i], 0);
+
+  // Nothing to hold at all: no request is made, since a request for zero bytes would be the
+  // registry's free-all and release the blocks the caller already holds.
+  void* held = reg_.trackedAlloc(64);
+  const int32_t count = reg_.count();
+  EXPECT_EQ(common::readWholeFile(reg_, path("empty"), 0, block, length), "");
+  EXPECT_EQ(length, 0);
+  EXPECT_EQ(reg_.count(), count);
+  EXPECT_EQ(reg_.entry(count - 1), held);
 }
 
 TEST_F(FileIoTest, OpenFailuresAreClassifiedAndLeaveOutputsUnchanged) {
@@ -75,11 +85,9 @@ TEST_F(FileIoTest, OpenFailuresAreClassifiedAndLeaveOutputsUnchanged) {
   EXPECT_EQ(common::readWholeFile(reg_, path("nofolder/x.wav"), 16, block, length),
             msg::kCannotOpen);
   fs::create_directory(path("folder.wav"));
-  EXPECT_EQ(common::readWholeFile(reg_, path("folder.wav"), 16, block, length),
-            msg::kCannotOpen);
+  EXPECT_EQ(common::readWholeFile(reg_, path("folder.wav"), 16, block, length), msg::kCannotOpen);
   put(path("plain"), "x");
-  EXPECT_EQ(common::readWholeFile(reg_, path("plain/x.wav"), 16, block, length),
-            msg::kCannotOpen);
+  EXPECT_EQ(common::readWholeFile(reg_, path("plain/x.wav"), 16, block, length), msg::kCannotOpen);
   EXPECT_EQ(common::readWholeFile(reg_, "", 16, block, length), msg::kCannotOpen);
   EXPECT_EQ(block, &sentinel);
   EXPECT_EQ(length, 77);
@@ -102,8 +110,7 @@ TEST_F(FileIoTest, SizePlusExtraBeyondInt32GivesMemoryMessageWithoutAllocating) 
   put(path("a.bin"), "abcdef");
   uint8_t* block = nullptr;
   int32_t length = 0;
-  EXPECT_EQ(common::readWholeFile(reg_, path("a.bin"), 2147483645, block, length),
-            msg::kNoMemory);
+  EXPECT_EQ(common::readWholeFile(reg_, path("a.bin"), 2147483645, block, length), msg::kNoMemory);
   EXPECT_EQ(reg_.count(), 0);
 }
 
@@ -141,6 +148,20 @@ TEST_F(FileIoTest, FailedWritesKeepEarlierFileAndLeaveNoTemporary) {
   fs::create_directory(path("dir.mid"));
   EXPECT_EQ(common::writeWholeFile(path("dir.mid"), bytes, 10), msg::kCannotCreate);
   EXPECT_TRUE(fs::is_directory(path("dir.mid")));
+}
+
+TEST_F(FileIoTest, WriteProtectedFileIsNotReplaced) {
+  // A file nobody may write to cannot be opened for writing, so it cannot be created anew;
+  // the rename of a finished temporary must not go round that.
+  const std::string p = path("kept.dat");
+  put(p, "protected");
+  fs::permissions(p, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  EXPECT_EQ(common::writeWholeFile(p, reinterpret_cast<const uint8_t*>("new"), 3),
+            msg::kCannotCreate);
+  EXPECT_EQ(get(p), "protected");
+  EXPECT_EQ(listing().size(), 1u);
+  fs::permissions(p, fs::perms::owner_write, fs::perm_options::add);
 }
 
 }  // namespace
