@@ -2,6 +2,7 @@
 
 #include "file_io.h"
 #include "messages.h"
+#include "parallel_extraction.h"
 #include "partial_extraction.h"
 #include "progress_window.h"
 #include "wave_loader.h"
@@ -121,7 +122,10 @@ void AnalyserCommand::convert() {
   cancelFlag_ = 0;
   busyFlag_ = 1;
 
-  if (extractPartials(wave, settings, *tables_, *reporter_) == ExtractionResult::Cancelled) {
+  ExtractionOptions extraction;
+  extraction.threads = threads_;
+  if (extractPartialsParallel(wave, settings, *tables_, *reporter_, extraction) ==
+      ExtractionResult::Cancelled) {
     // A cancel from a terminal leaves its progress display up; take it down like the ending.
     if (env_.progressWindowOpen()) env_.closeProgressWindow();
     registry_.trackedAlloc(0);

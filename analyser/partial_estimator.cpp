@@ -329,13 +329,17 @@ int coarseWinnerFromSums(const CoarseSums* sums, int stride, int candidates, int
 }
 
 PartialEstimator::PartialEstimator(const SineCosineTable& table)
-    : PartialEstimator(table, *new CoarsePlanCache(table)) {
-  ownPlans_.reset(&plans_);
-}
+    : PartialEstimator(table, std::make_unique<CoarsePlanCache>(table), nullptr) {}
 
 PartialEstimator::PartialEstimator(const SineCosineTable& table, CoarsePlanCache& plans)
+    : PartialEstimator(table, nullptr, &plans) {}
+
+PartialEstimator::PartialEstimator(const SineCosineTable& table,
+                                   std::unique_ptr<CoarsePlanCache> ownPlans,
+                                   CoarsePlanCache* sharedPlans)
     : table_(table),
-      plans_(plans),
+      ownPlans_(std::move(ownPlans)),
+      plans_(sharedPlans != nullptr ? *sharedPlans : *ownPlans_),
       coarsePath_(bestCoarsePath()),
       finePath_(bestFinePath()),
       x_(kMaxFrameLength + 1),
@@ -355,12 +359,22 @@ PartialEstimate PartialEstimator::estimate(const int32_t* window, int n) {
   return result;
 }
 
-void PartialEstimator::quantiseBatch(const int32_t* const* windows, int count, int n, int padded) {
+void PartialEstimator::quantiseBatch(const int32_t* const* windows, int count, int n, int padded,
+                                     const int16_t** q) {
   for (int w = 0; w < count; ++w) {
-    int16_t* q = q_.data() + static_cast<size_t>(w) * static_cast<size_t>(padded);
-    const int n2 = quantiseWindow(windows[w], n, q);
-    std::fill(q + n2, q + padded, int16_t{0});
+    int16_t* out = q_.data() + static_cast<size_t>(w) * static_cast<size_t>(padded);
+    const int n2 = quantiseWindow(windows[w], n, out);
+    std::fill(out + n2, out + padded, int16_t{0});
+    q[w] = out;
   }
+}
+
+kernels::PlanView PartialEstimator::planView(int n) {
+  if (!plan_ || plan_->frameLength() != n) {
+    plan_.reset();
+    plan_ = plans_.plan(n);
+  }
+  return {plan_->row(0), plan_->blockCount(), plan_->candidateCount()};
 }
 
 void PartialEstimator::coarseSums(const int32_t* const* windows, int count, int n,
@@ -375,15 +389,9 @@ void PartialEstimator::coarseSums(const int32_t* const* windows, int count, int 
     }
     return;
   }
-  if (!plan_ || plan_->frameLength() != n) {
-    plan_.reset();
-    plan_ = plans_.plan(n);
-  }
-  const int padded = plan_->paddedLength();
-  quantiseBatch(windows, count, n, padded);
+  const kernels::PlanView view = planView(n);
   const int16_t* q[kMaxBatch];
-  for (int w = 0; w < count; ++w) q[w] = q_.data() + static_cast<size_t>(w) * padded;
-  const kernels::PlanView view{plan_->row(0), plan_->blockCount(), plan_->candidateCount()};
+  quantiseBatch(windows, count, n, plan_->paddedLength(), q);
   coarseKernel(coarsePath_)(view, q, count, sums);
 }
 
@@ -402,10 +410,18 @@ void PartialEstimator::estimateBatch(const int32_t* const* windows, int count, i
     }
   }
   if (activeCount == 0) return;
-  coarseSums(active, activeCount, n, sums_.data());
+  int winners[kMaxBatch];
+  coarseWinners(active, activeCount, n, winners);
   for (int k = 0; k < activeCount; ++k) {
-    const int winner = coarseWinnerFromSums(sums_.data() + k, activeCount, kCoarseCandidates, n);
-    results[activeIndex[k]] = fineSearch(active[k], n, winner);
+    results[activeIndex[k]] = fineSearch(active[k], n, winners[k]);
+  }
+}
+
+void PartialEstimator::coarseWinners(const int32_t* const* windows, int count, int n,
+                                     int* winners) {
+  coarseSums(windows, count, n, sums_.data());
+  for (int k = 0; k < count; ++k) {
+    winners[k] = coarseWinnerFromSums(sums_.data() + k, count, kCoarseCandidates, n);
   }
 }
 

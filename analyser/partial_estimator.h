@@ -88,6 +88,9 @@ const char* pathName(FinePath path);
 
 class CoarsePlan;
 class CoarsePlanCache;
+namespace kernels {
+struct PlanView;
+}
 
 // Winning coarse index from the sums of all candidates (sums[j * stride]); the same choice as
 // comparing every coarse level strictly greater from -1.
@@ -120,11 +123,19 @@ class PartialEstimator {
   // Coarse sums of every candidate for `count` windows by the selected coarse path:
   // sums[j * count + w], j < kCoarseCandidates.
   void coarseSums(const int32_t* const* windows, int count, int n, CoarseSums* sums);
+  // The winning coarse index of each window by the selected coarse path.
+  void coarseWinners(const int32_t* const* windows, int count, int n, int* winners);
   // The literal scalar kernel: the reference every faster path is checked against.
   PartialEstimate estimateReference(const int32_t* window, int n);
 
  private:
-  void quantiseBatch(const int32_t* const* windows, int count, int n, int padded);
+  PartialEstimator(const SineCosineTable& table, std::unique_ptr<CoarsePlanCache> ownPlans,
+                   CoarsePlanCache* sharedPlans);
+  // Quantised, zero-padded copies of the windows in q_; q receives their addresses.
+  void quantiseBatch(const int32_t* const* windows, int count, int n, int padded,
+                     const int16_t** q);
+  // The per-length tables for n, fetched from the cache when the length changes.
+  kernels::PlanView planView(int n);
   PartialEstimate fineSearch(const int32_t* window, int n, int coarseWinner);
 
   const SineCosineTable& table_;

@@ -132,7 +132,7 @@ ExtractionResult extractPartials(const WaveSignal& wave, const AnalysisSettings&
                                  AnalyserTables& tables, ProgressHook& hook) {
   PartialEstimator estimator(tables.sineCosine);
   return extractPartials(wave, settings, tables, hook, [&](const int32_t* window, int n) {
-    return estimator.estimate(window, n);
+    return estimator.estimateReference(window, n);
   });
 }
 

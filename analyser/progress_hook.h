@@ -15,6 +15,11 @@ class ProgressHook {
   virtual void beginFrame() = 0;
   // Right after the estimate of frame `frame`, slot `slot`, pass `pass` has been stored.
   virtual FrameAnswer endFrame(int pass, int slot, int32_t frame) = 0;
+  // Called between beginFrame and endFrame by an extraction whose estimates are computed ahead
+  // on worker threads: the effective duration of this frame's estimate in microseconds (the
+  // time spent per finished estimate). A hook that times its frames uses it instead of the
+  // time between beginFrame and endFrame, which then only measures waiting.
+  virtual void effectiveFrameMicros(double micros) { (void)micros; }
 };
 
 }  // namespace analyser

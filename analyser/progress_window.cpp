@@ -61,10 +61,13 @@ void ProgressReporter::open(int64_t ticksPerSecond, int passCount, int32_t frame
 
 void ProgressReporter::beginFrame() {
   frameStartCount_ = env_.counterNow();
+  effectiveMicros_ = -1.0;
 }
 
 FrameAnswer ProgressReporter::endFrame(int pass, int slot, int32_t frame) {
-  microsPerFrame_ = microsBetween(frameStartCount_, env_.counterNow(), ticksPerSecond_);
+  microsPerFrame_ = effectiveMicros_ >= 0.0
+                        ? effectiveMicros_
+                        : microsBetween(frameStartCount_, env_.counterNow(), ticksPerSecond_);
 
   // 64-bit sum: the clock may be anywhere in its 32-bit range.
   if (int64_t{env_.clockMillis()} <= int64_t{lastRefreshTick_} + kRefreshIntervalMillis) {

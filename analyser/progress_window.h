@@ -42,6 +42,7 @@ class ProgressReporter final : public ProgressHook {
 
   void beginFrame() override;
   FrameAnswer endFrame(int pass, int slot, int32_t frame) override;
+  void effectiveFrameMicros(double micros) override { effectiveMicros_ = micros; }
 
   double microsPerFrame() const { return microsPerFrame_; }
   double remainingSeconds() const { return remainingSeconds_; }
@@ -54,6 +55,7 @@ class ProgressReporter final : public ProgressHook {
   int32_t frameCount_ = 1;
   int64_t frameStartCount_ = 0;
   double microsPerFrame_ = 0.0;
+  double effectiveMicros_ = -1.0;  // supplied for the current frame, or -1
   int32_t lastRefreshTick_ = 0;
   double remainingSeconds_ = 0.0;
 };

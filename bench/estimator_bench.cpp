@@ -87,7 +87,7 @@ void fastEstimate(benchmark::State& state, std::string kind, int n, CoarsePath c
   state.counters["estimates"] = batch;
 }
 
-// The coarse sums alone (no winner choice, no fine search).
+// The coarse search alone (sums and winner choice, no fine search).
 void coarseOnly(benchmark::State& state, std::string kind, int n, CoarsePath coarse, int batch) {
   if (!analyser::coarsePathAvailable(coarse)) {
     state.SkipWithError("path not available on this processor");
@@ -98,12 +98,11 @@ void coarseOnly(benchmark::State& state, std::string kind, int n, CoarsePath coa
   for (const auto& w : ws) pointers.push_back(w.data());
   PartialEstimator estimator(table());
   estimator.setPaths(coarse, FinePath::Portable);
-  std::vector<analyser::CoarseSums> sums(static_cast<size_t>(analyser::kCoarseCandidates) *
-                                         kWindows);
-  estimator.coarseSums(pointers.data(), 1, n, sums.data());
+  int winners[kWindows];
+  estimator.coarseWinners(pointers.data(), 1, n, winners);
   for (auto _ : state) {
-    estimator.coarseSums(pointers.data(), batch, n, sums.data());
-    benchmark::DoNotOptimize(sums.data());
+    estimator.coarseWinners(pointers.data(), batch, n, winners);
+    benchmark::DoNotOptimize(winners);
   }
   state.counters["estimates"] = batch;
 }
@@ -159,12 +158,14 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMicrosecond);
       }
       const CoarsePath best = analyser::bestCoarsePath();
-      for (int batch : {1, 8, kWindows}) {
-        benchmark::RegisterBenchmark(
-            (base + analyser::pathName(best) + "-coarse-only-batch" + std::to_string(batch))
-                .c_str(),
-            coarseOnly, std::string(kind), n, best, batch)
-            ->Unit(benchmark::kMicrosecond);
+      for (CoarsePath coarse : {CoarsePath::Avx2, best}) {
+        for (int batch : {1, 8, kWindows}) {
+          benchmark::RegisterBenchmark(
+              (base + analyser::pathName(coarse) + "-coarse-only-batch" + std::to_string(batch))
+                  .c_str(),
+              coarseOnly, std::string(kind), n, coarse, batch)
+              ->Unit(benchmark::kMicrosecond);
+        }
       }
       benchmark::RegisterBenchmark((base + analyser::pathName(best) + "+reference-fine").c_str(),
                                    fastEstimate, std::string(kind), n, best, FinePath::Reference,

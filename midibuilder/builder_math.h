@@ -29,18 +29,19 @@ inline double logThirdSemitoneRatio() {
 }
 
 // Pitch in thirds of a semitone above MIDI note 0, truncated; a frequency (tenths of a hertz) of
-// 0 or less reads as 1, which gives -228.
+// 0 or less reads as 1, which gives -228. INT32_MAX gives 887, so the limits never bite; they
+// keep pitch differences (and the pitch-sort costs built from them) small by construction.
 inline int32_t pitchOfFrequency(int32_t frequency) {
   const int32_t v = frequency > 0 ? frequency : 1;
   const double pitch = std::log(v / 10.0) / logThirdSemitoneRatio() - kNoteZeroThirds;
-  return truncClamped(pitch, -100000, 100000);
+  return truncClamped(pitch, -1000, 1000);
 }
 
 // The MIDI note number (truncated) of a frequency in tenths of a hertz, for frequencies above 0.
 inline int32_t noteOfFrequency(int32_t frequency) {
   const int32_t v = frequency > 0 ? frequency : 1;
   const double note = (std::log(v / 10.0) / logThirdSemitoneRatio() - kNoteZeroThirds) / 3.0;
-  return truncClamped(note, -100000, 100000);
+  return truncClamped(note, -1000, 1000);
 }
 
 // Expression (0 to 127) of a level: linear for Halvoran (device 0), square root for the other

@@ -51,8 +51,8 @@ int32_t pairingCost(int32_t levelA, int32_t pitchA, int32_t levelB, int32_t pitc
   } else if (a == 1 || b == 1) {
     pitchTerm = 1;
   } else {
-    // Pitches come from the pitch table (-228 ... about 890), so this product stays far below
-    // the 32-bit limit (10000 x 1200), and so does a sum of six of them.
+    // Pitches come from the pitch table (-228 ... 887, never beyond +-1000), so this product
+    // stays far below the 32-bit limit (10000 x 2000), and so does a sum of six of them.
     pitchTerm = std::abs(pitchA - pitchB);
   }
   return loudnessTerm * pitchTerm;

@@ -14,6 +14,7 @@
 // GCC 12 reports its own AVX-512 intrinsics (256-bit extracts) as possibly uninitialised.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
 #include <immintrin.h>
@@ -39,74 +40,117 @@ inline int32_t horizontalSum(__m512i v) {
 #endif
 
 #if defined(__AVX512BW__)
+// Adds the products of blocks [b0, b1) of one candidate row to the sums of W windows.
 template <int W, bool kDotProduct>
-void avx512Group(PlanView plan, const int16_t* const* q, int count, int w0, CoarseSums* sums) {
+inline void avx512Range(const int16_t* row, const int16_t* const* samples, int b0, int b1,
+                        CoarseSums* out) {
   const __m512i ones = _mm512_set1_epi16(1);
-  const int blocks = plan.blockCount;
-  const int16_t* samples[W];
-  for (int w = 0; w < W; ++w) samples[w] = q[w0 + w];
-  for (int j = 0; j < plan.candidateCount; ++j) {
-    const int16_t* row = plan.row(j);
-    __m512i accA[W];
-    __m512i accB[W];
+  __m512i accA[W];
+  __m512i accB[W];
 #pragma GCC unroll 16
-    for (int w = 0; w < W; ++w) accA[w] = accB[w] = _mm512_setzero_si512();
-    for (int block = 0; block < blocks; ++block) {
-      const __m512i c = _mm512_loadu_si512(row + 64 * block);
-      const __m512i s = _mm512_loadu_si512(row + 64 * block + 32);
-#pragma GCC unroll 16
-      for (int w = 0; w < W; ++w) {
-        const __m512i x = _mm512_loadu_si512(samples[w] + 32 * block);
-        const __m512i pc = _mm512_mulhi_epi16(x, c);
-        const __m512i ps = _mm512_mulhi_epi16(x, s);
-        if constexpr (kDotProduct) {
+  for (int w = 0; w < W; ++w) accA[w] = accB[w] = _mm512_setzero_si512();
+  auto accumulate = [&](int w, __m512i pc, __m512i ps) {
+    if constexpr (kDotProduct) {
 #if defined(__AVX512VNNI__)
-          accA[w] = _mm512_dpwssd_epi32(accA[w], pc, ones);
-          accB[w] = _mm512_dpwssd_epi32(accB[w], ps, ones);
+      accA[w] = _mm512_dpwssd_epi32(accA[w], pc, ones);
+      accB[w] = _mm512_dpwssd_epi32(accB[w], ps, ones);
 #endif
-        } else {
-          accA[w] = _mm512_add_epi32(accA[w], _mm512_madd_epi16(pc, ones));
-          accB[w] = _mm512_add_epi32(accB[w], _mm512_madd_epi16(ps, ones));
-        }
-      }
+    } else {
+      accA[w] = _mm512_add_epi32(accA[w], _mm512_madd_epi16(pc, ones));
+      accB[w] = _mm512_add_epi32(accB[w], _mm512_madd_epi16(ps, ones));
     }
+  };
+  int block = b0;
+  // Two blocks at a time: table entries lie within +-32767, so each multiply-high lies in
+  // [-16384, 16383] and the sum of two fits 16 bits exactly; one widening add then serves
+  // both blocks.
+  for (; block + 1 < b1; block += 2) {
+    const __m512i c0 = _mm512_loadu_si512(row + 64 * block);
+    const __m512i s0 = _mm512_loadu_si512(row + 64 * block + 32);
+    const __m512i c1 = _mm512_loadu_si512(row + 64 * block + 64);
+    const __m512i s1 = _mm512_loadu_si512(row + 64 * block + 96);
 #pragma GCC unroll 16
     for (int w = 0; w < W; ++w) {
-      sums[j * count + w0 + w] = {horizontalSum(accA[w]), horizontalSum(accB[w])};
+      const __m512i x0 = _mm512_loadu_si512(samples[w] + 32 * block);
+      const __m512i x1 = _mm512_loadu_si512(samples[w] + 32 * block + 32);
+      accumulate(w, _mm512_add_epi16(_mm512_mulhi_epi16(x0, c0), _mm512_mulhi_epi16(x1, c1)),
+                 _mm512_add_epi16(_mm512_mulhi_epi16(x0, s0), _mm512_mulhi_epi16(x1, s1)));
     }
+  }
+  if (block < b1) {
+    const __m512i c = _mm512_loadu_si512(row + 64 * block);
+    const __m512i s = _mm512_loadu_si512(row + 64 * block + 32);
+#pragma GCC unroll 16
+    for (int w = 0; w < W; ++w) {
+      const __m512i x = _mm512_loadu_si512(samples[w] + 32 * block);
+      accumulate(w, _mm512_mulhi_epi16(x, c), _mm512_mulhi_epi16(x, s));
+    }
+  }
+#pragma GCC unroll 16
+  for (int w = 0; w < W; ++w) {
+    // Modulo 2^32, like the lanes themselves.
+    out[w].a = static_cast<int32_t>(static_cast<uint32_t>(out[w].a) +
+                                    static_cast<uint32_t>(horizontalSum(accA[w])));
+    out[w].b = static_cast<int32_t>(static_cast<uint32_t>(out[w].b) +
+                                    static_cast<uint32_t>(horizontalSum(accB[w])));
   }
 }
 
+// The same for a run-time window count of 1 to 8.
 template <bool kDotProduct>
-void avx512Kernel(PlanView plan, const int16_t* const* q, int count, CoarseSums* sums) {
-  int w0 = 0;
-  for (; count - w0 >= 8; w0 += 8) avx512Group<8, kDotProduct>(plan, q, count, w0, sums);
-  switch (count - w0) {
+inline void avx512RangeAny(int count, const int16_t* row, const int16_t* const* samples, int b0,
+                           int b1, CoarseSums* out) {
+  switch (count) {
+    case 8:
+      avx512Range<8, kDotProduct>(row, samples, b0, b1, out);
+      break;
     case 7:
-      avx512Group<7, kDotProduct>(plan, q, count, w0, sums);
+      avx512Range<7, kDotProduct>(row, samples, b0, b1, out);
       break;
     case 6:
-      avx512Group<6, kDotProduct>(plan, q, count, w0, sums);
+      avx512Range<6, kDotProduct>(row, samples, b0, b1, out);
       break;
     case 5:
-      avx512Group<5, kDotProduct>(plan, q, count, w0, sums);
+      avx512Range<5, kDotProduct>(row, samples, b0, b1, out);
       break;
     case 4:
-      avx512Group<4, kDotProduct>(plan, q, count, w0, sums);
+      avx512Range<4, kDotProduct>(row, samples, b0, b1, out);
       break;
     case 3:
-      avx512Group<3, kDotProduct>(plan, q, count, w0, sums);
+      avx512Range<3, kDotProduct>(row, samples, b0, b1, out);
       break;
     case 2:
-      avx512Group<2, kDotProduct>(plan, q, count, w0, sums);
+      avx512Range<2, kDotProduct>(row, samples, b0, b1, out);
       break;
     case 1:
-      avx512Group<1, kDotProduct>(plan, q, count, w0, sums);
+      avx512Range<1, kDotProduct>(row, samples, b0, b1, out);
       break;
     default:
       break;
   }
 }
+
+// Candidates are taken in chunks of rows that fit the second-level cache, and every group of
+// up to 8 windows runs over a chunk before the next chunk is read, so a batch of 16 windows
+// reads the tables from memory (or the shared cache) only once.
+template <bool kDotProduct>
+void avx512Kernel(PlanView plan, const int16_t* const* q, int count, CoarseSums* sums) {
+  constexpr long kChunkBytes = 512 * 1024;
+  const long rowBytes = static_cast<long>(plan.blockCount) * 128;
+  const int chunk = static_cast<int>(kChunkBytes / rowBytes > 0 ? kChunkBytes / rowBytes : 1);
+  for (int j0 = 0; j0 < plan.candidateCount; j0 += chunk) {
+    const int j1 = j0 + chunk < plan.candidateCount ? j0 + chunk : plan.candidateCount;
+    for (int w0 = 0; w0 < count; w0 += 8) {
+      const int group = count - w0 < 8 ? count - w0 : 8;
+      for (int j = j0; j < j1; ++j) {
+        CoarseSums out[8] = {};
+        avx512RangeAny<kDotProduct>(group, plan.row(j), q + w0, 0, plan.blockCount, out);
+        for (int w = 0; w < group; ++w) sums[j * count + w0 + w] = out[w];
+      }
+    }
+  }
+}
+
 #endif
 
 #if defined(__AVX2__)

@@ -13,8 +13,6 @@ typedef double Lanes4 __attribute__((vector_size(32)));
 inline constexpr int kVectors = kFineLanes / 4;
 
 inline void fineSums(const double* x, int n, const double* delta, double* xc, double* xs) {
-  Lanes4 theta[kVectors];
-  Lanes4 step[kVectors];
   Lanes4 c[kVectors];
   Lanes4 s[kVectors];
   Lanes4 cd[kVectors];
@@ -24,37 +22,23 @@ inline void fineSums(const double* x, int n, const double* delta, double* xc, do
   for (int v = 0; v < kVectors; ++v) {
     for (int k = 0; k < 4; ++k) {
       const double d = delta[4 * v + k];
-      step[v][k] = d;
-      cd[v][k] = std::cos(d);
-      sd[v][k] = std::sin(d);
+      cd[v][k] = d == 0.0 ? 1.0 : std::cos(d);
+      sd[v][k] = d == 0.0 ? 0.0 : std::sin(d);
     }
-    theta[v] = Lanes4{} + 0.0;
     c[v] = Lanes4{} + 1.0;
     s[v] = Lanes4{} + 0.0;
     sumC[v] = sumS[v] = Lanes4{} + 0.0;
   }
-  for (int start = 0; start < n; start += kAnchorInterval) {
-    if (start > 0) {
-      for (int v = 0; v < kVectors; ++v) {
-        for (int k = 0; k < 4; ++k) {
-          c[v][k] = std::cos(theta[v][k]);
-          s[v][k] = std::sin(theta[v][k]);
-        }
-      }
-    }
-    const int end = n - start < kAnchorInterval ? n : start + kAnchorInterval;
-    for (int i = start; i < end; ++i) {
-      const double value = x[i];
+  for (int i = 0; i < n; ++i) {
+    const double value = x[i];
 #pragma GCC unroll 4
-      for (int v = 0; v < kVectors; ++v) {
-        sumC[v] += value * c[v];
-        sumS[v] -= value * s[v];
-        const Lanes4 nc = c[v] * cd[v] - s[v] * sd[v];
-        const Lanes4 ns = s[v] * cd[v] + c[v] * sd[v];
-        c[v] = nc;
-        s[v] = ns;
-        theta[v] += step[v];
-      }
+    for (int v = 0; v < kVectors; ++v) {
+      sumC[v] += value * c[v];
+      sumS[v] -= value * s[v];
+      const Lanes4 nc = c[v] * cd[v] - s[v] * sd[v];
+      const Lanes4 ns = s[v] * cd[v] + c[v] * sd[v];
+      c[v] = nc;
+      s[v] = ns;
     }
   }
   for (int v = 0; v < kVectors; ++v) {

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QStringList>
 #include <QWidget>
+#include <algorithm>
 
 namespace qtfront {
 
@@ -116,9 +117,21 @@ DialogForm::DialogForm(QWidget* host, const DialogTemplate& tmpl) : template_(tm
         widget = button;
         break;
       }
-      case ControlKind::GroupBox:
-        widget = new QGroupBox(spec.caption, host);
+      case ControlKind::GroupBox: {
+        auto* box = new QGroupBox(spec.caption, host);
+        // The caption sits on the frame line, as in the dialogs the templates were laid out
+        // for; the style's own box would put the frame under the caption and crowd the first
+        // button of the group.
+        box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid);"
+                                          " border-radius: 2px; margin-top: %1px; }"
+                                          " QGroupBox::title { subcontrol-origin: margin;"
+                                          " subcontrol-position: top left; left: %2px;"
+                                          " padding: 0px 2px; }")
+                               .arg(metrics_.cy / 2)
+                               .arg(metrics_.toPixelsX(2)));
+        widget = box;
         break;
+      }
       case ControlKind::Radio: {
         auto* radio = new QRadioButton(spec.caption, host);
         // A group runs from its first button to the next button that starts a group.
@@ -140,7 +153,17 @@ DialogForm::DialogForm(QWidget* host, const DialogTemplate& tmpl) : template_(tm
         break;
       }
     }
-    widget->setGeometry(metrics_.toPixels(spec.rect));
+    QRect place = metrics_.toPixels(spec.rect);
+    // A substitute font can be wider than the template's; a label or radio button then grows to
+    // the right (never past the window's edge) instead of clipping its caption. Its place and
+    // height stay as the template gives them.
+    if (spec.kind == ControlKind::Label || spec.kind == ControlKind::Radio) {
+      const int needed = widget->sizeHint().width();
+      if (needed > place.width()) {
+        place.setWidth(std::min(needed, host->width() - place.x()));
+      }
+    }
+    widget->setGeometry(place);
     widget->setEnabled(!spec.disabled);
     widget->setProperty("controlId", spec.id);
     if (!byId_.contains(spec.id)) byId_.insert(spec.id, widget);

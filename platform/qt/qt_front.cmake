@@ -7,6 +7,8 @@ add_library(qtfront STATIC ${QTFRONT_SOURCES})
 set_target_properties(qtfront PROPERTIES AUTOMOC ON)
 target_include_directories(qtfront PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(qtfront PUBLIC Qt6::Widgets analyser midibuilder common)
+# The core headers use names such as `slots` that Qt would otherwise take as keywords.
+target_compile_definitions(qtfront PUBLIC QT_NO_KEYWORDS)
 
 set(QTFRONT_RESOURCE_DIR ${PROJECT_SOURCE_DIR}/resources)
 qt_add_resources(qtfront "qtfront_resources"

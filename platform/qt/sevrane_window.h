@@ -10,10 +10,10 @@
 #include "command_ports.h"
 #include "dialog_form.h"
 #include "platform_services.h"
+#include "progress_window.h"
 
 namespace qtfront {
 
-class ProgressWindow;
 class SevraneWindow;
 
 // The environment of Sevrane's convert command. It lives apart from the window and is kept

@@ -1,11 +1,13 @@
 // The fast estimator paths against the literal reference.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "partial_estimator.h"
+#include "speech_like_signal.h"
 
 namespace analyser {
 namespace {
@@ -71,6 +73,45 @@ TEST(EstimatorPathsTest, FastCoarseSumsEqualTheLiteralSumsForEveryLengthAndBatch
           }
         }
         EXPECT_EQ(mismatches, 0) << pathName(path) << " n=" << n << " batch=" << batch;
+      }
+    }
+  }
+}
+
+TEST(EstimatorPathsTest, FastPathsFindTheLiteralCoarseWinner) {
+  SineCosineTable table;
+  buildSineCosineTable(table);
+  PartialEstimator estimator(table);
+  const auto speech = speechlike::workingForm(speechlike::generate(44100, 21));
+  for (int n : kLengths) {
+    auto windows = stressWindows(n, 3u * static_cast<uint32_t>(n));
+    // Speech-like windows and a pure tone.
+    for (size_t start = 1000; windows.size() < 14; start += 3001) {
+      windows.emplace_back(speech.begin() + static_cast<long>(start),
+                           speech.begin() + static_cast<long>(start) + n);
+    }
+    windows.emplace_back(static_cast<size_t>(n), 0);
+    for (int i = 0; i < n; ++i) {
+      windows.back()[static_cast<size_t>(i)] = static_cast<int32_t>(4e6 * std::sin(0.1 * i));
+    }
+    std::vector<const int32_t*> pointers;
+    std::vector<int> expected;
+    std::vector<int16_t> q(static_cast<size_t>(n) + 1);
+    for (const auto& w : windows) {
+      pointers.push_back(w.data());
+      quantiseWindow(w.data(), n, q.data());
+      expected.push_back(coarseSearchReference(table, q.data(), n));
+    }
+    for (CoarsePath path : kFastCoarsePaths) {
+      if (!coarsePathAvailable(path)) continue;
+      estimator.setPaths(path, FinePath::Reference);
+      for (int batch : {1, 8, static_cast<int>(windows.size())}) {
+        std::vector<int> winners(windows.size(), -1);
+        for (size_t k = 0; k < windows.size(); k += static_cast<size_t>(batch)) {
+          const int count = std::min(batch, static_cast<int>(windows.size() - k));
+          estimator.coarseWinners(pointers.data() + k, count, n, winners.data() + k);
+        }
+        EXPECT_EQ(winners, expected) << pathName(path) << " n=" << n << " batch=" << batch;
       }
     }
   }

@@ -241,6 +241,38 @@ class DialogFormTest : public QObject {
     QVERIFY(!form.control(1002)->isEnabled());
   }
 
+  void captionsAreNotClipped() {
+    for (const QString& path : {QStringLiteral(":/dialogs/sevrane.json"),
+                                QStringLiteral(":/dialogs/sevrane_progress.json"),
+                                QStringLiteral(":/dialogs/quorvel.json")}) {
+      QWidget host;
+      const DialogTemplate t = loadDialogTemplate(path);
+      DialogForm form(&host, t);
+      const QList<QWidget*> children = host.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+      for (const ControlSpec& spec : t.controls) {
+        if (spec.caption.isEmpty() || spec.kind == ControlKind::GroupBox) continue;
+        QWidget* w = nullptr;
+        for (QWidget* child : children) {
+          auto* button = qobject_cast<QAbstractButton*>(child);
+          auto* label = qobject_cast<QLabel*>(child);
+          const bool sameCaption = (button && button->text() == spec.caption) ||
+                                   (label && label->text() == spec.caption);
+          if (sameCaption && child->property("controlId").toInt() == spec.id) w = child;
+        }
+        QVERIFY2(w != nullptr, qPrintable(spec.caption));
+        const QRect place = form.metrics().toPixels(spec.rect);
+        QCOMPARE(w->pos(), place.topLeft());
+        QCOMPARE(w->height(), place.height());
+        QVERIFY2(w->height() >= QFontMetrics(w->font()).height(), qPrintable(spec.caption));
+        const int needed = qobject_cast<QPushButton*>(w)
+                               ? QFontMetrics(w->font()).horizontalAdvance(spec.caption) + 8
+                               : w->sizeHint().width();
+        QVERIFY2(w->width() >= needed, qPrintable(spec.caption));
+        QVERIFY2(w->geometry().right() < host.width(), qPrintable(spec.caption));
+      }
+    }
+  }
+
   void radioGroupsSwitchOnlyWithinThemselves() {
     QWidget host;
     DialogForm form(&host, loadDialogTemplate(QStringLiteral(":/dialogs/quorvel.json")));

@@ -38,6 +38,10 @@ struct MessageLog {
 
 struct AnalyserScript {
   int runMillis = 1500;  // how long an uncancelled conversion takes
+  // When set, the conversion instead runs until `released` (at most 20 s), so a test's timed
+  // actions land inside it however slowly the machine runs.
+  bool holdUntilReleased = false;
+  bool released = false;
   int convertCalls = 0;
   int conversionsStarted = 0;
   bool lastCancelled = false;
@@ -71,7 +75,9 @@ class ScriptedAnalyser final : public qtfront::AnalyserPort {
     bool cancelled = false;
     for (;;) {
       const int32_t now = env_.clockMillis();
-      if (now - start >= script_.runMillis) break;
+      if (script_.holdUntilReleased ? (script_.released || now - start >= 20000)
+                                    : now - start >= script_.runMillis)
+        break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));  // one "estimate"
       if (env_.clockMillis() > lastRefresh + 100) {
         if (cancel_) {

@@ -1,7 +1,7 @@
-#include "command_ports.h"
-
+// Sevrane's own convert command behind the window's port (a file of its own, so a program that
+// uses only Quorvel's window does not pull in the analyser).
 #include "analyser_window.h"
-#include "converter_window.h"
+#include "command_ports.h"
 
 namespace qtfront {
 
@@ -20,26 +20,11 @@ class RealAnalyser final : public AnalyserPort {
   analyser::AnalyserCommand command_;
 };
 
-class RealConverter final : public ConverterPort {
- public:
-  explicit RealConverter(common::Environment& env) : command_(env) {}
-  void convert() override { command_.convert(); }
-
- private:
-  midibuilder::ConverterCommand command_;
-};
-
 }  // namespace
 
 AnalyserFactory analyserCommandFactory(int threads) {
   return [threads](common::ProgressEnvironment& env) -> std::unique_ptr<AnalyserPort> {
     return std::make_unique<RealAnalyser>(env, threads);
-  };
-}
-
-ConverterFactory converterCommandFactory() {
-  return [](common::Environment& env) -> std::unique_ptr<ConverterPort> {
-    return std::make_unique<RealConverter>(env);
   };
 }
 

@@ -1,0 +1,88 @@
+#include "fast_synthesis.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace analyser {
+
+namespace {
+
+constexpr double kTurn = 6.2831853071796;
+constexpr int kLanes = 8;  // samples advanced together; the recurrence steps by 8 delta
+
+typedef double Lanes4 __attribute__((vector_size(32)));
+
+}  // namespace
+
+void subtractSine(int32_t* window, int from, int to, double a, double theta0, double delta) {
+  if (from >= to) return;
+  // Rotations by l * delta for l = 0 .. 8 (lane offsets, then the step), by successive
+  // multiplication: accurate to a few units in the last place, with two library calls.
+  double offsetCos[kLanes + 1];
+  double offsetSin[kLanes + 1];
+  const double cosDelta = std::cos(delta);
+  const double sinDelta = std::sin(delta);
+  offsetCos[0] = 1.0;
+  offsetSin[0] = 0.0;
+  for (int l = 1; l <= kLanes; ++l) {
+    offsetCos[l] = offsetCos[l - 1] * cosDelta - offsetSin[l - 1] * sinDelta;
+    offsetSin[l] = offsetSin[l - 1] * cosDelta + offsetCos[l - 1] * sinDelta;
+  }
+  const double stepCos = offsetCos[kLanes];
+  const double stepSin = offsetSin[kLanes];
+  const Lanes4 oc[2] = {{offsetCos[0], offsetCos[1], offsetCos[2], offsetCos[3]},
+                        {offsetCos[4], offsetCos[5], offsetCos[6], offsetCos[7]}};
+  const Lanes4 os[2] = {{offsetSin[0], offsetSin[1], offsetSin[2], offsetSin[3]},
+                        {offsetSin[4], offsetSin[5], offsetSin[6], offsetSin[7]}};
+
+  for (int block = from / kSynthesisBlock * kSynthesisBlock; block < to; block += kSynthesisBlock) {
+    const double anchor = theta0 + block * delta;
+    const double ac = std::cos(anchor);
+    const double as = std::sin(anchor);
+    // sin and cos of anchor + l * delta for the 8 lanes.
+    Lanes4 s[2];
+    Lanes4 c[2];
+    for (int h = 0; h < 2; ++h) {
+      s[h] = as * oc[h] + ac * os[h];
+      c[h] = ac * oc[h] - as * os[h];
+    }
+    const int end = std::min(to, block + kSynthesisBlock);
+    for (int base = block; base < end; base += kLanes) {
+      double values[kLanes];
+      for (int h = 0; h < 2; ++h) {
+        const Lanes4 v = a * s[h];
+        for (int k = 0; k < 4; ++k) values[4 * h + k] = v[k];
+        const Lanes4 ns = s[h] * stepCos + c[h] * stepSin;
+        const Lanes4 nc = c[h] * stepCos - s[h] * stepSin;
+        s[h] = ns;
+        c[h] = nc;
+      }
+      const int first = std::max(from, base);
+      const int last = std::min(end, base + kLanes);
+      for (int i = first; i < last; ++i) {
+        // |a * sin| is below 2^32, so the truncation fits 64 bits; the difference wraps to
+        // 32 bits like a two's-complement subtraction.
+        const auto partial = static_cast<int64_t>(values[i - base]);
+        window[i] =
+            static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(window[i]) - partial));
+      }
+    }
+  }
+}
+
+void subtractPartialRange(const WaveSignal& wave, const AnalysisSettings& settings,
+                          const AnalyserTables& tables, int32_t frame, int slot, int64_t begin,
+                          int64_t end) {
+  const int32_t level = tables.level(frame, slot);
+  if (level == 0) return;
+  const int64_t start = int64_t{kMarginSamples} + int64_t{frame} * settings.frameLength +
+                        windowOffset(settings, slot);
+  const int64_t from = std::max<int64_t>(begin - start, 0);
+  const int64_t to = std::min<int64_t>(end - start, settings.frameLength);
+  if (from >= to) return;
+  const double f = tables.frequency(frame, slot) / 10.0;
+  subtractSine(wave.residual + start, static_cast<int>(from), static_cast<int>(to), level,
+               tables.phase(frame, slot) * kTurn / 65536, kTurn * f / 44100);
+}
+
+}  // namespace analyser

@@ -1,0 +1,166 @@
+#include "parallel_extraction.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "coarse_plan.h"
+#include "fast_synthesis.h"
+
+namespace analyser {
+
+namespace {
+
+// Frames per batch: the estimator's batch, so one pass over the per-length tables serves them.
+constexpr int32_t kBatchFrames = PartialEstimator::kMaxBatch;
+constexpr int kMaxThreads = 64;
+
+using Clock = std::chrono::steady_clock;
+
+// Runs body(t) on `count` threads and waits for all of them.
+// A thread that cannot be started leaves its share to the calling thread.
+template <typename Body>
+void runOnThreads(int count, Body body) {
+  std::vector<std::thread> threads;
+  threads.reserve(static_cast<size_t>(count));
+  int t = 0;
+  try {
+    for (; t < count; ++t) threads.emplace_back(body, t);
+  } catch (const std::system_error&) {
+  }
+  for (; t < count; ++t) body(t);
+  for (std::thread& thread : threads) thread.join();
+}
+
+// Copies the signal into the residual and subtracts the other slots' partials, each thread
+// over its own range of buffer positions (windows cut by a range border are synthesised in
+// parts, which gives the same samples).
+void rebuildResidualParallel(const WaveSignal& wave, const AnalysisSettings& settings,
+                             const AnalyserTables& tables, int32_t frameCount, int slot,
+                             int threads) {
+  const int64_t length = wave.bufferLength();
+  const int32_t n = settings.frameLength;
+  runOnThreads(threads, [&](int t) {
+    const int64_t begin = length * t / threads;
+    const int64_t end = length * (t + 1) / threads;
+    std::copy(wave.signal + begin, wave.signal + end, wave.residual + begin);
+    // Windows start between 2205 samples before their frame and the frame itself.
+    const int64_t firstFrame = (begin - kMarginSamples - n) / n;
+    const int64_t lastFrame = (end - kMarginSamples + 2205) / n + 1;
+    const auto g0 = static_cast<int32_t>(std::max<int64_t>(firstFrame, 0));
+    const auto g1 = static_cast<int32_t>(std::min<int64_t>(lastFrame, frameCount));
+    for (int32_t g = g0; g < g1; ++g) {
+      for (int d = 0; d < kAnalysedSlots; ++d) {
+        if (d != slot) subtractPartialRange(wave, settings, tables, g, d, begin, end);
+      }
+    }
+  });
+}
+
+}  // namespace
+
+int resolveThreadCount(int threads) {
+  if (threads > 0) return threads;
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware == 0 ? 1 : static_cast<int>(hardware);
+}
+
+ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisSettings& settings,
+                                         AnalyserTables& tables, ProgressHook& hook,
+                                         const ExtractionOptions& options) {
+  const int32_t frameCount = frameCountFor(wave.sampleCount, settings.frameLength);
+  if (frameCount > AnalyserTables::kFrames) return ExtractionResult::TooManyFrames;
+  const int32_t n = settings.frameLength;
+  const int32_t batchCount = (frameCount + kBatchFrames - 1) / kBatchFrames;
+  // Each worker holds about 250 KB of estimator scratch: no more of them than there are
+  // batches to share, nor than kMaxThreads.
+  const int threads = std::min({resolveThreadCount(options.threads), kMaxThreads,
+                                static_cast<int>(std::max(batchCount, 1))});
+
+  CoarsePlanCache plans(tables.sineCosine);
+  std::vector<std::unique_ptr<PartialEstimator>> estimators;
+  for (int t = 0; t < threads; ++t) {
+    estimators.push_back(std::make_unique<PartialEstimator>(tables.sineCosine, plans));
+    estimators.back()->setPaths(options.coarsePath, options.finePath);
+  }
+  std::vector<PartialEstimate> results(static_cast<size_t>(frameCount));
+  std::vector<uint8_t> batchDone(static_cast<size_t>(batchCount));
+
+  for (int pass = 0; pass < settings.passCount; ++pass) {
+    for (int slot = 0; slot < kAnalysedSlots; ++slot) {
+      const Clock::time_point passStart = Clock::now();
+      if (options.fastSynthesis) {
+        rebuildResidualParallel(wave, settings, tables, frameCount, slot, threads);
+      } else {
+        rebuildResidual(wave, settings, tables, frameCount, slot);
+      }
+
+      std::mutex mutex;
+      std::condition_variable batchFinished;
+      std::fill(batchDone.begin(), batchDone.end(), uint8_t{0});
+      int32_t finishedFrames = 0;  // under `mutex`
+      std::atomic<int32_t> nextBatch{0};
+      std::atomic<bool> stop{false};
+
+      auto worker = [&](int t) {
+        PartialEstimator& estimator = *estimators[static_cast<size_t>(t)];
+        for (;;) {
+          const int32_t b = nextBatch.fetch_add(1);
+          if (b >= batchCount || stop.load()) return;
+          const int32_t first = b * kBatchFrames;
+          const int32_t count = std::min(kBatchFrames, frameCount - first);
+          const int32_t* windows[kBatchFrames];
+          for (int32_t k = 0; k < count; ++k) {
+            windows[k] = analysisWindow(wave, settings, first + k, slot);
+          }
+          estimator.estimateBatch(windows, count, n, results.data() + first);
+          {
+            std::lock_guard lock(mutex);
+            batchDone[static_cast<size_t>(b)] = 1;
+            finishedFrames += count;
+          }
+          batchFinished.notify_all();
+        }
+      };
+      std::vector<std::thread> workers;
+      try {
+        for (int t = 0; t < threads; ++t) workers.emplace_back(worker, t);
+      } catch (const std::system_error&) {
+      }
+      if (workers.empty()) worker(0);  // no thread could be started: estimate here
+
+      bool cancelled = false;
+      for (int32_t g = 0; g < frameCount; ++g) {
+        hook.beginFrame();
+        int32_t finished = 0;
+        {
+          std::unique_lock lock(mutex);
+          const auto b = static_cast<size_t>(g / kBatchFrames);
+          batchFinished.wait(lock, [&] { return batchDone[b] != 0; });
+          finished = finishedFrames;
+        }
+        // The estimates were made ahead on the workers: what one frame effectively costs is
+        // the pass's time so far (residual included) shared among the estimates finished.
+        const std::chrono::duration<double, std::micro> elapsed = Clock::now() - passStart;
+        hook.effectiveFrameMicros(elapsed.count() / finished);
+        storeEstimate(tables, g, slot, results[static_cast<size_t>(g)]);
+        if (hook.endFrame(pass, slot, g) == FrameAnswer::Cancel) {
+          cancelled = true;
+          break;
+        }
+      }
+      stop = true;
+      for (std::thread& w : workers) w.join();
+      if (cancelled) return ExtractionResult::Cancelled;
+    }
+  }
+  return ExtractionResult::Completed;
+}
+
+}  // namespace analyser

@@ -1,0 +1,33 @@
+// The partial extraction on worker threads. The estimates of one slot pass depend only on the
+// residual rebuilt at its start, so workers compute them in batches of consecutive frames
+// while the calling thread stores them and calls the progress hook once per frame, in frame
+// order, as the single-threaded extraction does. The tables come out the same whatever the
+// number of threads.
+#pragma once
+
+#include <cstdint>
+
+#include "partial_extraction.h"
+#include "progress_hook.h"
+
+namespace analyser {
+
+struct ExtractionOptions {
+  int threads = 0;  // worker threads; 0 = all hardware threads
+  // Estimator paths (the best the processor has, unless a test asks for others).
+  CoarsePath coarsePath = bestCoarsePath();
+  FinePath finePath = bestFinePath();
+  // Rebuild the residual with the recurrence synthesis; false uses subtractPartial itself.
+  bool fastSynthesis = true;
+};
+
+// Worker threads that `threads` stands for (0 = all hardware threads, at least 1).
+int resolveThreadCount(int threads);
+
+// Same contract as extractPartials. Frames reach the hook only after their estimate is
+// stored; a cancel stops the workers after their current batch.
+ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisSettings& settings,
+                                         AnalyserTables& tables, ProgressHook& hook,
+                                         const ExtractionOptions& options);
+
+}  // namespace analyser

@@ -1,0 +1,20 @@
+// Sevrane: the WAVE -> DAT note-frame analyser's window.
+// --demo-progress opens the progress window with a sample estimate (for screenshots).
+#include <QApplication>
+#include <QIcon>
+#include <QStringList>
+#include <QTimer>
+
+#include "command_ports.h"
+#include "sevrane_window.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/sevrane.svg")));
+  qtfront::SevraneWindow window(qtfront::analyserCommandFactory());
+  window.show();
+  if (QCoreApplication::arguments().contains(QStringLiteral("--demo-progress"))) {
+    QTimer::singleShot(0, &window, [&window] { window.showProgressPreview(); });
+  }
+  return app.exec();
+}
