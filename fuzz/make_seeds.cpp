@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz harnesses: fuzz-seeds DIR creates DIR/wave-loader,
-// DIR/dat-to-midi and DIR/number-fields, each filled with small inputs made here (canonical
-// and odd WAVE files, DAT images under several option blocks, number texts).
+// DIR/dat-to-midi, DIR/number-fields and DIR/estimator, each filled with small inputs made
+// here (canonical and odd WAVE files, DAT images under several option blocks, number texts,
+// analysis windows).
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -251,6 +252,27 @@ void fieldSeeds(const fs::path& dir) {
 
 }  // namespace
 
+// Estimator inputs: a control byte (length, mono or stereo, batch), then 16-bit samples.
+void estimatorSeeds(const fs::path& dir) {
+  const auto windowOf = [](uint8_t control, int count, auto sample) {
+    Bytes b = {control};
+    for (int i = 0; i < count; ++i) le16(b, static_cast<uint32_t>(sample(i)) & 0xFFFF);
+    return b;
+  };
+  save(dir, "tone-2940", windowOf(0, 2940, [](int i) {
+         return static_cast<int32_t>(12000 * std::sin(i * 2 * 3.14159265 * 440 / 44100));
+       }));
+  save(dir, "two-tones-735", windowOf(3, 735, [](int i) {
+         return static_cast<int32_t>(9000 * std::sin(i * 0.05) + 9000 * std::sin(i * 0.9));
+       }));
+  save(dir, "full-scale-square",
+       windowOf(1, 2205, [](int i) { return i % 50 < 25 ? 32767 : -32768; }));
+  save(dir, "stereo-negative-full", windowOf(4 | 8, 64, [](int) { return -32768; }));
+  save(dir, "alternating", windowOf(2, 1470, [](int i) { return i % 2 ? 32767 : -32768; }));
+  save(dir, "impulse", windowOf(8, 100, [](int i) { return i == 0 ? 32767 : 0; }));
+  save(dir, "silence", Bytes{0});
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: fuzz-seeds DIR\n");
@@ -258,8 +280,9 @@ int main(int argc, char** argv) {
   }
   const fs::path root = argv[1];
   const fs::path wave = root / "wave-loader", dat = root / "dat-to-midi",
-                 fields = root / "number-fields";
-  for (const auto& d : {wave, dat, fields}) fs::create_directories(d);
+                 fields = root / "number-fields", estimator = root / "estimator";
+  for (const auto& d : {wave, dat, fields, estimator}) fs::create_directories(d);
+  estimatorSeeds(estimator);
   waveSeeds(wave);
   datSeeds(dat);
   fieldSeeds(fields);

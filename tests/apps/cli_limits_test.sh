@@ -116,6 +116,16 @@ case $case_name in
     rm in/gone.dat
     refused "ファイルが見つかりません" "$QUORVEL" in/gone.dat
     refused "ファイルをオープンできません" "$QUORVEL" in/folder.dat
+    # A pipe or a device must be refused at once, not read until it ends (a pipe never would).
+    mkfifo in/pipe.wav in/pipe.dat
+    ln -s /dev/zero in/zero.wav
+    ln -s /dev/zero in/zero.dat
+    for input in in/pipe.wav in/zero.wav; do
+      refused "ファイルをオープンできません" timeout 20 "$SEVRANE" -q $input
+    done
+    for input in in/pipe.dat in/zero.dat; do
+      refused "ファイルをオープンできません" timeout 20 "$QUORVEL" $input
+    done
     ;;
   dat-longest)
     # 36,001 frames (what 600 s at 1/60 s gives) convert; one frame more is refused.
