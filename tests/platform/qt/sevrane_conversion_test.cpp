@@ -156,8 +156,9 @@ class SevraneConversionTest : public QObject {
   void cancelKeepsTheEarlierFile() {
     QFETCH(bool, fromExitButton);
     Fixture f;
-    // Long enough (four passes over 12 s) that the cancel certainly lands mid-extraction.
-    QVERIFY(writeFile(f.path(QStringLiteral("long.wav")), makeWave(12.0, 1)));
+    // Long enough (four passes over 120 s, several seconds even with the fast estimator) that
+    // the cancel certainly lands mid-extraction.
+    QVERIFY(writeFile(f.path(QStringLiteral("long.wav")), makeWave(120.0, 1)));
     const QByteArray earlier("an earlier DAT file");
     QVERIFY(writeFile(f.path(QStringLiteral("long.dat")), earlier));
     f.window->form().setChecked(analyser::kOptimiseOn, true);
