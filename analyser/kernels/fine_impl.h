@@ -12,8 +12,9 @@ namespace analyser::kernels::FINE_NAMESPACE {
 typedef double Lanes4 __attribute__((vector_size(32)));
 inline constexpr int kVectors = kFineLanes / 4;
 
-// (c, s) rotated by (rc, rs).
-inline void rotate(Lanes4& c, Lanes4& s, Lanes4 rc, Lanes4 rs) {
+// (c, s) rotated by (rc, rs), which may be c and s themselves. Vectors are passed by reference:
+// by value they would change the calling convention between files built with and without AVX.
+inline void rotate(Lanes4& c, Lanes4& s, const Lanes4& rc, const Lanes4& rs) {
   const Lanes4 nc = c * rc - s * rs;
   const Lanes4 ns = s * rc + c * rs;
   c = nc;
@@ -22,7 +23,10 @@ inline void rotate(Lanes4& c, Lanes4& s, Lanes4 rc, Lanes4 rs) {
 
 // The rotation by delta raised to the power `count` (binary exponentiation: a few dozen
 // multiplications, accurate to a few units in the last place).
-inline void rotationPower(Lanes4 cd, Lanes4 sd, int count, Lanes4& c, Lanes4& s) {
+inline void rotationPower(const Lanes4& deltaC, const Lanes4& deltaS, int count, Lanes4& c,
+                          Lanes4& s) {
+  Lanes4 cd = deltaC;
+  Lanes4 sd = deltaS;
   c = Lanes4{} + 1.0;
   s = Lanes4{} + 0.0;
   for (; count > 0; count >>= 1) {
