@@ -205,7 +205,7 @@ int coarseSearchReference(const SineCosineTable& table, const int16_t* q, int n)
   return winner;
 }
 
-FineCandidate evaluateFineReference(const double* x, int n, double frequency) {
+FineSums fineSumsReference(const double* x, int n, double frequency) {
   const double delta = kFullTurn * frequency / kSampleRate;
   double theta = 0.0;
   double xc = 0.0;
@@ -215,7 +215,12 @@ FineCandidate evaluateFineReference(const double* x, int n, double frequency) {
     xs -= x[i] * std::sin(theta);
     theta += delta;
   }
-  return {fineLevel(xc, xs, n), fineLevelPhase(xc, xs)};
+  return {xc, xs};
+}
+
+FineCandidate evaluateFineReference(const double* x, int n, double frequency) {
+  const FineSums s = fineSumsReference(x, n, frequency);
+  return {fineLevel(s.xc, s.xs, n), fineLevelPhase(s.xc, s.xs)};
 }
 
 int64_t fineLevel(double xc, double xs, int n) {
@@ -223,12 +228,25 @@ int64_t fineLevel(double xc, double xs, int n) {
   return static_cast<int64_t>(2 * std::sqrt(xc * xc + xs * xs) / n);
 }
 
-int32_t fineLevelPhase(double xc, double xs) {
+namespace {
+
+// The phase before truncation: atan lies within +-pi/2, so the value lies in (0, 131072).
+double unroundedPhase(double xc, double xs) {
   const double t = xc == 0.0 ? 4294967295.0 : xs / xc;
   const double quadrant = xc < 0.0 ? 16384.0 : 49152.0;
-  // atan lies within +-pi/2, so the value lies in (0, 131072): the conversion is in range.
-  const double turns = std::atan(t) / kHalfTurn / 2 * 65536 + 65536.5 - quadrant;
-  return static_cast<int32_t>(static_cast<int64_t>(turns) % 65536);
+  return std::atan(t) / kHalfTurn / 2 * 65536 + 65536.5 - quadrant;
+}
+
+// True when some value within `tolerance` of v truncates differently from v.
+bool nearIntegerStep(double v, double tolerance) {
+  const double below = v - std::floor(v);
+  return below <= tolerance || 1.0 - below <= tolerance;
+}
+
+}  // namespace
+
+int32_t fineLevelPhase(double xc, double xs) {
+  return static_cast<int32_t>(static_cast<int64_t>(unroundedPhase(xc, xs)) % 65536);
 }
 
 PartialEstimate fineSearchReference(const double* x, int n, int coarseWinner) {
@@ -436,15 +454,45 @@ void PartialEstimator::coarseWinners(const int32_t* const* windows, int count, i
   }
 }
 
+namespace {
+
+double fineLevelValue(double xc, double xs, int n) {
+  return 2 * std::sqrt(xc * xc + xs * xs) / n;
+}
+
+// The lane of the first candidate with the greatest truncated level.
+int decideFineLevel(const double* xc, const double* xs, int lanes, int n) {
+  int64_t best = -1;
+  int winner = 0;
+  for (int l = 0; l < lanes; ++l) {
+    const int64_t level = fineLevel(xc[l], xs[l], n);
+    if (level > best) {
+      best = level;
+      winner = l;
+    }
+  }
+  return winner;
+}
+
+}  // namespace
+
 PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int coarseWinner) {
   for (int i = 0; i < n; ++i) x_[static_cast<size_t>(i)] = window[i];
   const kernels::FineKernels fine = fineKernels(finePath_);
   if (fine.rotation == nullptr) return fineSearchReference(x_.data(), n, coarseWinner);
 
+  double sumOfMagnitudes = 0.0;
+  for (int i = 0; i < n; ++i) sumOfMagnitudes += std::abs(x_[static_cast<size_t>(i)]);
+  // A sum error e moves 2 |X| / n by at most 2 sqrt(2) e / n; the slack covers the rounding of
+  // the level's own square root and division.
+  const double sumBound = kFineSumRelativeBound * sumOfMagnitudes + 1e-6;
+  const double levelBound = 3.0 * sumBound / n + 1e-6;
+
   int64_t b = coarseWinner;
   double xcWin = 0.0;
   double xsWin = 0.0;
   int64_t levelWin = 0;
+  bool last = false;
   PartialEstimate result;
   for (int steps : kFineStepsPer128) {
     double frequency[kernels::kFineLanes] = {};
@@ -465,18 +513,44 @@ PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int c
     const kernels::FineKernelFn kernel =
         delta[0] >= kernels::kGoertzelMinDelta ? fine.goertzel : fine.rotation;
     kernel(x_.data(), n, delta, xc, xs);
-    int64_t best = -1;
-    for (int l = 0; l < lanes; ++l) {
-      const int64_t level = fineLevel(xc[l], xs[l], n);
-      if (level > best) {
-        best = level;
-        b = index[l];
-        result.frequency = frequency[l];
-        xcWin = xc[l];
-        xsWin = xs[l];
-        levelWin = level;
+    ++fineLevelsSearched_;
+    last = steps == kFineStepsPer128[kFineLevels - 1];
+    // The fast sums may differ from the literal ones by up to sumBound each. The decision goes
+    // by truncated levels, so it is the literal one whenever every candidate that could tie
+    // with or beat the winner truncates the same for any sums within that bound; the stored
+    // phase likewise must not sit within its bound of a truncation step, nor xc near zero
+    // (where the quadrant flips). Otherwise the whole level is summed again literally.
+    int winnerLane = decideFineLevel(xc, xs, lanes, n);
+    const double winnerValue = fineLevelValue(xc[winnerLane], xs[winnerLane], n);
+    bool robust = true;
+    for (int l = 0; l < lanes && robust; ++l) {
+      const double value = fineLevelValue(xc[l], xs[l], n);
+      if (value >= std::floor(winnerValue) - levelBound && nearIntegerStep(value, levelBound)) {
+        robust = false;
       }
     }
+    if (robust && last) {
+      const double magnitude = winnerValue * n / 2;
+      // The angle moves by at most about |error| / |X| radians (65536 / 2 pi phase units).
+      robust = std::abs(xc[winnerLane]) > 2 * sumBound && magnitude > 4 * sumBound &&
+               !nearIntegerStep(unroundedPhase(xc[winnerLane], xs[winnerLane]),
+                                2.0 * sumBound / magnitude * 65536 / kFullTurn + 1e-6);
+    }
+    // A silent window sums to exact zeros on every path.
+    if (!robust && sumOfMagnitudes > 0.0) {
+      ++fineLevelsRedecided_;
+      for (int l = 0; l < lanes; ++l) {
+        const FineSums literal = fineSumsReference(x_.data(), n, frequency[l]);
+        xc[l] = literal.xc;
+        xs[l] = literal.xs;
+      }
+      winnerLane = decideFineLevel(xc, xs, lanes, n);
+    }
+    b = index[winnerLane];
+    result.frequency = frequency[winnerLane];
+    xcWin = xc[winnerLane];
+    xsWin = xs[winnerLane];
+    levelWin = fineLevel(xcWin, xsWin, n);
   }
   result.level = saturatedLevel(levelWin);
   result.phase = fineLevelPhase(xcWin, xsWin);

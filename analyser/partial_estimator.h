@@ -65,6 +65,17 @@ struct FineCandidate {
   int32_t phase = 0;
 };
 FineCandidate evaluateFineReference(const double* x, int n, double frequency);
+// The two Fourier sums behind evaluateFineReference (xc = sum x cos, xs = -sum x sin).
+struct FineSums {
+  double xc = 0.0;
+  double xs = 0.0;
+};
+FineSums fineSumsReference(const double* x, int n, double frequency);
+// Largest difference the fast fine kernels may show against fineSumsReference in either sum,
+// as a fraction of the sum of the samples' magnitudes (measured differences stay some hundred
+// times below it); the fast search re-decides with the literal sums wherever a difference this
+// large could change a stored value.
+inline constexpr double kFineSumRelativeBound = 1e-10;
 // Level and phase from the two Fourier sums of a window of n samples.
 int64_t fineLevel(double xc, double xs, int n);
 int32_t fineLevelPhase(double xc, double xs);
@@ -127,6 +138,10 @@ class PartialEstimator {
   void coarseWinners(const int32_t* const* windows, int count, int n, int* winners);
   // The literal scalar kernel: the reference every faster path is checked against.
   PartialEstimate estimateReference(const int32_t* window, int n);
+  // Fine levels searched by a fast path, and how many of them were re-decided with the literal
+  // sums because rounding could have changed the outcome.
+  int64_t fineLevelsSearched() const { return fineLevelsSearched_; }
+  int64_t fineLevelsRedecided() const { return fineLevelsRedecided_; }
 
  private:
   PartialEstimator(const SineCosineTable& table, std::unique_ptr<CoarsePlanCache> ownPlans,
@@ -147,6 +162,8 @@ class PartialEstimator {
   std::vector<double> x_;
   std::vector<int16_t> q_;
   std::vector<CoarseSums> sums_;
+  int64_t fineLevelsSearched_ = 0;
+  int64_t fineLevelsRedecided_ = 0;
 };
 
 }  // namespace analyser

@@ -10,8 +10,9 @@ inline constexpr int kFineLanes = 12;  // nine candidates, padded for 4-wide vec
 // the sines and cosines from rotating (1, 0) by delta[l] once per sample (the second half of
 // the window starting from that rotation raised to the power n / 2). The literal search
 // takes library sines of an angle accumulated by repeated addition; the two differ by at most
-// about 1e-12 relative over 2940 samples, far below what changes a stored value except in rare
-// near-ties (measured by the agreement tests). Unused lanes have delta 0.
+// about 1e-12 relative over 2940 samples; where that could still change a stored value (near
+// ties and truncation steps) the estimator re-decides with the literal sums. Unused lanes have
+// delta 0.
 using FineKernelFn = void (*)(const double* x, int n, const double* delta, double* xc, double* xs);
 
 // The same sums by the Goertzel recurrence, several times cheaper; its rounding errors grow
