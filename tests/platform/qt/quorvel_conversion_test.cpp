@@ -14,6 +14,7 @@
 #include "note_frame.h"
 #include "quorvel_window.h"
 #include "scripted_commands.h"
+#include "test_files.h"
 
 using namespace qtfront;
 using namespace midibuilder;
@@ -38,16 +39,6 @@ QByteArray sampleDat() {
     bytes.append(reinterpret_cast<const char*>(record), common::kNoteFrameBytes);
   }
   return bytes;
-}
-
-QByteArray readFile(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 struct Fixture {

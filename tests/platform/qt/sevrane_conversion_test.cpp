@@ -17,6 +17,7 @@
 #include "messages.h"
 #include "scripted_commands.h"
 #include "sevrane_window.h"
+#include "test_files.h"
 
 using namespace qtfront;
 
@@ -60,16 +61,6 @@ QByteArray makeWave(double seconds, int channels) {
   wave.append("data");
   putLE(wave, static_cast<uint32_t>(data.size()), 4);
   return wave + data;
-}
-
-QByteArray readFile(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 struct Fixture {
