@@ -382,6 +382,11 @@ void PartialEstimator::setPaths(CoarsePath coarse, FinePath fine) {
   finePath_ = finePathAvailable(fine) ? fine : FinePath::Portable;
 }
 
+void PartialEstimator::overrideFineKernels(const kernels::FineKernels& fine, double relativeBound) {
+  fineOverride_ = fine;
+  fineSumRelativeBound_ = relativeBound;
+}
+
 PartialEstimate PartialEstimator::estimate(const int32_t* window, int n) {
   PartialEstimate result;
   estimateBatch(&window, 1, n, &result);
@@ -478,21 +483,21 @@ int decideFineLevel(const double* xc, const double* xs, int lanes, int n) {
 
 PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int coarseWinner) {
   for (int i = 0; i < n; ++i) x_[static_cast<size_t>(i)] = window[i];
-  const kernels::FineKernels fine = fineKernels(finePath_);
+  const kernels::FineKernels fine =
+      fineOverride_.rotation != nullptr ? fineOverride_ : fineKernels(finePath_);
   if (fine.rotation == nullptr) return fineSearchReference(x_.data(), n, coarseWinner);
 
   double sumOfMagnitudes = 0.0;
   for (int i = 0; i < n; ++i) sumOfMagnitudes += std::abs(x_[static_cast<size_t>(i)]);
   // A sum error e moves 2 |X| / n by at most 2 sqrt(2) e / n; the slack covers the rounding of
   // the level's own square root and division.
-  const double sumBound = kFineSumRelativeBound * sumOfMagnitudes + 1e-6;
+  const double sumBound = fineSumRelativeBound_ * sumOfMagnitudes + 1e-6;
   const double levelBound = 3.0 * sumBound / n + 1e-6;
 
   int64_t b = coarseWinner;
   double xcWin = 0.0;
   double xsWin = 0.0;
   int64_t levelWin = 0;
-  bool last = false;
   PartialEstimate result;
   for (int steps : kFineStepsPer128) {
     double frequency[kernels::kFineLanes] = {};
@@ -514,38 +519,50 @@ PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int c
         delta[0] >= kernels::kGoertzelMinDelta ? fine.goertzel : fine.rotation;
     kernel(x_.data(), n, delta, xc, xs);
     ++fineLevelsSearched_;
-    last = steps == kFineStepsPer128[kFineLevels - 1];
-    // The fast sums may differ from the literal ones by up to sumBound each. The decision goes
-    // by truncated levels, so it is the literal one whenever every candidate that could tie
-    // with or beat the winner truncates the same for any sums within that bound; the stored
-    // phase likewise must not sit within its bound of a truncation step, nor xc near zero
-    // (where the quadrant flips). Otherwise the whole level is summed again literally.
-    int winnerLane = decideFineLevel(xc, xs, lanes, n);
-    const double winnerValue = fineLevelValue(xc[winnerLane], xs[winnerLane], n);
-    bool robust = true;
-    for (int l = 0; l < lanes && robust; ++l) {
+    // The fast sums may differ from the literal ones by up to sumBound each, so each lane's
+    // truncated level is only known to lie in [floor(v - bound), floor(v + bound)]. Lanes whose
+    // highest possible level is below the best certain lowest level cannot win; every other
+    // lane whose level is uncertain is summed again literally, after which the decision (first
+    // lane with the greatest truncated level) is the literal one. Usually no lane, or only one,
+    // needs it.
+    int64_t low[kernels::kFineLanes];
+    int64_t high[kernels::kFineLanes];
+    int64_t bestLow = -1;
+    for (int l = 0; l < lanes; ++l) {
       const double value = fineLevelValue(xc[l], xs[l], n);
-      if (value >= std::floor(winnerValue) - levelBound && nearIntegerStep(value, levelBound)) {
-        robust = false;
-      }
+      low[l] = static_cast<int64_t>(std::max(0.0, std::floor(value - levelBound)));
+      high[l] = static_cast<int64_t>(std::floor(value + levelBound));
+      bestLow = std::max(bestLow, low[l]);
     }
-    if (robust && last) {
-      const double magnitude = winnerValue * n / 2;
-      // The angle moves by at most about |error| / |X| radians (65536 / 2 pi phase units).
-      robust = std::abs(xc[winnerLane]) > 2 * sumBound && magnitude > 4 * sumBound &&
-               !nearIntegerStep(unroundedPhase(xc[winnerLane], xs[winnerLane]),
-                                2.0 * sumBound / magnitude * 65536 / kFullTurn + 1e-6);
-    }
+    bool literal[kernels::kFineLanes] = {};
+    bool resummed = false;
+    auto sumLiterally = [&](int l) {
+      const FineSums exact = fineSumsReference(x_.data(), n, frequency[l]);
+      xc[l] = exact.xc;
+      xs[l] = exact.xs;
+      literal[l] = true;
+      resummed = true;
+      ++fineLanesResummed_;
+    };
     // A silent window sums to exact zeros on every path.
-    if (!robust && sumOfMagnitudes > 0.0) {
-      ++fineLevelsRedecided_;
+    if (sumOfMagnitudes > 0.0) {
       for (int l = 0; l < lanes; ++l) {
-        const FineSums literal = fineSumsReference(x_.data(), n, frequency[l]);
-        xc[l] = literal.xc;
-        xs[l] = literal.xs;
+        if (high[l] >= bestLow && low[l] != high[l]) sumLiterally(l);
       }
-      winnerLane = decideFineLevel(xc, xs, lanes, n);
     }
+    int winnerLane = decideFineLevel(xc, xs, lanes, n);
+    const bool last = steps == kFineStepsPer128[kFineLevels - 1];
+    if (last && !literal[winnerLane] && sumOfMagnitudes > 0.0) {
+      // The stored phase must not sit within its bound of a truncation step, nor xc near zero
+      // (where the quadrant flips). The angle moves by at most about |error| / |X| radians
+      // (65536 / 2 pi phase units).
+      const double magnitude = fineLevelValue(xc[winnerLane], xs[winnerLane], n) * n / 2;
+      const bool robust = std::abs(xc[winnerLane]) > 2 * sumBound && magnitude > 4 * sumBound &&
+                          !nearIntegerStep(unroundedPhase(xc[winnerLane], xs[winnerLane]),
+                                           2.0 * sumBound / magnitude * 65536 / kFullTurn + 1e-6);
+      if (!robust) sumLiterally(winnerLane);
+    }
+    if (resummed) ++fineLevelsRedecided_;
     b = index[winnerLane];
     result.frequency = frequency[winnerLane];
     xcWin = xc[winnerLane];

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "kernels/fine_kernels.h"
+
 namespace analyser {
 
 inline constexpr int kSampleRate = 44100;
@@ -124,6 +126,11 @@ class PartialEstimator {
   void setPaths(CoarsePath coarse, FinePath fine);
   CoarsePath coarsePath() const { return coarsePath_; }
   FinePath finePath() const { return finePath_; }
+  // Replaces the fast fine kernels of the selected path (both set) or restores them (both
+  // null), with the error bound, relative to the sum of magnitudes, that the search allows
+  // their sums; lets tests feed the search sums with errors of a chosen size.
+  void overrideFineKernels(const kernels::FineKernels& fine,
+                           double relativeBound = kFineSumRelativeBound);
 
   // `window` points at `n` consecutive working-form samples, n in {2940, 2205, 1470, 735}.
   // An all-zero window gives level 0, 55 Hz, phase 32768 at once (what the search finds).
@@ -142,6 +149,8 @@ class PartialEstimator {
   // sums because rounding could have changed the outcome.
   int64_t fineLevelsSearched() const { return fineLevelsSearched_; }
   int64_t fineLevelsRedecided() const { return fineLevelsRedecided_; }
+  // Candidates summed again literally in those levels.
+  int64_t fineLanesResummed() const { return fineLanesResummed_; }
 
  private:
   PartialEstimator(const SineCosineTable& table, std::unique_ptr<CoarsePlanCache> ownPlans,
@@ -159,11 +168,14 @@ class PartialEstimator {
   std::shared_ptr<const CoarsePlan> plan_;
   CoarsePath coarsePath_;
   FinePath finePath_;
+  kernels::FineKernels fineOverride_;
+  double fineSumRelativeBound_ = kFineSumRelativeBound;
   std::vector<double> x_;
   std::vector<int16_t> q_;
   std::vector<CoarseSums> sums_;
   int64_t fineLevelsSearched_ = 0;
   int64_t fineLevelsRedecided_ = 0;
+  int64_t fineLanesResummed_ = 0;
 };
 
 }  // namespace analyser
