@@ -23,30 +23,25 @@ constexpr int kMaxThreads = 64;
 
 using Clock = std::chrono::steady_clock;
 
-// Runs body(t) on `count` threads and waits for all of them.
-// A thread that cannot be started leaves its share to the calling thread.
-template <typename Body>
-void runOnThreads(int count, Body body) {
-  std::vector<std::thread> threads;
-  threads.reserve(static_cast<size_t>(count));
-  int t = 0;
-  try {
-    for (; t < count; ++t) threads.emplace_back(body, t);
-  } catch (const std::system_error&) {
-  }
-  for (; t < count; ++t) body(t);
-  for (std::thread& thread : threads) thread.join();
-}
+// How often the calling thread lets the hook see to the window while the residual is rebuilt.
+constexpr auto kWaitingInterval = std::chrono::milliseconds(20);
 
-// Copies the signal into the residual and subtracts the other slots' partials, each thread
-// over its own range of buffer positions (windows cut by a range border are synthesised in
-// parts, which gives the same samples).
-void rebuildResidualParallel(const WaveSignal& wave, const AnalysisSettings& settings,
+// Copies the signal into the residual and subtracts the other slots' partials, each of
+// `threads` threads over its own range of buffer positions (windows cut by a range border are
+// synthesised in parts, which gives the same samples). Meanwhile the calling thread calls
+// hook.waiting() at once and then every kWaitingInterval, so that a long recording does not
+// leave the window unanswered for a whole rebuild. Returns false when the hook asked to
+// cancel; the threads then stop after their current frame.
+bool rebuildResidualParallel(const WaveSignal& wave, const AnalysisSettings& settings,
                              const AnalyserTables& tables, int32_t frameCount, int slot,
-                             int threads) {
+                             int threads, ProgressHook& hook) {
   const int64_t length = wave.bufferLength();
   const int32_t n = settings.frameLength;
-  runOnThreads(threads, [&](int t) {
+  std::atomic<bool> stop{false};
+  std::mutex mutex;
+  std::condition_variable rangeFinished;
+  int finished = 0;  // under `mutex`
+  auto rebuildRange = [&](int t) {
     const int64_t begin = length * t / threads;
     const int64_t end = length * (t + 1) / threads;
     std::copy(wave.signal + begin, wave.signal + end, wave.residual + begin);
@@ -55,12 +50,41 @@ void rebuildResidualParallel(const WaveSignal& wave, const AnalysisSettings& set
     const int64_t lastFrame = (end - kMarginSamples + 2205) / n + 1;
     const auto g0 = static_cast<int32_t>(std::max<int64_t>(firstFrame, 0));
     const auto g1 = static_cast<int32_t>(std::min<int64_t>(lastFrame, frameCount));
-    for (int32_t g = g0; g < g1; ++g) {
+    for (int32_t g = g0; g < g1 && !stop.load(std::memory_order_relaxed); ++g) {
       for (int d = 0; d < kAnalysedSlots; ++d) {
         if (d != slot) subtractPartialRange(wave, settings, tables, g, d, begin, end);
       }
     }
-  });
+    {
+      std::lock_guard lock(mutex);
+      ++finished;
+    }
+    rangeFinished.notify_all();
+  };
+
+  std::vector<std::thread> workers;
+  workers.reserve(static_cast<size_t>(threads));
+  int started = 0;
+  try {
+    for (; started < threads; ++started) workers.emplace_back(rebuildRange, started);
+  } catch (const std::system_error&) {
+  }
+  bool cancelled = hook.waiting() == FrameAnswer::Cancel;
+  if (cancelled) stop = true;
+  // Ranges without a thread are rebuilt here (not answering the hook meanwhile).
+  for (int t = started; t < threads; ++t) rebuildRange(t);
+  {
+    std::unique_lock lock(mutex);
+    while (!rangeFinished.wait_for(lock, kWaitingInterval, [&] { return finished == threads; })) {
+      if (cancelled) continue;
+      lock.unlock();
+      cancelled = hook.waiting() == FrameAnswer::Cancel;
+      if (cancelled) stop = true;
+      lock.lock();
+    }
+  }
+  for (std::thread& worker : workers) worker.join();
+  return !cancelled;
 }
 
 }  // namespace
@@ -96,7 +120,9 @@ ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisS
     for (int slot = 0; slot < kAnalysedSlots; ++slot) {
       const Clock::time_point passStart = Clock::now();
       if (options.fastSynthesis) {
-        rebuildResidualParallel(wave, settings, tables, frameCount, slot, threads);
+        if (!rebuildResidualParallel(wave, settings, tables, frameCount, slot, threads, hook)) {
+          return ExtractionResult::Cancelled;
+        }
       } else {
         rebuildResidual(wave, settings, tables, frameCount, slot);
       }

@@ -20,6 +20,10 @@ class ProgressHook {
   // time spent per finished estimate). A hook that times its frames uses it instead of the
   // time between beginFrame and endFrame, which then only measures waiting.
   virtual void effectiveFrameMicros(double micros) { (void)micros; }
+  // Called by an extraction that prepares a slot pass on worker threads (rebuilding the
+  // residual) at the start of that work and every few milliseconds until it ends, between two
+  // frames: the hook may let window messages through. Cancel stops the extraction there.
+  virtual FrameAnswer waiting() { return FrameAnswer::Continue; }
 };
 
 }  // namespace analyser

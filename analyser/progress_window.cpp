@@ -87,4 +87,14 @@ FrameAnswer ProgressReporter::endFrame(int pass, int slot, int32_t frame) {
   return FrameAnswer::Continue;
 }
 
+FrameAnswer ProgressReporter::waiting() {
+  if (int64_t{env_.clockMillis()} <= int64_t{lastRefreshTick_} + kRefreshIntervalMillis) {
+    return FrameAnswer::Continue;
+  }
+  if (cancelFlag_.load() == 1) return FrameAnswer::Cancel;
+  env_.pumpMessages();
+  lastRefreshTick_ = env_.clockMillis();
+  return FrameAnswer::Continue;
+}
+
 }  // namespace analyser

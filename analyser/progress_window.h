@@ -43,6 +43,9 @@ class ProgressReporter final : public ProgressHook {
   void beginFrame() override;
   FrameAnswer endFrame(int pass, int slot, int32_t frame) override;
   void effectiveFrameMicros(double micros) override { effectiveMicros_ = micros; }
+  // Between frames: at most every 100 ms, reports a pending cancel or lets messages through
+  // (the remaining time is left as the last frame showed it).
+  FrameAnswer waiting() override;
 
   double microsPerFrame() const { return microsPerFrame_; }
   double remainingSeconds() const { return remainingSeconds_; }

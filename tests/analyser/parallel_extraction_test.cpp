@@ -31,6 +31,13 @@ struct OrderHook : ProgressHook {
   bool openFrame = false;
   bool misordered = false;
   int64_t cancelAfter = -1;
+  int waits = 0;
+  int cancelAtWait = -1;
+  FrameAnswer waiting() override {
+    misordered = misordered || openFrame;
+    ++waits;
+    return waits == cancelAtWait ? FrameAnswer::Cancel : FrameAnswer::Continue;
+  }
   void beginFrame() override {
     misordered = misordered || openFrame;
     openFrame = true;
@@ -131,6 +138,8 @@ TEST(ParallelExtractionTest, HookSeesEveryFrameInOrderAndCancelStopsAtOnce) {
   EXPECT_FALSE(hook.misordered);
   EXPECT_EQ(hook.begins, 4 * 6 * frames);
   EXPECT_EQ(hook.effective, 4 * 6 * frames);
+  // Every slot pass answers the hook while it rebuilds the residual, between two frames.
+  EXPECT_GE(hook.waits, 4 * 6);
 
   // A cancel in the middle of the second slot pass: nothing after it reaches the hook.
   OrderHook cancelling;
@@ -140,6 +149,16 @@ TEST(ParallelExtractionTest, HookSeesEveryFrameInOrderAndCancelStopsAtOnce) {
             ExtractionResult::Cancelled);
   EXPECT_EQ(cancelling.calls.size(), static_cast<size_t>(frames + 5));
   EXPECT_EQ(cancelling.calls.back(), std::make_tuple(0, 1, 4));
+
+  // A cancel while the second slot pass is being prepared: no frame of it is estimated.
+  OrderHook cancelWaiting;
+  cancelWaiting.cancelAtWait = 2;
+  prepareAnalysis(tables);
+  EXPECT_EQ(extractPartialsParallel(wave.wave, settings, tables, cancelWaiting, options),
+            ExtractionResult::Cancelled);
+  ASSERT_EQ(cancelWaiting.calls.size(), static_cast<size_t>(frames));
+  EXPECT_EQ(cancelWaiting.calls.back(), std::make_tuple(0, 0, frames - 1));
+  EXPECT_FALSE(cancelWaiting.misordered);
 }
 
 // How often the fast paths (recurrence fine search and synthesis) change a stored value of a
@@ -232,6 +251,28 @@ TEST(EffectiveFrameTimeTest, ReporterUsesTheSuppliedDurationForThatFrameOnly) {
   env.counter += 7;
   reporter.endFrame(0, 5, 1);
   EXPECT_EQ(reporter.microsPerFrame(), 7.0);
+}
+
+// Between frames the reporter lets messages through at most every 100 ms, and reports a
+// pending cancel then, but leaves the remaining time alone.
+TEST(EffectiveFrameTimeTest, WaitingBetweenFramesPumpsAndCancelsOnTheRefreshInterval) {
+  fakeenv::FakeEnvironment env;
+  std::atomic<int> cancelFlag{0};
+  ProgressReporter reporter{env, cancelFlag};
+  reporter.open(1000000, 1, 100);
+  env.clock = 100;
+  EXPECT_EQ(reporter.waiting(), FrameAnswer::Continue);
+  EXPECT_EQ(env.pumps, 0);
+  env.clock = 101;
+  EXPECT_EQ(reporter.waiting(), FrameAnswer::Continue);
+  EXPECT_EQ(env.pumps, 1);
+  EXPECT_TRUE(env.refreshes.empty());
+  cancelFlag = 1;
+  env.clock = 150;
+  EXPECT_EQ(reporter.waiting(), FrameAnswer::Continue);  // not yet time to look
+  env.clock = 202;
+  EXPECT_EQ(reporter.waiting(), FrameAnswer::Cancel);
+  EXPECT_EQ(env.pumps, 1);
 }
 
 }  // namespace
