@@ -24,8 +24,17 @@ constexpr int kCoarseIndexLimit = 2048;  // indices above 1050 all lie beyond 80
 constexpr std::array<int, kFineLevels> kFineStepsPer128 = {4096,   16384,   65536,
                                                            262144, 1048576, 4194304};
 
-// r = 128^(1/steps), evaluated once per level and then raised to integer powers.
+// r = 128^(1/steps), evaluated once per level and then raised to integer powers. The ratios of
+// the fine levels are kept, since the search needs them for every candidate.
 double gridRatio(int stepsPer128) {
+  static const std::array<double, kFineLevels> fineRatios = [] {
+    std::array<double, kFineLevels> r{};
+    for (int l = 0; l < kFineLevels; ++l) r[l] = std::pow(128.0, 1.0 / kFineStepsPer128[l]);
+    return r;
+  }();
+  for (int l = 0; l < kFineLevels; ++l) {
+    if (kFineStepsPer128[l] == stepsPer128) return fineRatios[l];
+  }
   return std::pow(128.0, 1.0 / stepsPer128);
 }
 
@@ -157,7 +166,15 @@ int16_t quantiseSample(int32_t v) {
 }
 
 int quantiseWindow(const int32_t* window, int n, int16_t* q) {
-  for (int i = 0; i < n; ++i) q[i] = quantiseSample(window[i]);
+  // quantiseSample in 32-bit unsigned arithmetic, without branches, so that it vectorises:
+  // sign * ((|v| + 256) >> 9), where |v| <= 2^31 and the sum cannot overflow 32 bits.
+  for (int i = 0; i < n; ++i) {
+    const auto u = static_cast<uint32_t>(window[i]);
+    const uint32_t negative = 0u - (u >> 31);  // all ones for a negative sample
+    const uint32_t magnitude = ((u ^ negative) - negative + 256u) >> 9;
+    q[i] =
+        static_cast<int16_t>(static_cast<uint16_t>(((magnitude ^ negative) - negative) & 0xFFFF));
+  }
   if (n % 2 != 0) {
     q[n] = 0;
     return n + 1;
@@ -327,34 +344,46 @@ const char* pathName(FinePath path) {
   return "?";
 }
 
-int coarseWinnerFromSums(const CoarseSums* sums, int stride, int candidates, int n) {
-  // |A|, |B| <= 2944 * 16384, so A^2 + B^2 < 2^53: exact in 64-bit integers and in double,
-  // and the coarse level is a non-decreasing function of it. The winner is the first
-  // candidate whose level equals that of the greatest energy.
-  auto energy = [&](int j) {
-    const CoarseSums& c = sums[static_cast<size_t>(j) * static_cast<size_t>(stride)];
-    return int64_t{c.a} * c.a + int64_t{c.b} * c.b;
+void coarseWinnersFromSums(const CoarseSums* sums, int count, int candidates, int n, int* winners) {
+  // |A|, |B| <= 2944 * 16384 < 2^26, so A^2 + B^2 < 2^53: exact in double, and the coarse
+  // level is a non-decreasing function of it. The winner is the first candidate whose level
+  // equals that of the greatest energy. Candidates run in the outer loop so that the sums of
+  // all windows are read in storage order.
+  auto energy = [&](int j, int k) {
+    const CoarseSums& c = sums[static_cast<size_t>(j) * static_cast<size_t>(count) + k];
+    const double a = c.a;
+    const double b = c.b;
+    return a * a + b * b;
   };
-  int64_t maxEnergy = -1;
-  int strongest = 0;
+  double maxEnergy[kCoarseBatchLimit];
+  int strongest[kCoarseBatchLimit];
+  for (int k = 0; k < count; ++k) {
+    maxEnergy[k] = -1.0;
+    strongest[k] = 0;
+  }
   for (int j = 0; j < candidates; ++j) {
-    const int64_t e = energy(j);
-    if (e > maxEnergy) {
-      maxEnergy = e;
-      strongest = j;
+    for (int k = 0; k < count; ++k) {
+      const double e = energy(j, k);
+      if (e > maxEnergy[k]) {
+        maxEnergy[k] = e;
+        strongest[k] = j;
+      }
     }
   }
-  const int64_t best = coarseLevel(sums[static_cast<size_t>(strongest) * stride], n);
-  // Below this energy the level is certainly smaller (generous margin for rounding).
-  const double root = static_cast<double>(best) * n / 2048.0;
-  const double threshold = root * root * (1.0 - 1e-9) - 1.0;
-  for (int j = 0; j < strongest; ++j) {
-    if (static_cast<double>(energy(j)) >= threshold &&
-        coarseLevel(sums[static_cast<size_t>(j) * stride], n) == best) {
-      return j;
+  for (int k = 0; k < count; ++k) {
+    const int64_t best = coarseLevel(sums[static_cast<size_t>(strongest[k]) * count + k], n);
+    // Below this energy the level is certainly smaller (generous margin for rounding).
+    const double root = static_cast<double>(best) * n / 2048.0;
+    const double threshold = root * root * (1.0 - 1e-9) - 1.0;
+    winners[k] = strongest[k];
+    for (int j = 0; j < strongest[k]; ++j) {
+      if (energy(j, k) >= threshold &&
+          coarseLevel(sums[static_cast<size_t>(j) * count + k], n) == best) {
+        winners[k] = j;
+        break;
+      }
     }
   }
-  return strongest;
 }
 
 PartialEstimator::PartialEstimator(const SineCosineTable& table)
@@ -454,9 +483,7 @@ void PartialEstimator::estimateBatch(const int32_t* const* windows, int count, i
 void PartialEstimator::coarseWinners(const int32_t* const* windows, int count, int n,
                                      int* winners) {
   coarseSums(windows, count, n, sums_.data());
-  for (int k = 0; k < count; ++k) {
-    winners[k] = coarseWinnerFromSums(sums_.data() + k, count, kCoarseCandidates, n);
-  }
+  coarseWinnersFromSums(sums_.data(), count, kCoarseCandidates, n, winners);
 }
 
 namespace {
@@ -482,13 +509,20 @@ int decideFineLevel(const double* xc, const double* xs, int lanes, int n) {
 }  // namespace
 
 PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int coarseWinner) {
-  for (int i = 0; i < n; ++i) x_[static_cast<size_t>(i)] = window[i];
+  double* x = x_.data();
+  for (int i = 0; i < n; ++i) x[i] = window[i];
   const kernels::FineKernels fine =
       fineOverride_.rotation != nullptr ? fineOverride_ : fineKernels(finePath_);
   if (fine.rotation == nullptr) return fineSearchReference(x_.data(), n, coarseWinner);
 
-  double sumOfMagnitudes = 0.0;
-  for (int i = 0; i < n; ++i) sumOfMagnitudes += std::abs(x_[static_cast<size_t>(i)]);
+  // Exact in 64 bits (at most 2940 * 2^31); summed in four strands, which vectorises.
+  int64_t magnitudes[4] = {};
+  for (int i = 0; i + 3 < n; i += 4) {
+    for (int k = 0; k < 4; ++k) magnitudes[k] += std::abs(int64_t{window[i + k]});
+  }
+  for (int i = n - n % 4; i < n; ++i) magnitudes[0] += std::abs(int64_t{window[i]});
+  const auto sumOfMagnitudes =
+      static_cast<double>(magnitudes[0] + magnitudes[1] + magnitudes[2] + magnitudes[3]);
   // A sum error e moves 2 |X| / n by at most 2 sqrt(2) e / n; the slack covers the rounding of
   // the level's own square root and division.
   const double sumBound = fineSumRelativeBound_ * sumOfMagnitudes + 1e-6;

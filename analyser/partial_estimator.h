@@ -105,16 +105,19 @@ namespace kernels {
 struct PlanView;
 }
 
-// Winning coarse index from the sums of all candidates (sums[j * stride]); the same choice as
-// comparing every coarse level strictly greater from -1.
-int coarseWinnerFromSums(const CoarseSums* sums, int stride, int candidates, int n);
+// Most windows coarseWinnersFromSums takes at once.
+inline constexpr int kCoarseBatchLimit = 16;
+// Winning coarse index of each of `count` windows (1 to kCoarseBatchLimit) from the sums of all
+// candidates (sums[j * count + k] for window k); the same choice as comparing every coarse
+// level strictly greater from -1.
+void coarseWinnersFromSums(const CoarseSums* sums, int count, int candidates, int n, int* winners);
 
 // One estimator per thread: it owns its scratch storage (allocated once). Estimators of
 // several threads share the per-length tables through one CoarsePlanCache.
 class PartialEstimator {
  public:
   // Windows estimated together by estimateBatch.
-  static constexpr int kMaxBatch = 16;
+  static constexpr int kMaxBatch = kCoarseBatchLimit;
 
   explicit PartialEstimator(const SineCosineTable& table);
   PartialEstimator(const SineCosineTable& table, CoarsePlanCache& plans);

@@ -120,25 +120,32 @@ TEST(EstimatorPathsTest, FastPathsFindTheLiteralCoarseWinner) {
 TEST(EstimatorPathsTest, WinnerFromSumsMatchesTheLiteralComparison) {
   SineCosineTable table;
   buildSineCosineTable(table);
-  // Random sums, and sums with many equal or nearly equal levels where ties decide.
+  // Random sums, and sums with many equal or nearly equal levels where ties decide; the
+  // windows of a batch interleave their sums.
   std::mt19937 rng(7);
-  for (int trial = 0; trial < 200; ++trial) {
+  for (int trial = 0; trial < 60; ++trial) {
     const int n = kLengths[trial % 4];
-    std::vector<CoarseSums> sums(kCoarseCandidates);
-    std::uniform_int_distribution<int32_t> value(trial % 2 ? -3 : -48000000,
-                                                 trial % 2 ? 3 : 48000000);
-    for (auto& s : sums) s = {value(rng), value(rng)};
-    if (trial % 5 == 0) sums[500] = sums[900] = {value(rng), value(rng)};
-    int expected = 0;
-    int64_t best = -1;
-    for (int j = 0; j < kCoarseCandidates; ++j) {
-      const int64_t level = coarseLevel(sums[static_cast<size_t>(j)], n);
-      if (level > best) {
-        best = level;
-        expected = j;
+    const int count = trial % 3 == 0 ? 1 : kCoarseBatchLimit - trial % 7;
+    std::vector<CoarseSums> sums(static_cast<size_t>(kCoarseCandidates * count));
+    std::vector<int> expected(static_cast<size_t>(count));
+    for (int k = 0; k < count; ++k) {
+      const bool small = (trial + k) % 2 != 0;
+      std::uniform_int_distribution<int32_t> value(small ? -3 : -48000000, small ? 3 : 48000000);
+      auto at = [&](int j) -> CoarseSums& { return sums[static_cast<size_t>(j * count + k)]; };
+      for (int j = 0; j < kCoarseCandidates; ++j) at(j) = {value(rng), value(rng)};
+      if ((trial + k) % 5 == 0) at(500) = at(900) = {value(rng), value(rng)};
+      int64_t best = -1;
+      for (int j = 0; j < kCoarseCandidates; ++j) {
+        const int64_t level = coarseLevel(at(j), n);
+        if (level > best) {
+          best = level;
+          expected[static_cast<size_t>(k)] = j;
+        }
       }
     }
-    EXPECT_EQ(coarseWinnerFromSums(sums.data(), 1, kCoarseCandidates, n), expected) << trial;
+    std::vector<int> winners(static_cast<size_t>(count), -1);
+    coarseWinnersFromSums(sums.data(), count, kCoarseCandidates, n, winners.data());
+    EXPECT_EQ(winners, expected) << trial;
   }
 }
 

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 namespace analyser {
@@ -72,6 +74,26 @@ TEST_F(PartialEstimatorTest, QuantisationRoundsHalvesAwayFromZeroAndWraps) {
   EXPECT_EQ(q[1], -1);
   EXPECT_EQ(q[2], 1);
   EXPECT_EQ(q[3], 0);  // the appended zero
+
+  // The window form is computed without branches: it must agree with the single-sample form
+  // around every rounding and wrapping edge, and at the extremes.
+  std::vector<int32_t> edges = {INT32_MIN, INT32_MIN + 1, INT32_MAX, INT32_MAX - 255, 0, -1, 1};
+  for (int64_t k = -4; k <= 4; ++k) {
+    for (int64_t base :
+         {int64_t{0}, int64_t{32768} * 512, int64_t{65536} * 512, int64_t{4194304} * 512}) {
+      for (int64_t v : {base + k * 512 + 255, base + k * 512 + 256, -(base + k * 512 + 256),
+                        -(base + k * 512 + 255)}) {
+        if (v >= INT32_MIN && v <= INT32_MAX) edges.push_back(static_cast<int32_t>(v));
+      }
+    }
+  }
+  std::mt19937 rng(5);
+  for (int i = 0; i < 2000; ++i) edges.push_back(static_cast<int32_t>(rng()));
+  std::vector<int16_t> window(edges.size() + 1);
+  quantiseWindow(edges.data(), static_cast<int>(edges.size()), window.data());
+  for (size_t i = 0; i < edges.size(); ++i) {
+    ASSERT_EQ(window[i], quantiseSample(edges[i])) << edges[i];
+  }
 }
 
 TEST_F(PartialEstimatorTest, CoarseGridCoversFiftyFiveToEightThousandHertz) {
