@@ -95,8 +95,19 @@ std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t
   if (path.empty() || path.find('\0') != std::string::npos || length < 0) {
     return toString(msg::kCannotCreate);
   }
-  const fs::path target = toPath(path);
   std::error_code ec;
+  if (!toPath(path).has_filename() || fs::is_directory(toPath(path), ec)) {
+    return toString(msg::kCannotCreate);
+  }
+  // Writing to a symbolic link writes the file it names, as opening it would: the temporary
+  // goes beside that file and replaces it, and the link stays. A chain too long for the
+  // system to follow is refused.
+  fs::path target = toPath(path);
+  for (int hops = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
+    const fs::path link = fs::read_symlink(target, ec);
+    if (ec || hops == 40) return toString(msg::kCannotCreate);
+    target = link.is_absolute() ? link : target.parent_path() / link;
+  }
   if (!target.has_filename() || fs::is_directory(target, ec)) {
     return toString(msg::kCannotCreate);
   }

@@ -127,6 +127,10 @@ int sevraneExitStatus(const std::string& message) {
 }
 
 void installInterruptHandler() {
+  // A program started with Ctrl-C ignored (nohup, a background job of a script) keeps it
+  // ignored, as the shell meant.
+  struct sigaction current;
+  if (sigaction(SIGINT, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
   struct sigaction action;
   std::memset(&action, 0, sizeof action);
   action.sa_handler = &onSigint;

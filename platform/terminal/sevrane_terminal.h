@@ -32,7 +32,7 @@ std::string sevraneUsage();
 int sevraneExitStatus(const std::string& message);
 
 // Installs a SIGINT handler that only raises a flag (a second SIGINT ends the process the
-// usual way) and reports whether one has arrived.
+// usual way) and reports whether one has arrived. SIGINT ignored at start stays ignored.
 void installInterruptHandler();
 bool interruptReceived();
 void clearInterrupt();

@@ -185,6 +185,20 @@ TEST_F(SevraneCliTest, InterruptCancelsWithStatus130AndWritesNothing) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, line(msg::kCancelled));
   EXPECT_EQ(wavetest::readFile(dir.file("long.dat")), earlier);
+
+  // Started with Ctrl-C ignored (as under nohup), the analysis runs to the end regardless.
+  const std::string shorter = wave("short.wav", tone(60 * 44100, 220, 12000));
+  struct sigaction ignore = {};
+  struct sigaction previous = {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(sigaction(SIGINT, &ignore, &previous), 0);
+  const pid_t ignoring = start({"--optimise", shorter});
+  sigaction(SIGINT, &previous, nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  kill(ignoring, SIGINT);  // may come after the end on a fast machine; then it proves less
+  const CliRun done = finish(ignoring);
+  EXPECT_EQ(done.status, 0);
+  EXPECT_EQ(done.out, line(msg::kFinished));
 }
 
 }  // namespace

@@ -150,6 +150,32 @@ TEST_F(FileIoTest, FailedWritesKeepEarlierFileAndLeaveNoTemporary) {
   EXPECT_TRUE(fs::is_directory(path("dir.mid")));
 }
 
+TEST_F(FileIoTest, WritingThroughASymbolicLinkReplacesTheFileItNamesAndKeepsTheLink) {
+  fs::create_directory(path("real"));
+  put(path("real/song.mid"), "earlier");
+  fs::create_symlink(fs::path("real") / "song.mid", path("link.mid"));  // relative
+  fs::create_symlink(path("link.mid"), path("chain.mid"));              // absolute, to a link
+  EXPECT_EQ(common::writeWholeFile(path("chain.mid"), reinterpret_cast<const uint8_t*>("new"), 3),
+            "");
+  EXPECT_EQ(get(path("real/song.mid")), "new");
+  EXPECT_TRUE(fs::is_symlink(path("chain.mid")));
+  EXPECT_TRUE(fs::is_symlink(path("link.mid")));
+  // No temporary is left beside the links or beside the file.
+  EXPECT_EQ(listing().size(), 3u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(path("real")), fs::directory_iterator()), 1);
+
+  // A dangling link creates the file it names; a loop of links is refused.
+  fs::create_symlink(fs::path("real") / "new.mid", path("dangling.mid"));
+  EXPECT_EQ(common::writeWholeFile(path("dangling.mid"), reinterpret_cast<const uint8_t*>("x"), 1),
+            "");
+  EXPECT_EQ(get(path("real/new.mid")), "x");
+  fs::create_symlink(path("loop-b.mid"), path("loop-a.mid"));
+  fs::create_symlink(path("loop-a.mid"), path("loop-b.mid"));
+  EXPECT_EQ(common::writeWholeFile(path("loop-a.mid"), reinterpret_cast<const uint8_t*>("x"), 1),
+            msg::kCannotCreate);
+  EXPECT_TRUE(fs::is_symlink(path("loop-a.mid")));
+}
+
 TEST_F(FileIoTest, WriteProtectedFileIsNotReplaced) {
   // A file nobody may write to cannot be opened for writing, so it cannot be created anew;
   // the rename of a finished temporary must not go round that.
