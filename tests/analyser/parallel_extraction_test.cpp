@@ -68,6 +68,26 @@ std::vector<int32_t> snapshot(const AnalyserTables& tables, int32_t frames) {
   return out;
 }
 
+// Stored values compared between two snapshots: how many differ, and the largest difference.
+struct Agreement {
+  int values = 0;
+  int differing = 0;
+  int64_t largest = 0;
+  void add(const std::vector<int32_t>& want, const std::vector<int32_t>& got) {
+    for (size_t k = 0; k < want.size(); ++k) {
+      int64_t d = std::llabs(int64_t{want[k]} - got[k]);
+      if (k % 3 == 2) d = std::min<int64_t>(d, 65536 - d);  // phases wrap
+      ++values;
+      differing += d != 0;
+      largest = std::max(largest, d);
+    }
+  }
+  void print(const char* what) const {
+    std::printf("%s: %d of %d stored values differ (largest difference %lld)\n", what, differing,
+                values, static_cast<long long>(largest));
+  }
+};
+
 TEST(FastSynthesisTest, PartsOfAWindowGiveTheSamplesOfTheWhole) {
   const int n = 2940;
   std::vector<int32_t> whole(n, 1000);
@@ -170,9 +190,7 @@ TEST(ParallelExtractionTest, FastPathsChangeAtMostOneStoredValueInAThousand) {
   SineCosineTable table;
   buildSineCosineTable(table);
   const auto samples = speechlike::workingForm(speechlike::generate(30000, 17));
-  int values = 0;
-  int differing = 0;
-  int64_t largest = 0;
+  Agreement agreement;
   for (const AnalysisSettings settings : {settingsFor(60, 0, 2), settingsFor(30, 1, 1)}) {
     const int32_t frames =
         frameCountFor(static_cast<int32_t>(samples.size()), settings.frameLength);
@@ -192,28 +210,17 @@ TEST(ParallelExtractionTest, FastPathsChangeAtMostOneStoredValueInAThousand) {
     ASSERT_EQ(extractPartialsParallel(fastWave.wave, settings, fast, hook, {}),
               ExtractionResult::Completed);
 
-    const auto want = snapshot(literal, frames);
-    const auto got = snapshot(fast, frames);
-    for (size_t k = 0; k < want.size(); ++k) {
-      int64_t d = std::llabs(int64_t{want[k]} - got[k]);
-      if (k % 3 == 2) d = std::min<int64_t>(d, 65536 - d);  // phases wrap
-      ++values;
-      differing += d != 0;
-      largest = std::max(largest, d);
-    }
+    agreement.add(snapshot(literal, frames), snapshot(fast, frames));
   }
-  std::printf("whole extraction: %d of %d stored values differ (largest difference %lld)\n",
-              differing, values, static_cast<long long>(largest));
-  EXPECT_LE(differing * 1000, values);
-  EXPECT_LE(largest, 1);
+  agreement.print("whole extraction");
+  EXPECT_LE(agreement.differing * 1000, agreement.values);
+  EXPECT_LE(agreement.largest, 1);
 }
 
 // The same measurement on the bundled speech recordings (mono and stereo), as the convert
 // command reads them.
 TEST(ParallelExtractionTest, FastPathsAgreeWithTheLiteralExtractionOnTheBundledRecordings) {
-  int values = 0;
-  int differing = 0;
-  int64_t largest = 0;
+  Agreement agreement;
   for (const char* name : {"english.wav", "japanese.wav"}) {
     common::AllocationRegistry registry;
     const LoadResult loaded = loadWave(registry, std::string(SAMPLES_DIR) + "/" + name);
@@ -232,21 +239,12 @@ TEST(ParallelExtractionTest, FastPathsAgreeWithTheLiteralExtractionOnTheBundledR
     prepareAnalysis(fast);
     ASSERT_EQ(extractPartialsParallel(loaded.wave, settings, fast, hook, {}),
               ExtractionResult::Completed);
-    const auto want = snapshot(literal, frames);
-    const auto got = snapshot(fast, frames);
-    for (size_t k = 0; k < want.size(); ++k) {
-      int64_t d = std::llabs(int64_t{want[k]} - got[k]);
-      if (k % 3 == 2) d = std::min<int64_t>(d, 65536 - d);
-      ++values;
-      differing += d != 0;
-      largest = std::max(largest, d);
-    }
+    agreement.add(snapshot(literal, frames), snapshot(fast, frames));
   }
-  std::printf("bundled recordings: %d of %d stored values differ (largest difference %lld)\n",
-              differing, values, static_cast<long long>(largest));
-  EXPECT_GT(values, 6000);
-  EXPECT_LE(differing * 1000, values);
-  EXPECT_LE(largest, 1);
+  agreement.print("bundled recordings");
+  EXPECT_GT(agreement.values, 6000);
+  EXPECT_LE(agreement.differing * 1000, agreement.values);
+  EXPECT_LE(agreement.largest, 1);
 }
 
 TEST(ParallelExtractionTest, SilenceAndTheFrameLimitBehaveAsInTheLiteralExtraction) {
