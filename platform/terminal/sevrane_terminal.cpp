@@ -11,6 +11,9 @@
 
 #include "analyser_window.h"
 #include "messages.h"
+#ifdef _WIN32
+#include "console.h"
+#endif
 
 namespace terminal {
 
@@ -127,6 +130,11 @@ int sevraneExitStatus(const std::string& message) {
 }
 
 void installInterruptHandler() {
+#ifdef _WIN32
+  // The C runtime delivers Ctrl-C as SIGINT and resets the handler on delivery, so a second
+  // Ctrl-C ends the process at once, as below.
+  if (signal(SIGINT, &onSigint) == SIG_IGN) signal(SIGINT, SIG_IGN);
+#else
   // A program started with Ctrl-C ignored (nohup, a background job of a script) keeps it
   // ignored, as the shell meant.
   struct sigaction current;
@@ -138,6 +146,7 @@ void installInterruptHandler() {
   // The first Ctrl-C asks for a clean cancel; a second one ends the process at once.
   action.sa_flags = SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
+#endif
 }
 
 bool interruptReceived() {
@@ -184,8 +193,12 @@ bool TerminalEnvironment::isRadioChecked(int id) const {
 void TerminalEnvironment::showMessage(std::string_view text, common::MessageIcon) {
   lastMessage_ = std::string(text);
   std::FILE* out = text == msg::kFinished ? stdout : stderr;
+#ifdef _WIN32
+  win32::writeText(out, std::string(text) + "\n");
+#else
   std::fprintf(out, "%.*s\n", static_cast<int>(text.size()), text.data());
   std::fflush(out);
+#endif
 }
 
 bool TerminalEnvironment::counterFrequency(int64_t& ticksPerSecond) {
@@ -244,8 +257,12 @@ void TerminalEnvironment::refreshProgress(std::string_view label, double fractio
   if (now - lastDrawMillis_ < 100) return;
   lastDrawMillis_ = now;
   const std::string line = progressLine(label, fractionDone);
+#ifdef _WIN32
+  win32::writeText(stderr, "\r" + line + "\033[K");
+#else
   std::fprintf(stderr, "\r%s\033[K", line.c_str());
   std::fflush(stderr);
+#endif
   lineDrawn_ = true;
 }
 
