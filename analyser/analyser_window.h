@@ -7,6 +7,7 @@
 #include <string>
 
 #include "alloc_registry.h"
+#include "control_model.h"
 #include "environment.h"
 
 namespace analyser {
@@ -26,6 +27,10 @@ enum AnalyserControl : int {
   kOptimiseOff = 1011,
   kOptimiseOn = 1012,
 };
+
+// The analyser window's controls: the radio groups with their command-line spellings and the
+// window's initial state.
+const common::ControlModel& analyserControls();
 
 struct AnalysisSettings;
 class AnalyserTables;

@@ -77,6 +77,11 @@ std::string line(std::string_view text) {
   return std::string(text) + "\n";
 }
 
+// The first line of `text`, with its line end.
+std::string firstLine(const std::string& text) {
+  return text.substr(0, text.find('\n') + 1);
+}
+
 // A tone of `amplitude` at `hertz` (16-bit samples).
 std::vector<int16_t> tone(int count, double hertz, double amplitude) {
   std::vector<int16_t> s(count);
@@ -133,17 +138,17 @@ TEST_F(SevraneCliTest, RefusalsAndFailuresGoToStderrWithStatus1) {
   CliRun r = run({dir.file("notes.txt")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, line(msg::kSpecifyWave));
+  EXPECT_EQ(firstLine(r.err), line(msg::kSpecifyWave));
 
   r = run({dir.file("absent.wav")});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, line(msg::kFileNotFound));
+  EXPECT_EQ(firstLine(r.err), line(msg::kFileNotFound));
 
   const std::string stereo48k = dir.file("s48.wav");
   wavetest::writeFile(stereo48k, wavetest::canonical({1, 2, 3, 4}, 2, 48000));
   r = run({stereo48k});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, line(msg::kNot44100));
+  EXPECT_EQ(firstLine(r.err), line(msg::kNot44100));
   EXPECT_FALSE(std::filesystem::exists(dir.file("s48.dat")));
 
   // Trailing blanks of FILE are dropped, as from the window's field.
@@ -157,11 +162,11 @@ TEST_F(SevraneCliTest, UsageErrorsExitWith2AndHelpDocumentsEveryOption) {
                                                {"--unit", "25", "a.wav"},
                                                {"--unit"},
                                                {"--bogus", "a.wav"},
-                                               {"a.wav", "b.wav"},
+                                               {"--quiet=yes", "a.wav"},
                                                {"--threads", "-1", "a.wav"}}) {
     const CliRun r = run(args);
     EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
-    EXPECT_NE(r.err.find("Usage: sevrane-cli"), std::string::npos);
+    EXPECT_NE(r.err.find("Try 'sevrane-cli --help'."), std::string::npos);
   }
   const CliRun help = run({"--help"});
   EXPECT_EQ(help.status, 0);
@@ -183,7 +188,7 @@ TEST_F(SevraneCliTest, InterruptCancelsWithStatus130AndWritesNothing) {
   const CliRun r = finish(pid);
   EXPECT_EQ(r.status, 130);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, line(msg::kCancelled));
+  EXPECT_EQ(firstLine(r.err), line(msg::kCancelled));
   EXPECT_EQ(wavetest::readFile(dir.file("long.dat")), earlier);
 
   // Started with Ctrl-C ignored (as under nohup), the analysis runs to the end regardless.
