@@ -179,6 +179,26 @@ TEST_F(QuorvelCliTest, UsageErrorsAndHelp) {
   }
 }
 
+TEST_F(QuorvelCliTest, BatchNamesEachOutcomeAndGlossesRefusals) {
+  const std::string a = (dir_ / "a.dat").string();
+  const std::string missing = (dir_ / "missing.dat").string();
+  testing_frames::writeBytes(a, frames(10));
+  const CliRun r = run({a, missing, "--device=MSGS"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, a + ": " + kFinishedLine);
+  EXPECT_EQ(r.err, missing + ": " + std::string(msg::kFileNotFound) + "\n" + missing +
+                       ": file not found\n");
+  midibuilder::BuilderOptions o;
+  o.device = midibuilder::kDeviceMsgs;
+  EXPECT_EQ(testing_frames::readBytes(dir_ / "a.mid"), direct(a, o));
+
+  const CliRun refused = run({"--tempo", "20", a});
+  EXPECT_EQ(refused.err, std::string(msg::kTempoRange) + "\ngive a tempo from 30 to 1000\n");
+  const CliRun version = run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("quorvel-cli ", 0), 0u);
+}
+
 TEST_F(QuorvelCliTest, TheLongestAnalyserFileConverts) {
   const std::string input = (dir_ / "long.dat").string();
   testing_frames::writeBytes(input, frames(36001));

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -176,6 +177,32 @@ TEST_F(SevraneCliTest, UsageErrorsExitWith2AndHelpDocumentsEveryOption) {
   }
 }
 
+// Several files: every outcome line names its file, stdout keeps only the successes, each
+// refusal is followed by its English gloss (with the file's own rate), and the status is the
+// worst outcome.
+TEST_F(SevraneCliTest, BatchNamesEachOutcomeGlossesRefusalsAndExitsWithTheWorst) {
+  const std::string good = wave("good.wav", tone(4410, 440, 10000));
+  const std::string s48 = dir.file("s48.wav");
+  wavetest::writeFile(s48, wavetest::canonical({1, 2, 3, 4}, 2, 48000));
+  const std::string eight = dir.file("eight.wav");
+  wavetest::writeFile(eight, wavetest::riff({wavetest::fmtChunk(1, 1, 44100, 8),
+                                             wavetest::chunk("data", Bytes(100, 128))}));
+  const CliRun r = run({"-q", s48, good, eight});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, good + ": " + line(msg::kFinished));
+  const std::string rateGloss = s48 + ": 48000 Hz";
+  const std::string bitsGloss = eight + ": 8-bit samples";
+  EXPECT_EQ(r.err.find(s48 + ": " + line(msg::kNot44100) + rateGloss), 0u) << r.err;
+  EXPECT_NE(r.err.find(eight + ": " + line(msg::kNot16Bit) + bitsGloss), std::string::npos)
+      << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 4);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("good.dat")));
+
+  // One file: the lines as ever, no name in front; the gloss is the one extra line.
+  const CliRun single = run({dir.file("absent.wav")});
+  EXPECT_EQ(single.err, line(msg::kFileNotFound) + "file not found\n");
+}
+
 TEST_F(SevraneCliTest, InterruptCancelsWithStatus130AndWritesNothing) {
   // Five minutes of sound in four passes: far longer than the test waits before interrupting,
   // even with fast kernels and several threads.
@@ -204,6 +231,16 @@ TEST_F(SevraneCliTest, InterruptCancelsWithStatus130AndWritesNothing) {
   const CliRun done = finish(ignoring);
   EXPECT_EQ(done.status, 0);
   EXPECT_EQ(done.out, line(msg::kFinished));
+
+  // In a batch, Ctrl-C cancels the file being analysed and skips the rest.
+  const pid_t batch = start({"--optimise", path, shorter});
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  ASSERT_EQ(kill(batch, SIGINT), 0);
+  std::filesystem::remove(dir.file("short.dat"));
+  const CliRun skipped = finish(batch);
+  EXPECT_EQ(skipped.status, 130);
+  EXPECT_EQ(firstLine(skipped.err), path + ": " + line(msg::kCancelled));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("short.dat")));
 }
 
 }  // namespace
