@@ -40,13 +40,14 @@ std::string replaceExtension(const std::string& path, const std::string& extensi
   return (hasExtension ? path.substr(0, dot) : path) + extension;
 }
 
-// Dark blue through violet to pale yellow: quiet parts recede, the partial colours stand out.
+// A muted scale from near black to a pale blue-grey: the spectrogram stays in the background
+// and the saturated track colours stand out on every part of it.
 QRgb heat(double t) {
   t = std::clamp(t, 0.0, 1.0);
-  static const double stops[][3] = {{8, 8, 24},    {40, 20, 90},    {120, 40, 110},
-                                    {200, 90, 80}, {245, 200, 120}, {252, 245, 210}};
-  const double x = t * 5.0;
-  const int i = std::min(4, static_cast<int>(x));
+  static const double stops[][3] = {
+      {6, 6, 14}, {28, 30, 58}, {70, 76, 110}, {130, 138, 160}, {190, 196, 205}};
+  const double x = t * 4.0;
+  const int i = std::min(3, static_cast<int>(x));
   const double f = x - i;
   auto mix = [&](int c) {
     return static_cast<int>(stops[i][c] + (stops[i + 1][c] - stops[i][c]) * f);
@@ -104,7 +105,7 @@ PartialPlot::PartialPlot(const Spectrogram* spectrogram, const PartialTracks* tr
 QColor PartialPlot::slotColour(int slot) {
   static const QColor colours[kPlotSlots] = {QColor(0, 230, 255),  QColor(80, 255, 80),
                                              QColor(255, 60, 60),  QColor(255, 150, 0),
-                                             QColor(255, 80, 255), QColor(255, 255, 255)};
+                                             QColor(255, 80, 255), QColor(255, 255, 120)};
   return colours[std::clamp(slot, 0, kPlotSlots - 1)];
 }
 
@@ -225,7 +226,7 @@ void PartialPlot::paint(QPainter& painter, const QRect& area) const {
         const double strength = std::sqrt(std::clamp(level, 0.0, 1.0));
         QColor c = colour;
         c.setAlphaF(static_cast<float>(0.25 + 0.75 * strength));
-        painter.setPen(QPen(c, 1.0 + 1.5 * strength, Qt::SolidLine, Qt::RoundCap));
+        painter.setPen(QPen(c, 1.2 + 2.0 * strength, Qt::SolidLine, Qt::RoundCap));
         const QPointF a = point(k);
         if (joined) {
           painter.drawLine(a, point(k + 1));
