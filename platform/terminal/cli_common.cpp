@@ -78,13 +78,12 @@ OutcomeLines outcomeLines(std::string_view prefix, std::string_view message,
   return lines;
 }
 
-std::string picturePathFor(const std::string& outputPath) {
-  const std::size_t slash = outputPath.find_last_of('/');
-  const std::size_t dot = outputPath.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-    return outputPath + ".png";
-  }
-  return outputPath.substr(0, dot) + ".png";
+std::string noMediaError(std::string_view option) {
+  return "this build has no media support (" + std::string(option) + ")";
+}
+
+std::string oneOutputError(std::string_view option) {
+  return std::string(option) + "=OUT names one file; give it with a single FILE";
 }
 
 std::string versionText(std::string_view program) {

@@ -28,8 +28,10 @@ struct OutcomeLines {
 OutcomeLines outcomeLines(std::string_view prefix, std::string_view message,
                           std::string_view gloss);
 
-// The picture's default path: the output's extension replaced by ".png" (x.dat -> x.png).
-std::string picturePathFor(const std::string& outputPath);
+// Usage errors of the media options: built without the media layer, and an explicit output
+// name given for several FILEs.
+std::string noMediaError(std::string_view option);
+std::string oneOutputError(std::string_view option);
 
 // "NAME VERSION\n", the version being the project's.
 std::string versionText(std::string_view program);

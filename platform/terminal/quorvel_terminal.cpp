@@ -4,8 +4,10 @@
 
 #include "command_line.h"
 #include "converter_window.h"
+#include "field_parsing.h"
 #include "message_glosses.h"
 #include "messages.h"
+#include "smf_writer.h"
 
 namespace quorvel_terminal {
 
@@ -13,11 +15,46 @@ namespace {
 
 using namespace midibuilder;
 
-terminal::ProgramLine quorvelLine(std::string program) {
+using Value = terminal::ExtraOption::Value;
+
+// `--name[=OUT]`: sets `flag`, and `path` when a name is given.
+terminal::ExtraOption outputOption(std::string_view name, std::string_view valueName,
+                                   std::string_view help, bool* flag, std::string* path) {
+  return {.name = name,
+          .value = Value::Optional,
+          .valueName = valueName,
+          .help = help,
+          .apply = [name, flag, path](const std::string& value, bool given) {
+            if (given && value.empty()) return "--" + std::string(name) + "= needs a name";
+            if (flag) *flag = true;
+            if (path) *path = value;
+            return std::string();
+          }};
+}
+
+// The grammar of quorvel-cli; the options' actions fill `result` (none for the help text).
+terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
   terminal::ProgramLine line;
   line.name = std::move(program);
   line.model = &converterControls();
   line.helpColumn = 23;
+  line.extras.push_back(
+      outputOption("render", "OUT.wav",
+                   "also render the MIDI file with the built-in sine SoundFont\n"
+                   "into a 44.1 kHz 16-bit WAVE (default: beside it, NAME-rendered.wav)",
+                   result ? &result->render : nullptr, result ? &result->renderPath : nullptr));
+  line.extras.push_back({.name = "keep-lead-in",
+                         .help = "keep the silent set-up before the first note in the\n"
+                                 "rendering (default: cut)",
+                         .apply = [result](const std::string&, bool) {
+                           if (result) result->keepLeadIn = true;
+                           return std::string();
+                         }});
+  line.extras.push_back(
+      outputOption("plot", "OUT.png",
+                   "also draw the rendering's spectrogram with the DAT's partial\n"
+                   "tracks over it (default: beside the MIDI file, NAME.png)",
+                   result ? &result->plot : nullptr, result ? &result->plotPath : nullptr));
   return line;
 }
 
@@ -49,7 +86,7 @@ last three characters of FILE replaced by "mid"). FILE must end in "dat" (any
 case). The options are those of the converter window, with its defaults:
 
 )";
-  text += terminal::optionHelp(quorvelLine(std::string(program)));
+  text += terminal::optionHelp(quorvelLine(std::string(program), nullptr));
   text += R"(
 TEXT values are read exactly as the window reads its fields: leading blanks are
 skipped and the longest number at the start is taken (so "120abc" is 120 and
@@ -69,8 +106,9 @@ for several FILEs the worst of these, in the order 2, 130, 1, 0.
 }
 
 ArgumentResult parseArguments(const std::vector<std::string>& args, TerminalWindow& window) {
-  const terminal::ParsedLine parsed = terminal::parseLine(quorvelLine("quorvel-cli"), args, window);
   ArgumentResult result;
+  const terminal::ParsedLine parsed =
+      terminal::parseLine(quorvelLine("quorvel-cli", &result), args, window);
   result.error = parsed.error;
   result.files = parsed.files;
   switch (parsed.outcome) {
@@ -90,7 +128,12 @@ ArgumentResult parseArguments(const std::vector<std::string>& args, TerminalWind
   return result;
 }
 
-int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+void TerminalWindow::reportFailure(std::string_view text) {
+  err_ << terminal::outcomeLines(prefix_, text, msg::glossLine(text, "", false)).err << std::flush;
+}
+
+int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const QuorvelMedia& media) {
   const std::string program = terminal::baseName(args.empty() ? "" : args[0], "quorvel-cli");
   TerminalWindow window(out, err);
   const ArgumentResult parsed = parseArguments(
@@ -107,6 +150,18 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
       return 2;
     case ArgumentOutcome::Run:
       break;
+  }
+  const auto usageError = [&](const std::string& text) {
+    err << terminal::usageErrorText(program, text);
+    return 2;
+  };
+  if (parsed.render && !media.render) return usageError(terminal::noMediaError("--render"));
+  if (parsed.plot && !media.plot) return usageError(terminal::noMediaError("--plot"));
+  if (parsed.files.size() > 1 && !parsed.renderPath.empty()) {
+    return usageError(terminal::oneOutputError("--render"));
+  }
+  if (parsed.files.size() > 1 && !parsed.plotPath.empty()) {
+    return usageError(terminal::oneOutputError("--plot"));
   }
 
   const bool batch = parsed.files.size() > 1;
@@ -125,6 +180,27 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
     window.clearLastMessage();
     command.convert();
     status = terminal::worseStatus(status, window.succeeded() ? 0 : 1);
+    if (!window.succeeded() || !(parsed.render || parsed.plot)) continue;
+
+    QuorvelMedia::Job job;
+    job.datPath = std::string(common::trimTrailingSpace(file));
+    job.midiPath = outputPathFor(job.datPath);
+    job.keepLeadIn = parsed.keepLeadIn;
+    job.startTick = common::parseInteger(window.controlText(kNoteStartField));
+    std::string failure;
+    if (parsed.render) {
+      job.outputPath =
+          parsed.renderPath.empty() ? media.renderedPathFor(job.midiPath) : parsed.renderPath;
+      failure = media.render(job);
+    }
+    if (failure.empty() && parsed.plot) {
+      job.outputPath = parsed.plotPath.empty() ? media.plotPathFor(job.midiPath) : parsed.plotPath;
+      failure = media.plot(job);
+    }
+    if (!failure.empty()) {
+      window.reportFailure(failure);
+      status = terminal::worseStatus(status, 1);
+    }
   }
   return status;
 }

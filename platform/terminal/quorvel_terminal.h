@@ -3,6 +3,8 @@
 // there by its English gloss).
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -23,6 +25,8 @@ class TerminalWindow : public common::MapEnvironment<> {
 
   // Starts every printed line (the file name in a batch).
   void setLinePrefix(std::string prefix) { prefix_ = std::move(prefix); }
+  // Prints a failure after the conversion (rendering, picture) as a message is printed.
+  void reportFailure(std::string_view text);
 
   // The message shown last, and whether it was the success message.
   const std::string& lastMessage() const { return lastMessage_; }
@@ -42,6 +46,11 @@ struct ArgumentResult {
   ArgumentOutcome outcome = ArgumentOutcome::Run;
   std::string error;               // for UsageError
   std::vector<std::string> files;  // for Run
+  bool render = false;             // --render[=OUT.wav]
+  std::string renderPath;
+  bool keepLeadIn = false;
+  bool plot = false;  // --plot[=OUT.png]
+  std::string plotPath;
 };
 
 // Reads the options into the window's controls and returns the FILE arguments.
@@ -49,8 +58,26 @@ ArgumentResult parseArguments(const std::vector<std::string>& args, TerminalWind
 
 std::string usageText(std::string_view program);
 
+// What the media layer lends the program when it is built with it; without it --render and
+// --plot are usage errors.
+struct QuorvelMedia {
+  struct Job {
+    std::string midiPath;    // the file just written
+    std::string datPath;     // the DAT it came from
+    std::string outputPath;  // the WAVE or picture to write
+    bool keepLeadIn = false;
+    int64_t startTick = 0;  // the note start time: where the DAT's frame 0 sounds
+  };
+  // Each returns "" or a fixed message.
+  std::function<std::string(const Job&)> render;  // --render: a WAVE of the MIDI file
+  std::function<std::string(const Job&)> plot;    // --plot: a picture of that rendering
+  std::function<std::string(const std::string&)> renderedPathFor;  // x.mid -> x-rendered.wav
+  std::function<std::string(const std::string&)> plotPathFor;      // x.mid -> x.png
+};
+
 // The whole program: parse, convert every FILE, report. Returns the exit status (0 success,
 // 1 refusal or failure, 2 usage error, 130 interrupted; the worst of them for several FILEs).
-int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const QuorvelMedia& media = {});
 
 }  // namespace quorvel_terminal

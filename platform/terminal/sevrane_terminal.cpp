@@ -55,6 +55,27 @@ ProgramLine sevraneLine(SevraneOptions* options) {
          if (options) options->threads = static_cast<int>(value);
          return std::string();
        }});
+  line.extras.push_back({.name = "convert",
+                         .help = "read any recording (other WAVE encodings, AIFF, FLAC, Ogg,\n"
+                                 "MP3; any rate and channel count), resampled to 44100 Hz;\n"
+                                 "the DAT file is FILE with its extension replaced by .dat",
+                         .apply = [options](const std::string&, bool) {
+                           if (options) options->convert = true;
+                           return std::string();
+                         }});
+  line.extras.push_back({.name = "plot",
+                         .value = ExtraOption::Value::Optional,
+                         .valueName = "OUT.png",
+                         .help = "also draw the recording's spectrogram with the partial\n"
+                                 "tracks over it (default: the DAT's name with .png)",
+                         .apply = [options](const std::string& value, bool given) {
+                           if (given && value.empty()) return std::string("--plot= needs a name");
+                           if (options) {
+                             options->plot = true;
+                             options->plotPath = value;
+                           }
+                           return std::string();
+                         }});
   return line;
 }
 
@@ -227,7 +248,7 @@ void TerminalEnvironment::pumpMessages() {
   if (interruptReceived() && onInterrupt_) onInterrupt_();
 }
 
-int runSevraneCli(int argc, const char* const* argv) {
+int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) {
   const std::string program = baseName(argc > 0 ? argv[0] : "", "sevrane-cli");
   SevraneOptions options;
   std::string error;
@@ -245,12 +266,29 @@ int runSevraneCli(int argc, const char* const* argv) {
       break;
   }
 
+  const auto usageError = [&program](const std::string& text) {
+    std::fputs(usageErrorText(program, text).c_str(), stderr);
+    return 2;
+  };
+  if (options.convert && !media.anyRecordingSource) return usageError(noMediaError("--convert"));
+  if (options.plot && !media.plotRecording) return usageError(noMediaError("--plot"));
+  if (!options.plotPath.empty() && options.files.size() > 1) {
+    return usageError(oneOutputError("--plot"));
+  }
+
   const bool showProgress = !options.quiet && isatty(STDERR_FILENO) == 1;
   TerminalEnvironment env(options, showProgress);
   analyser::AnalyserCommand command(env);
   command.setThreadCount(options.threads);
   env.setInterruptAction([&command] { command.requestCancel(); });
   installInterruptHandler();
+  analyser::SignalSource source;
+  if (options.convert) {
+    source = media.anyRecordingSource();
+    command.setSignalSource(source);
+  }
+  // The hint that --convert would read a refused file, given only where it could.
+  const bool convertHint = !options.convert && static_cast<bool>(media.anyRecordingSource);
 
   const bool batch = options.files.size() > 1;
   int status = 0;
@@ -263,11 +301,24 @@ int runSevraneCli(int argc, const char* const* argv) {
     env.texts[analyser::kWaveFileField] = file;
     env.setLinePrefix(batch ? file + ": " : std::string());
     const std::string path = analyser::trimTrailingSpace(file);
-    env.setGlosser(
-        [&path](std::string_view message) { return sevraneGloss(message, path, false, false); });
+    env.setGlosser([&](std::string_view message) {
+      return sevraneGloss(message, path, options.convert, convertHint);
+    });
     env.clearLastMessage();
     command.convert();
     status = worseStatus(status, sevraneExitStatus(env.lastMessage()));
+    if (options.plot && env.lastMessage() == msg::kFinished) {
+      const std::string dat =
+          options.convert ? source.outputPath(path) : analyser::datPathFor(path);
+      const std::string png = options.plotPath.empty() ? media.plotPathFor(dat) : options.plotPath;
+      const std::string failure = media.plotRecording(path, dat, png);
+      if (!failure.empty()) {
+        const OutcomeLines lines =
+            outcomeLines(env.linePrefix(), failure, sevraneGloss(failure, path, true, false));
+        std::fputs(lines.err.c_str(), stderr);
+        status = worseStatus(status, 1);
+      }
+    }
   }
   return status;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analyser_window.h"
 #include "cli_common.h"
 #include "control_model.h"
 #include "environment.h"
@@ -22,6 +23,9 @@ struct SevraneOptions {
   int threads = 0;     // worker threads for the estimates, 0 = all
   // Taken exactly as the file-name field would hold them.
   std::vector<std::string> files;
+  bool convert = false;  // read any recording through the media layer
+  bool plot = false;     // draw the picture of each analysed recording
+  std::string plotPath;  // its name when given (one FILE only); else beside the DAT
 
   SevraneOptions();
 };
@@ -46,6 +50,7 @@ class TerminalEnvironment : public common::MapEnvironment<common::ProgressEnviro
   void setInterruptAction(std::function<void()> action) { onInterrupt_ = std::move(action); }
   // Starts every printed line (the file name in a batch).
   void setLinePrefix(std::string prefix) { prefix_ = std::move(prefix); }
+  const std::string& linePrefix() const { return prefix_; }
   // The English line printed after a message other than the success message ("" for none).
   void setGlosser(std::function<std::string(std::string_view)> glosser) {
     glosser_ = std::move(glosser);
@@ -89,7 +94,18 @@ class TerminalEnvironment : public common::MapEnvironment<common::ProgressEnviro
 std::string sevraneGloss(std::string_view message, const std::string& path, bool converting,
                          bool convertHint);
 
+// What the media layer lends the program when it is built with it; without it the options
+// that need it are usage errors.
+struct SevraneMedia {
+  std::function<analyser::SignalSource()> anyRecordingSource;  // --convert
+  // --plot: the picture of a recording with its DAT's tracks; "" or a fixed message.
+  std::function<std::string(const std::string& recording, const std::string& dat,
+                            const std::string& png)>
+      plotRecording;
+  std::function<std::string(const std::string& output)> plotPathFor;  // x.dat -> x.png
+};
+
 // The whole program: parse, convert every FILE, report. Returns the exit status.
-int runSevraneCli(int argc, const char* const* argv);
+int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media = {});
 
 }  // namespace terminal

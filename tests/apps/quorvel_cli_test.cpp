@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -198,6 +199,33 @@ TEST_F(QuorvelCliTest, BatchNamesEachOutcomeAndGlossesRefusals) {
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("quorvel-cli ", 0), 0u);
 }
+
+#ifdef CLI_WITH_MEDIA
+TEST_F(QuorvelCliTest, RenderAndPlotWriteBesideTheMidiFile) {
+  const std::string input = (dir_ / "voice.dat").string();
+  testing_frames::writeBytes(input, frames(120));
+  const CliRun r = run({"--render", "--plot", input});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, kFinishedLine);
+  const Bytes cut = testing_frames::readBytes(dir_ / "voice-rendered.wav");
+  ASSERT_GT(cut.size(), 44u);
+  EXPECT_EQ(std::string(cut.begin(), cut.begin() + 4), "RIFF");
+  const Bytes png = testing_frames::readBytes(dir_ / "voice.png");
+  ASSERT_GT(png.size(), 8u);
+  EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
+
+  // The lead-in is the note start: 1920 ticks at 480 per quarter note and 120 per minute, 2 s
+  // of 4-byte stereo frames.
+  const CliRun kept = run({"--render=" + (dir_ / "kept.wav").string(), "--keep-lead-in", input});
+  EXPECT_EQ(kept.status, 0) << kept.err;
+  const double extra = double(testing_frames::readBytes(dir_ / "kept.wav").size()) - cut.size();
+  EXPECT_NEAR(extra, 2.0 * 44100 * 4, 0.05 * 44100 * 4);
+
+  const CliRun twoNames = run({"--render=x.wav", input, input});
+  EXPECT_EQ(twoNames.status, 2);
+  EXPECT_EQ(std::count(twoNames.err.begin(), twoNames.err.end(), '\n'), 2);
+}
+#endif
 
 TEST_F(QuorvelCliTest, TheLongestAnalyserFileConverts) {
   const std::string input = (dir_ / "long.dat").string();

@@ -203,6 +203,34 @@ TEST_F(SevraneCliTest, BatchNamesEachOutcomeGlossesRefusalsAndExitsWithTheWorst)
   EXPECT_EQ(single.err, line(msg::kFileNotFound) + "file not found\n");
 }
 
+#ifdef CLI_WITH_MEDIA
+TEST_F(SevraneCliTest, ConvertReadsWhatTheLoaderRefusesAndPlotDrawsBesideTheDat) {
+  const std::string s48 = dir.file("s48.wav");
+  wavetest::writeFile(s48, wavetest::canonical(tone(4800, 440, 10000), 1, 48000));
+  CliRun r = run({s48});
+  EXPECT_EQ(r.err, line(msg::kNot44100) +
+                       "48000 Hz; sevrane-cli reads only 44100 Hz unless --convert is given\n");
+  r = run({"--convert", "--plot", s48});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, line(msg::kFinished));
+  EXPECT_FALSE(wavetest::readFile(dir.file("s48.dat")).empty());
+  const Bytes png = wavetest::readFile(dir.file("s48.png"));
+  ASSERT_GT(png.size(), 8u);
+  EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
+
+  // A file the loader reads gives the same DAT either way.
+  const std::string good = wave("good.wav", tone(4410, 440, 10000));
+  EXPECT_EQ(run({good}).status, 0);
+  const Bytes plain = wavetest::readFile(dir.file("good.dat"));
+  EXPECT_EQ(run({"--convert", good}).status, 0);
+  EXPECT_EQ(wavetest::readFile(dir.file("good.dat")), plain);
+
+  r = run({"--plot=x.png", good, s48});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2);
+}
+#endif
+
 TEST_F(SevraneCliTest, InterruptCancelsWithStatus130AndWritesNothing) {
   // Five minutes of sound in four passes: far longer than the test waits before interrupting,
   // even with fast kernels and several threads.
