@@ -20,7 +20,7 @@ namespace {
 constexpr int kTargetRate = 44100;
 // Frames read from the file per block; the block holds at most this many values whatever the
 // channel count.
-constexpr sf_count_t kBlockValues = 1 << 16;
+constexpr sf_count_t kBlockValues = 1 << 13;
 
 std::string text(std::string_view message) {
   return std::string(message);
