@@ -68,16 +68,15 @@ int16_t toSample16(double x) {
 }
 
 std::string formatNameOf(int format) {
-  auto name = [](int code, int command) {
+  auto name = [](int code) {
     SF_FORMAT_INFO info{};
     info.format = code;
-    if (sf_command(nullptr, command, &info, sizeof info) != 0 || info.name == nullptr) {
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || info.name == nullptr) {
       return std::string("?");
     }
     return std::string(info.name);
   };
-  return name(format & SF_FORMAT_TYPEMASK, SFC_GET_FORMAT_MAJOR) + ", " +
-         name(format & SF_FORMAT_SUBMASK, SFC_GET_FORMAT_SUBTYPE);
+  return name(format & SF_FORMAT_TYPEMASK) + ", " + name(format & SF_FORMAT_SUBMASK);
 }
 
 struct SoxrDeleter {
