@@ -140,11 +140,12 @@ std::string sevraneUsage() {
          optionHelp(sevraneLine(nullptr)) +
          "\n"
          "The outcome is one line: \"終了しました\" on stdout when the file was written,\n"
-         "otherwise the reason on stderr, followed there by one line saying in English what\n"
-         "it means. Ctrl-C cancels the analysis (\"中止しました\"); nothing is written then.\n"
+         "otherwise the reason on stderr, followed there by one line in English saying\n"
+         "what it means. Ctrl-C cancels the analysis (\"中止しました\"); nothing is written\n"
+         "then.\n"
          "\n"
-         "Several FILEs are analysed one after another, each outcome line then starting with\n"
-         "the file's name; Ctrl-C cancels the current file and skips the rest.\n"
+         "Several FILEs are analysed one after another, each outcome line then starting\n"
+         "with the file's name; Ctrl-C cancels the current file and skips the rest.\n"
          "\n"
          "Exit status: 0 written, 1 refused or failed, 2 usage error, 130 cancelled; for\n"
          "several FILEs the worst of these, in the order 2, 130, 1, 0.\n";
