@@ -1,5 +1,7 @@
 #include "analyser_window.h"
 
+#include <utility>
+
 #include "file_io.h"
 #include "messages.h"
 #include "parallel_extraction.h"
@@ -9,14 +11,44 @@
 
 namespace analyser {
 
+const common::ControlModel& analyserControls() {
+  using common::ControlKind;
+  static const common::ControlModel model{
+      kWaveFileField,
+      {
+          {.kind = ControlKind::Radio,
+           .name = "optimise",
+           .aliases = {"--optimize"},
+           .choices = {{kOptimiseOff, "off", 1}, {kOptimiseOn, "on", 4}},
+           .defaultValue = "off",
+           .flagValue = "on",
+           .help = "re-estimate every partial in four passes instead of one\n"
+                   "(slower, about four times as long)"},
+          {.kind = ControlKind::Radio,
+           .name = "unit",
+           .choices =
+               {{kUnit15, "15", 15}, {kUnit20, "20", 20}, {kUnit30, "30", 30}, {kUnit60, "60", 60}},
+           .defaultValue = "60",
+           .valueName = "N",
+           .help = "frames per second: 15, 20, 30 or 60 (default 60, that is\n"
+                   "1/60-second frames, the timing the MIDI builder assumes)"},
+          {.kind = ControlKind::Radio,
+           .name = "onset-shift",
+           .choices = {{kShiftOn, "on", 1}, {kShiftOff, "off", 0}},
+           .defaultValue = "off",
+           .flagValue = "on",
+           .help = "stagger the analysis windows of the six partials by\n"
+                   "multiples of 1/60 second (default: off)"},
+      }};
+  return model;
+}
+
 AnalysisSettings readAnalysisSettings(const common::Environment& env) {
   AnalysisSettings settings;
   settings.passCount = env.isRadioChecked(kOptimiseOff) ? 1 : 4;
   settings.onsetShift = env.isRadioChecked(kShiftOn) ? 1 : 0;
-  settings.unitsPerSecond = 15;
-  if (env.isRadioChecked(kUnit20)) settings.unitsPerSecond = 20;
-  if (env.isRadioChecked(kUnit30)) settings.unitsPerSecond = 30;
-  if (env.isRadioChecked(kUnit60)) settings.unitsPerSecond = 60;
+  // Without a checked unit the window's arithmetic falls back to 1/15 second.
+  settings.unitsPerSecond = common::checkedNumber(env, analyserControls().option("unit"), 15);
   settings.frameLength = frameLengthFor(settings.unitsPerSecond);
   return settings;
 }
@@ -76,6 +108,10 @@ void AnalyserCommand::setThreadCount(int threads) {
   threads_ = threads < 0 ? 0 : threads;
 }
 
+void AnalyserCommand::setSignalSource(SignalSource source) {
+  source_ = std::move(source);
+}
+
 void AnalyserCommand::finish(std::string message) {
   if (env_.progressWindowOpen()) env_.closeProgressWindow();
   registry_.trackedAlloc(0);
@@ -95,12 +131,14 @@ void AnalyserCommand::convert() {
   }
 
   const std::string path = trimTrailingSpace(env_.controlText(kWaveFileField));
-  if (!endsInWav(path)) {
+  const bool ownSource = static_cast<bool>(source_.load);
+  const bool acceptedName = ownSource && source_.anyExtension ? !path.empty() : endsInWav(path);
+  if (!acceptedName) {
     env_.showMessage(msg::kSpecifyWave, common::MessageIcon::Exclamation);
     return;
   }
 
-  const LoadResult loaded = loadWave(registry_, path);
+  const LoadResult loaded = ownSource ? source_.load(registry_, path) : loadWave(registry_, path);
   if (loaded.status == LoadStatus::MemoryFailure) {
     // The loader has released everything already; no progress window was opened.
     env_.showMessage(loaded.message, common::MessageIcon::None);
@@ -135,7 +173,9 @@ void AnalyserCommand::convert() {
   }
 
   const int32_t bytes = buildDatImage(*tables_, frameCount, settings);
-  finish(common::writeWholeFile(datPathFor(path), tables_->datImage.data(), bytes));
+  const std::string datPath =
+      ownSource && source_.outputPath ? source_.outputPath(path) : datPathFor(path);
+  finish(common::writeWholeFile(datPath, tables_->datImage.data(), bytes));
 }
 
 }  // namespace analyser

@@ -1,15 +1,17 @@
 // sevrane-cli: WAVE file -> DAT note-frame file, through the same convert command as the
 // window. See --help.
-#include <unistd.h>
+#include "sevrane_terminal.h"
 
-#include <cstdio>
+#ifdef _WIN32
 #include <string>
 #include <vector>
 
-#include "analyser_window.h"
-#include "sevrane_terminal.h"
-#ifdef _WIN32
 #include "console.h"
+#endif
+
+#ifdef SEVRANE_CLI_WITH_MEDIA
+#include "partial_plot.h"
+#include "recording.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -23,40 +25,11 @@ int main(int argc, char** argv) {
   argc = static_cast<int>(wide.size());
   argv = utf8.data();
 #endif
-  terminal::SevraneOptions options;
-  std::string error;
-  switch (terminal::parseSevraneArguments(argc, argv, options, error)) {
-    case terminal::ParseOutcome::Help:
-#ifdef _WIN32
-      win32::writeText(stdout, terminal::sevraneUsage());
-#else
-      std::fputs(terminal::sevraneUsage().c_str(), stdout);
+  terminal::SevraneMedia media;
+#ifdef SEVRANE_CLI_WITH_MEDIA
+  media.anyRecordingSource = &media::anyRecordingSource;
+  media.plotRecording = &media::plotRecording;
+  media.plotPathFor = &media::plotPathFor;
 #endif
-      return 0;
-    case terminal::ParseOutcome::UsageError:
-#ifdef _WIN32
-      win32::writeText(stderr, "sevrane-cli: " + error + "\n\n" + terminal::sevraneUsage());
-#else
-      std::fprintf(stderr, "sevrane-cli: %s\n\n%s", error.c_str(),
-                   terminal::sevraneUsage().c_str());
-#endif
-      return 2;
-    case terminal::ParseOutcome::Run:
-      break;
-  }
-
-#ifdef _WIN32
-  // A console draws the progress line only with its escape sequences switched on.
-  const bool showProgress = !options.quiet && win32::enableTerminalSequences(stderr);
-#else
-  const bool showProgress = !options.quiet && isatty(STDERR_FILENO) == 1;
-#endif
-  terminal::TerminalEnvironment env(options, showProgress);
-  analyser::AnalyserCommand command(env);
-  command.setThreadCount(options.threads);
-  env.setInterruptAction([&command] { command.requestCancel(); });
-  terminal::installInterruptHandler();
-
-  command.convert();
-  return terminal::sevraneExitStatus(env.lastMessage());
+  return terminal::runSevraneCli(argc, argv, media);
 }

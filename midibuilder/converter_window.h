@@ -7,6 +7,7 @@
 
 #include "alloc_registry.h"
 #include "builder_tables.h"
+#include "control_model.h"
 #include "environment.h"
 
 namespace midibuilder {
@@ -40,6 +41,10 @@ enum ConverterControl : int {
 inline constexpr const char* kDefaultTempoText = "120.0";
 inline constexpr const char* kDefaultTimeBaseText = "480";
 inline constexpr const char* kDefaultNoteStartText = "1920";
+
+// The converter window's controls: number fields and radio groups with their command-line
+// spellings and the window's initial state.
+const common::ControlModel& converterControls();
 
 // One whole conversion of a DAT file with validated options: load, prepare, optional pitch
 // sort, channel assignment, MIDI file built and written beside the input. Returns the message

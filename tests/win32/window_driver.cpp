@@ -83,7 +83,11 @@ int main() {
     return 0;
   }
   const std::wstring title = argv[1];
-  HWND target = waitFor([&] { return FindWindowW(nullptr, title.c_str()); });
+  // Visible only once the dialog has made all its controls.
+  HWND target = waitFor([&] {
+    HWND w = FindWindowW(nullptr, title.c_str());
+    return w != nullptr && IsWindowVisible(w) ? w : nullptr;
+  });
   if (target == nullptr) return fail("no window titled " + utf8(title));
 
   for (int i = 2; i < argc; ++i) {
