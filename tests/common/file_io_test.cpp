@@ -191,3 +191,37 @@ TEST_F(FileIoTest, WriteProtectedFileIsNotReplaced) {
 }
 
 }  // namespace
+
+namespace {
+
+// Paths are UTF-8 whatever the system: on Windows they must reach the wide API, since a
+// Japanese name does not survive an ANSI code page such as 1252.
+TEST_F(FileIoTest, JapaneseNamesAreReadWrittenReplacedAndClassified) {
+  const auto u8 = [](const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+  };
+  const std::string folder = u8(dir_) + "/録音";
+  const std::string file = folder + "/声データ.dat";
+  const auto bytes = [](const char* s) { return reinterpret_cast<const uint8_t*>(s); };
+  uint8_t* block = nullptr;
+  int32_t length = 0;
+  EXPECT_EQ(common::readWholeFile(reg_, file, 0, block, length), msg::kCannotOpen);
+  fs::create_directory(fs::path(dir_.u8string() + u8"/録音"));
+  EXPECT_EQ(common::readWholeFile(reg_, file, 0, block, length), msg::kFileNotFound);
+  EXPECT_EQ(common::readWholeFile(reg_, folder, 0, block, length), msg::kCannotOpen);
+  EXPECT_EQ(common::writeWholeFile(folder, bytes("x"), 1), msg::kCannotCreate);
+
+  EXPECT_EQ(common::writeWholeFile(file, bytes("first"), 5), "");
+  EXPECT_EQ(common::writeWholeFile(file, bytes("second"), 6), "");
+  ASSERT_EQ(common::readWholeFile(reg_, file, 2, block, length), "");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(block), 8), std::string("second\0\0", 8));
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(fs::path(dir_.u8string() + u8"/録音"))) {
+    names.push_back(u8(e.path().filename()));
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"声データ.dat"});  // no temporary left behind
+  reg_.trackedAlloc(0);
+}
+
+}  // namespace
