@@ -6,6 +6,9 @@
 //                  a radio button is clicked itself)
 //   message        waits for a message box owned by the window, prints "TITLE|TEXT" (UTF-8)
 //                  on its own line and presses its OK button
+//   key ID KEY     posts the key press KEY (enter or escape) to control ID
+//   alive          fails if the window has gone within a second
+//   gone           waits until the window has gone
 //   close          asks the window to close and waits until it has gone
 // Exits 1 when the window, a control or a message box does not appear within 60 s.
 #include <windows.h>
@@ -116,6 +119,20 @@ int main() {
       print(utf8(textOf(box)) + "|" + utf8(textOf(GetDlgItem(box, 0xFFFF))));
       PostMessageW(box, WM_COMMAND, IDOK, 0);
       waitFor([&] { return IsWindow(box) ? nullptr : target; });
+    } else if (step == L"key" && i + 2 < argc) {
+      HWND control = GetDlgItem(target, _wtoi(argv[++i]));
+      const std::wstring key = argv[++i];
+      const WPARAM vk = key == L"enter" ? VK_RETURN : VK_ESCAPE;
+      if (control == nullptr) return fail("no control for the key");
+      PostMessageW(control, WM_KEYDOWN, vk, 1);
+      PostMessageW(control, WM_KEYUP, vk, 0xC0000001);
+    } else if (step == L"alive") {
+      Sleep(1000);
+      if (!IsWindow(target)) return fail("the window has gone");
+    } else if (step == L"gone") {
+      if (waitFor([&] { return IsWindow(target) ? nullptr : target; }) == nullptr) {
+        return fail("the window is still there");
+      }
     } else if (step == L"close") {
       PostMessageW(target, WM_CLOSE, 0, 0);
       if (waitFor([&] { return IsWindow(target) ? nullptr : target; }) == nullptr) {
