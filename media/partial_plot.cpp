@@ -329,7 +329,11 @@ std::string plotSamples(const std::vector<int16_t>& samples, int channels,
   std::string failure = readPartialTracks(datPath, tracks);
   if (!failure.empty()) return failure;
   const std::vector<float> mono = monoOf(samples, channels);
-  const Spectrogram spectrogram = computeSpectrogram(mono.data(), mono.size(), 44100.0);
+  // 10 ms hops, coarser for long recordings: a few frames per pixel column are enough, and
+  // a 600-second recording would otherwise take a quarter of a gigabyte.
+  SpectrogramParams params;
+  params.hop = std::max<std::size_t>(params.hop, mono.size() / (4 * kPngWidth));
+  const Spectrogram spectrogram = computeSpectrogram(mono.data(), mono.size(), 44100.0, params);
   PlotView view;
   view.title = title;
   const PartialPlot plot(&spectrogram, &tracks, view);
