@@ -164,8 +164,7 @@ void PartialPlot::paint(QPainter& painter, const QRect& area) const {
   picture.fill(heat(0));
   if (spectrogram_ != nullptr && spectrogram_->frames > 0 && spectrogram_->bins > 1) {
     const Spectrogram& s = *spectrogram_;
-    float top = -std::numeric_limits<float>::infinity();
-    for (float v : s.db) top = std::max(top, v);
+    const double top = s.maxDb;
     std::vector<double> binOfRow(static_cast<std::size_t>(picture.height()));
     for (int y = 0; y < picture.height(); ++y) {
       binOfRow[static_cast<std::size_t>(y)] = hzForY(pixels.top() + y + 0.5, area) / s.binHz;
