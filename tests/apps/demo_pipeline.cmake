@@ -2,9 +2,8 @@
 # rendering of the MIDI file (quorvel-cli --render) must resemble the recording clearly better
 # than the recording resembles a copy of itself shuffled in time. Built with the media layer.
 # The required margin of the rendering's correlation over the shuffled baseline. Measured with
-# device sc-8850: English 0.722 against 0.378, Japanese 0.729 against 0.382 (the same with the
-# FluidSynth program as with quorvel-cli --render) (margins 0.34 and
-# 0.35); the linear levels of halvoran still give 0.24. Two unrelated recordings (the English
+# device sc-8850: English 0.722 against 0.378, Japanese 0.729 against 0.382 (margins 0.34 and
+# 0.35, the same with the FluidSynth program as with quorvel-cli --render); the linear levels of halvoran still give 0.24. Two unrelated recordings (the English
 # sample against the Japanese one) reach a margin of 0.11, so 0.2 tells a resemblance apart.
 set(DEMO_PIPELINE_MIN_MARGIN 0.2)
 if(TARGET sevrane-cli AND TARGET quorvel-cli AND TARGET spectrogram-compare AND TARGET media)
