@@ -1,11 +1,10 @@
 // sevrane-cli: WAVE file -> DAT note-frame file, through the same convert command as the
 // window. See --help.
-#include "sevrane_terminal.h"
-
-#ifdef _WIN32
 #include <string>
 #include <vector>
 
+#include "sevrane_terminal.h"
+#ifdef _WIN32
 #include "console.h"
 #endif
 

@@ -2,13 +2,9 @@
 
 #include <signal.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "messages.h"
-#ifdef _WIN32
-#include "console.h"
-#endif
 
 #ifndef SEVRANE_QUORVEL_VERSION
 #error "SEVRANE_QUORVEL_VERSION must name the project version"
@@ -56,15 +52,6 @@ void installInterruptHandler() {
   // The first Ctrl-C asks for a clean cancel; a second one ends the process at once.
   action.sa_flags = SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
-#endif
-}
-
-void writeText(std::FILE* stream, std::string_view text) {
-#ifdef _WIN32
-  win32::writeText(stream, text);
-#else
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
 #endif
 }
 

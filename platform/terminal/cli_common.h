@@ -2,8 +2,6 @@
 // statuses of a batch, the lines one outcome prints, and --version.
 #pragma once
 
-#include <cstdio>
-
 #include <string>
 #include <string_view>
 
@@ -12,9 +10,6 @@ namespace terminal {
 // Installs a SIGINT handler that only raises a flag (a second SIGINT ends the process the
 // usual way) and reports whether one has arrived. SIGINT ignored at start stays ignored.
 void installInterruptHandler();
-// Writes UTF-8 text to stdout or stderr and flushes it; on Windows a console gets it as UTF-16,
-// so the Japanese messages show whatever the console's code page.
-void writeText(std::FILE* stream, std::string_view text);
 bool interruptReceived();
 void clearInterrupt();
 

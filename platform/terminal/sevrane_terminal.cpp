@@ -1,6 +1,10 @@
 #include "sevrane_terminal.h"
 
+#ifdef _WIN32
+#include "console.h"
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -15,13 +19,20 @@
 #include "message_glosses.h"
 #include "messages.h"
 #include "wave_loader.h"
-#ifdef _WIN32
-#include "console.h"
-#endif
 
 namespace terminal {
 
 namespace {
+
+// UTF-8 text to stdout or stderr (on Windows through the console's UTF-16 output).
+void writeText(std::FILE* stream, const std::string& text) {
+#ifdef _WIN32
+  win32::writeText(stream, text);
+#else
+  std::fputs(text.c_str(), stream);
+  std::fflush(stream);
+#endif
+}
 
 bool parseInt(const std::string& text, long low, long high, long& value) {
   if (text.empty()) return false;
@@ -185,9 +196,7 @@ void TerminalEnvironment::showMessage(std::string_view text, common::MessageIcon
   lastMessage_ = std::string(text);
   const OutcomeLines lines = outcomeLines(prefix_, text, glosser_ ? glosser_(text) : std::string());
   writeText(stdout, lines.out);
-  std::fflush(stdout);
   writeText(stderr, lines.err);
-  std::fflush(stderr);
 }
 
 bool TerminalEnvironment::counterFrequency(int64_t& ticksPerSecond) {
@@ -218,7 +227,6 @@ bool TerminalEnvironment::openProgressWindow() {
 void TerminalEnvironment::closeProgressWindow() {
   if (lineDrawn_) {
     writeText(stderr, "\r\033[K");
-    std::fflush(stderr);
   }
   lineDrawn_ = false;
   progressOpen_ = false;
@@ -247,7 +255,6 @@ void TerminalEnvironment::refreshProgress(std::string_view label, double fractio
   lastDrawMillis_ = now;
   const std::string line = progressLine(label, fractionDone);
   writeText(stderr, "\r" + line + "\033[K");
-  std::fflush(stderr);
   lineDrawn_ = true;
 }
 

@@ -6,6 +6,3 @@ target_include_directories(terminal_common PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(terminal_common PUBLIC common)
 target_compile_definitions(terminal_common PRIVATE
                            SEVRANE_QUORVEL_VERSION="${PROJECT_VERSION}")
-if(WIN32)
-  target_link_libraries(terminal_common PRIVATE win32console)
-endif()
