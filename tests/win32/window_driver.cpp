@@ -10,7 +10,7 @@
 //   alive          fails if the window has gone within a second
 //   gone           waits until the window has gone
 //   close          asks the window to close and waits until it has gone
-// Exits 1 when the window, a control or a message box does not appear within 60 s.
+// Exits 1 when the window, a control or a message box does not appear within 120 s.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -50,7 +50,7 @@ std::wstring textOf(HWND window) {
 
 template <typename Found>
 HWND waitFor(Found found) {
-  for (int i = 0; i < 600; ++i) {
+  for (int i = 0; i < 1200; ++i) {
     if (HWND w = found()) return w;
     Sleep(100);
   }
