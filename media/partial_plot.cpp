@@ -319,8 +319,8 @@ std::string writePlotPng(const PartialPlot& plot, int width, int height,
 
 namespace {
 
-constexpr int kPngWidth = 1400;
-constexpr int kPngHeight = 700;
+constexpr int kPngWidth = 1200;
+constexpr int kPngHeight = 600;
 
 std::string plotSamples(const std::vector<int16_t>& samples, int channels,
                         const std::string& datPath, const std::string& pngPath,
