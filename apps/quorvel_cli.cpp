@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "quorvel_terminal.h"
+#ifdef _WIN32
+#include "console.h"
+#endif
 
 #ifdef QUORVEL_CLI_WITH_MEDIA
 #include "alloc_registry.h"
@@ -52,7 +55,6 @@ std::string plotJob(const quorvel_terminal::QuorvelMedia::Job& job) {
 #endif
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv, argv + argc);
   quorvel_terminal::QuorvelMedia media;
 #ifdef QUORVEL_CLI_WITH_MEDIA
   media.render = &renderJob;
@@ -60,5 +62,15 @@ int main(int argc, char** argv) {
   media.renderedPathFor = &media::renderedPathFor;
   media.plotPathFor = &media::plotPathFor;
 #endif
+#ifdef _WIN32
+  // UTF-8 arguments from the UTF-16 command line; messages to a console as UTF-16.
+  (void)argc;
+  (void)argv;
+  win32::ConsoleStream out(stdout);
+  win32::ConsoleStream err(stderr);
+  return quorvel_terminal::runQuorvelCli(win32::utf8Arguments(), out, err, media);
+#else
+  std::vector<std::string> args(argv, argv + argc);
   return quorvel_terminal::runQuorvelCli(args, std::cout, std::cerr, media);
+#endif
 }

@@ -164,8 +164,7 @@ void PartialPlot::paint(QPainter& painter, const QRect& area) const {
   picture.fill(heat(0));
   if (spectrogram_ != nullptr && spectrogram_->frames > 0 && spectrogram_->bins > 1) {
     const Spectrogram& s = *spectrogram_;
-    float top = -std::numeric_limits<float>::infinity();
-    for (float v : s.db) top = std::max(top, v);
+    const double top = s.maxDb;
     std::vector<double> binOfRow(static_cast<std::size_t>(picture.height()));
     for (int y = 0; y < picture.height(); ++y) {
       binOfRow[static_cast<std::size_t>(y)] = hzForY(pixels.top() + y + 0.5, area) / s.binHz;
@@ -329,7 +328,11 @@ std::string plotSamples(const std::vector<int16_t>& samples, int channels,
   std::string failure = readPartialTracks(datPath, tracks);
   if (!failure.empty()) return failure;
   const std::vector<float> mono = monoOf(samples, channels);
-  const Spectrogram spectrogram = computeSpectrogram(mono.data(), mono.size(), 44100.0);
+  // 10 ms hops, coarser for long recordings: a few frames per pixel column are enough, and
+  // a 600-second recording would otherwise take a quarter of a gigabyte.
+  SpectrogramParams params;
+  params.hop = std::max<std::size_t>(params.hop, mono.size() / (4 * kPngWidth));
+  const Spectrogram spectrogram = computeSpectrogram(mono.data(), mono.size(), 44100.0, params);
   PlotView view;
   view.title = title;
   const PartialPlot plot(&spectrogram, &tracks, view);

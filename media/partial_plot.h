@@ -63,6 +63,8 @@ class PartialPlot {
   PlotView view_;
 };
 
+// Creates an off-screen QGuiApplication first when the program has none (call it from the
+// main thread then).
 std::string writePlotPng(const PartialPlot& plot, int width, int height,
                          const std::string& pngPath);
 

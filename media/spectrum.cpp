@@ -110,6 +110,7 @@ Spectrogram computeSpectrogram(const float* mono, std::size_t count, double samp
       // 1e-30 keeps log10 finite for exact silence; the floor replaces it anyway.
       const double db = 10.0 * std::log10(powers[static_cast<std::size_t>(k)] / reference + 1e-30);
       row[k] = static_cast<float>(std::max(db, params.floorDb));
+      s.maxDb = std::max(s.maxDb, row[k]);
     }
   }
   return s;

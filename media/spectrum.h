@@ -21,6 +21,7 @@ struct Spectrogram {
   double binHz = 0.0;
   // frames x bins, row-major; power in dB relative to a full-scale sine (0 dB).
   std::vector<float> db;
+  float maxDb = -1000.0f;  // the loudest value, where the colour scale of a picture starts
   float at(int frame, int bin) const {
     return db[static_cast<std::size_t>(frame) * static_cast<std::size_t>(bins) +
               static_cast<std::size_t>(bin)];

@@ -36,6 +36,11 @@ int statusRank(int status) {
 }  // namespace
 
 void installInterruptHandler() {
+#ifdef _WIN32
+  // The C runtime delivers Ctrl-C as SIGINT and resets the handler on delivery, so a second
+  // Ctrl-C ends the process at once, as below.
+  if (signal(SIGINT, &onSigint) == SIG_IGN) signal(SIGINT, SIG_IGN);
+#else
   // A program started with Ctrl-C ignored (nohup, a background job of a script) keeps it
   // ignored, as the shell meant.
   struct sigaction current;
@@ -47,6 +52,7 @@ void installInterruptHandler() {
   // The first Ctrl-C asks for a clean cancel; a second one ends the process at once.
   action.sa_flags = SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
+#endif
 }
 
 bool interruptReceived() {

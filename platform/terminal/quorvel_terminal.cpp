@@ -38,11 +38,12 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
   line.name = std::move(program);
   line.model = &converterControls();
   line.helpColumn = 23;
-  line.extras.push_back(
-      outputOption("render", "OUT.wav",
-                   "also render the MIDI file with the built-in sine SoundFont\n"
-                   "into a 44.1 kHz 16-bit WAVE (default: beside it, NAME-rendered.wav)",
-                   result ? &result->render : nullptr, result ? &result->renderPath : nullptr));
+  line.extras.push_back(outputOption("render", "OUT.wav",
+                                     "also render the MIDI file with the built-in sine\n"
+                                     "SoundFont into a 44.1 kHz 16-bit WAVE, by default\n"
+                                     "NAME-rendered.wav beside the MIDI file",
+                                     result ? &result->render : nullptr,
+                                     result ? &result->renderPath : nullptr));
   line.extras.push_back({.name = "keep-lead-in",
                          .help = "keep the silent set-up before the first note in the\n"
                                  "rendering (default: cut)",
@@ -50,11 +51,12 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
                            if (result) result->keepLeadIn = true;
                            return std::string();
                          }});
-  line.extras.push_back(
-      outputOption("plot", "OUT.png",
-                   "also draw the rendering's spectrogram with the DAT's partial\n"
-                   "tracks over it (default: beside the MIDI file, NAME.png)",
-                   result ? &result->plot : nullptr, result ? &result->plotPath : nullptr));
+  line.extras.push_back(outputOption("plot", "OUT.png",
+                                     "also draw the rendering's spectrogram with the partial\n"
+                                     "tracks of the DAT over it, by default NAME.png beside\n"
+                                     "the MIDI file",
+                                     result ? &result->plot : nullptr,
+                                     result ? &result->plotPath : nullptr));
   return line;
 }
 

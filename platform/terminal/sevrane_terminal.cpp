@@ -1,6 +1,10 @@
 #include "sevrane_terminal.h"
 
+#ifdef _WIN32
+#include "console.h"
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +22,16 @@
 namespace terminal {
 
 namespace {
+
+// UTF-8 text to stdout or stderr (on Windows through the console's UTF-16 output).
+void writeText(std::FILE* stream, const std::string& text) {
+#ifdef _WIN32
+  win32::writeText(stream, text);
+#else
+  std::fputs(text.c_str(), stream);
+  std::fflush(stream);
+#endif
+}
 
 bool parseInt(const std::string& text, long low, long high, long& value) {
   if (text.empty()) return false;
@@ -140,11 +154,12 @@ std::string sevraneUsage() {
          optionHelp(sevraneLine(nullptr)) +
          "\n"
          "The outcome is one line: \"終了しました\" on stdout when the file was written,\n"
-         "otherwise the reason on stderr, followed there by one line saying in English what\n"
-         "it means. Ctrl-C cancels the analysis (\"中止しました\"); nothing is written then.\n"
+         "otherwise the reason on stderr, followed there by one line in English saying\n"
+         "what it means. Ctrl-C cancels the analysis (\"中止しました\"); nothing is written\n"
+         "then.\n"
          "\n"
-         "Several FILEs are analysed one after another, each outcome line then starting with\n"
-         "the file's name; Ctrl-C cancels the current file and skips the rest.\n"
+         "Several FILEs are analysed one after another, each outcome line then starting\n"
+         "with the file's name; Ctrl-C cancels the current file and skips the rest.\n"
          "\n"
          "Exit status: 0 written, 1 refused or failed, 2 usage error, 130 cancelled; for\n"
          "several FILEs the worst of these, in the order 2, 130, 1, 0.\n";
@@ -177,10 +192,8 @@ TerminalEnvironment::TerminalEnvironment(const SevraneOptions& options, bool sho
 void TerminalEnvironment::showMessage(std::string_view text, common::MessageIcon) {
   lastMessage_ = std::string(text);
   const OutcomeLines lines = outcomeLines(prefix_, text, glosser_ ? glosser_(text) : std::string());
-  std::fputs(lines.out.c_str(), stdout);
-  std::fflush(stdout);
-  std::fputs(lines.err.c_str(), stderr);
-  std::fflush(stderr);
+  writeText(stdout, lines.out);
+  writeText(stderr, lines.err);
 }
 
 bool TerminalEnvironment::counterFrequency(int64_t& ticksPerSecond) {
@@ -210,8 +223,7 @@ bool TerminalEnvironment::openProgressWindow() {
 
 void TerminalEnvironment::closeProgressWindow() {
   if (lineDrawn_) {
-    std::fputs("\r\033[K", stderr);
-    std::fflush(stderr);
+    writeText(stderr, "\r\033[K");
   }
   lineDrawn_ = false;
   progressOpen_ = false;
@@ -239,8 +251,7 @@ void TerminalEnvironment::refreshProgress(std::string_view label, double fractio
   if (now - lastDrawMillis_ < 100) return;
   lastDrawMillis_ = now;
   const std::string line = progressLine(label, fractionDone);
-  std::fprintf(stderr, "\r%s\033[K", line.c_str());
-  std::fflush(stderr);
+  writeText(stderr, "\r" + line + "\033[K");
   lineDrawn_ = true;
 }
 
@@ -254,20 +265,20 @@ int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) 
   std::string error;
   switch (parseSevraneArguments(argc, argv, options, error)) {
     case ParseOutcome::Help:
-      std::fputs(sevraneUsage().c_str(), stdout);
+      writeText(stdout, sevraneUsage());
       return 0;
     case ParseOutcome::Version:
-      std::fputs(versionText(program).c_str(), stdout);
+      writeText(stdout, versionText(program));
       return 0;
     case ParseOutcome::UsageError:
-      std::fputs(usageErrorText(program, error).c_str(), stderr);
+      writeText(stderr, usageErrorText(program, error));
       return 2;
     case ParseOutcome::Run:
       break;
   }
 
   const auto usageError = [&program](const std::string& text) {
-    std::fputs(usageErrorText(program, text).c_str(), stderr);
+    writeText(stderr, usageErrorText(program, text));
     return 2;
   };
   if (options.convert && !media.anyRecordingSource) return usageError(noMediaError("--convert"));
@@ -276,7 +287,12 @@ int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) 
     return usageError(oneOutputError("--plot"));
   }
 
+#ifdef _WIN32
+  // A console draws the progress line only with its escape sequences switched on.
+  const bool showProgress = !options.quiet && win32::enableTerminalSequences(stderr);
+#else
   const bool showProgress = !options.quiet && isatty(STDERR_FILENO) == 1;
+#endif
   TerminalEnvironment env(options, showProgress);
   analyser::AnalyserCommand command(env);
   command.setThreadCount(options.threads);
@@ -315,7 +331,7 @@ int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) 
       if (!failure.empty()) {
         const OutcomeLines lines =
             outcomeLines(env.linePrefix(), failure, sevraneGloss(failure, path, true, false));
-        std::fputs(lines.err.c_str(), stderr);
+        writeText(stderr, lines.err);
         status = worseStatus(status, 1);
       }
     }
