@@ -1,5 +1,7 @@
 #include "analyser_window.h"
 
+#include <utility>
+
 #include "file_io.h"
 #include "messages.h"
 #include "parallel_extraction.h"
@@ -76,6 +78,10 @@ void AnalyserCommand::setThreadCount(int threads) {
   threads_ = threads < 0 ? 0 : threads;
 }
 
+void AnalyserCommand::setSignalSource(SignalSource source) {
+  source_ = std::move(source);
+}
+
 void AnalyserCommand::finish(std::string message) {
   if (env_.progressWindowOpen()) env_.closeProgressWindow();
   registry_.trackedAlloc(0);
@@ -95,12 +101,14 @@ void AnalyserCommand::convert() {
   }
 
   const std::string path = trimTrailingSpace(env_.controlText(kWaveFileField));
-  if (!endsInWav(path)) {
+  const bool ownSource = static_cast<bool>(source_.load);
+  const bool acceptedName = ownSource && source_.anyExtension ? !path.empty() : endsInWav(path);
+  if (!acceptedName) {
     env_.showMessage(msg::kSpecifyWave, common::MessageIcon::Exclamation);
     return;
   }
 
-  const LoadResult loaded = loadWave(registry_, path);
+  const LoadResult loaded = ownSource ? source_.load(registry_, path) : loadWave(registry_, path);
   if (loaded.status == LoadStatus::MemoryFailure) {
     // The loader has released everything already; no progress window was opened.
     env_.showMessage(loaded.message, common::MessageIcon::None);
@@ -135,7 +143,9 @@ void AnalyserCommand::convert() {
   }
 
   const int32_t bytes = buildDatImage(*tables_, frameCount, settings);
-  finish(common::writeWholeFile(datPathFor(path), tables_->datImage.data(), bytes));
+  const std::string datPath =
+      ownSource && source_.outputPath ? source_.outputPath(path) : datPathFor(path);
+  finish(common::writeWholeFile(datPath, tables_->datImage.data(), bytes));
 }
 
 }  // namespace analyser

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "alloc_registry.h"
 #include "environment.h"
+#include "wave_loader.h"
 
 namespace analyser {
 
@@ -25,6 +27,15 @@ enum AnalyserControl : int {
   kShiftOff = 1010,
   kOptimiseOff = 1011,
   kOptimiseOn = 1012,
+};
+
+// Where the convert command gets its signal from, when not from loadWave on a ".wav" file:
+// another loader (e.g. one that decodes any recording) and the DAT path that goes with it.
+struct SignalSource {
+  // Loads `path` into a WaveSignal, its buffers from the registry (as loadWave does).
+  std::function<LoadResult(common::AllocationRegistry&, const std::string&)> load;
+  std::function<std::string(const std::string&)> outputPath;  // DAT path for an input path
+  bool anyExtension = false;  // skip the "wav" ending check (an empty name is still refused)
 };
 
 struct AnalysisSettings;
@@ -48,6 +59,9 @@ class AnalyserCommand {
   // Worker threads for the estimates (0 = all hardware threads).
   void setThreadCount(int threads);
   int threadCount() const { return threads_; }
+  // Loads through `source` from now on; a source without a loader restores loadWave and
+  // datPathFor.
+  void setSignalSource(SignalSource source);
 
  private:
   void finish(std::string message);
@@ -60,6 +74,7 @@ class AnalyserCommand {
   std::atomic<int> busyFlag_{0};
   std::atomic<int> cancelFlag_{0};
   int threads_ = 0;
+  SignalSource source_;
 };
 
 // The options as the window's radio buttons give them: unitsPerSecond falls back to 15 and is

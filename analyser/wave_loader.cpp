@@ -30,6 +30,47 @@ LoadResult refuse(std::string_view text) {
   return result;
 }
 
+// The working signal from `sampleCount` frames of one or two channels; `sampleAt(i)` gives the
+// i-th 16-bit value of the interleaved data.
+template <typename SampleAt>
+LoadResult buildSignal(common::AllocationRegistry& registry, int64_t sampleCount, int channels,
+                       SampleAt sampleAt) {
+  if (sampleCount < 0) return refuse(msg::kBadDataLength);
+  if (sampleCount > kMaxSampleCount) return refuse(msg::kAudioTooLong);
+
+  // At most 4 * 26,460,000 + 1,048,576 bytes: well inside a signed 32-bit size.
+  const auto bufferBytes = static_cast<int32_t>(4 * sampleCount + kBufferSlackBytes);
+  auto* signal = static_cast<int32_t*>(registry.trackedAlloc(bufferBytes));
+  int32_t* residual = nullptr;
+  if (signal != nullptr) residual = static_cast<int32_t*>(registry.trackedAlloc(bufferBytes));
+  if (signal == nullptr || residual == nullptr) {
+    registry.trackedAlloc(0);
+    LoadResult result;
+    result.status = LoadStatus::MemoryFailure;
+    result.message = std::string(msg::kNoMemory);
+    return result;
+  }
+
+  const auto count = static_cast<int32_t>(sampleCount);
+  std::fill(signal, signal + kMarginSamples, 0);
+  int32_t* out = signal + kMarginSamples;
+  if (channels == 1) {
+    for (int32_t i = 0; i < count; ++i) out[i] = int32_t{sampleAt(int64_t{i})} * 256;
+  } else {
+    for (int32_t i = 0; i < count; ++i) {
+      out[i] = (int32_t{sampleAt(2 * int64_t{i})} + int32_t{sampleAt(2 * int64_t{i} + 1)}) * 128;
+    }
+  }
+  std::fill(out + count, out + count + kMarginSamples, 0);
+
+  LoadResult result;
+  result.status = LoadStatus::Loaded;
+  result.wave.sampleCount = count;
+  result.wave.signal = signal;
+  result.wave.residual = residual;
+  return result;
+}
+
 }  // namespace
 
 bool findChunk(const uint8_t* image, int64_t& position, int64_t limit, const char (&id)[5]) {
@@ -83,42 +124,15 @@ LoadResult loadWave(common::AllocationRegistry& registry, const std::string& pat
   if (bitsPerSample != 16) return refuse(msg::kNot16Bit);
 
   const int64_t frameBytes = int64_t{channels} * bitsPerSample / 8;
-  const int64_t sampleCount = dataSize / frameBytes;
-  if (sampleCount > kMaxSampleCount) return refuse(msg::kAudioTooLong);
-
-  // At most 4 * 26,460,000 + 1,048,576 bytes: well inside a signed 32-bit size.
-  const auto bufferBytes = static_cast<int32_t>(4 * sampleCount + kBufferSlackBytes);
-  auto* signal = static_cast<int32_t*>(registry.trackedAlloc(bufferBytes));
-  int32_t* residual = nullptr;
-  if (signal != nullptr) residual = static_cast<int32_t*>(registry.trackedAlloc(bufferBytes));
-  if (signal == nullptr || residual == nullptr) {
-    registry.trackedAlloc(0);
-    LoadResult result;
-    result.status = LoadStatus::MemoryFailure;
-    result.message = std::string(msg::kNoMemory);
-    return result;
-  }
-
-  const auto count = static_cast<int32_t>(sampleCount);
-  std::fill(signal, signal + kMarginSamples, 0);
   const uint8_t* in = image + firstSample;
-  int32_t* out = signal + kMarginSamples;
-  if (channels == 1) {
-    for (int32_t i = 0; i < count; ++i) out[i] = int32_t{readS16(in + 2 * int64_t{i})} * 256;
-  } else {
-    for (int32_t i = 0; i < count; ++i) {
-      const uint8_t* frame = in + 4 * int64_t{i};
-      out[i] = (int32_t{readS16(frame)} + int32_t{readS16(frame + 2)}) * 128;
-    }
-  }
-  std::fill(out + count, out + count + kMarginSamples, 0);
+  return buildSignal(registry, dataSize / frameBytes, channels,
+                     [in](int64_t i) { return readS16(in + 2 * i); });
+}
 
-  LoadResult result;
-  result.status = LoadStatus::Loaded;
-  result.wave.sampleCount = count;
-  result.wave.signal = signal;
-  result.wave.residual = residual;
-  return result;
+LoadResult signalFromSamples(common::AllocationRegistry& registry, const int16_t* samples,
+                             int64_t frameCount, int channels) {
+  if (channels != 1 && channels != 2) return refuse(msg::kUnsupportedFile);
+  return buildSignal(registry, frameCount, channels, [samples](int64_t i) { return samples[i]; });
 }
 
 }  // namespace analyser

@@ -54,4 +54,10 @@ bool findChunk(const uint8_t* image, int64_t& position, int64_t limit, const cha
 // residual is left unfilled). On MemoryFailure every registry block has been released.
 LoadResult loadWave(common::AllocationRegistry& registry, const std::string& path);
 
+// Builds the signal and residual buffers from `frameCount` 16-bit frames of one or two
+// channels (interleaved), mixed exactly as loadWave mixes a file's data: mono s * 256, stereo
+// (L + R) * 128. More than kMaxSampleCount frames are refused before anything is allocated.
+LoadResult signalFromSamples(common::AllocationRegistry& registry, const int16_t* samples,
+                             int64_t frameCount, int channels);
+
 }  // namespace analyser

@@ -45,8 +45,7 @@ FileFaults& fileFaults() {
   return faults;
 }
 
-std::string readWholeFile(AllocationRegistry& registry, const std::string& path, int32_t extra,
-                          uint8_t*& block, int32_t& length) {
+std::string checkReadableFile(const std::string& path) {
   if (path.empty() || path.find('\0') != std::string::npos) return toString(msg::kCannotOpen);
   const fs::path p = toPath(path);
   std::error_code ec;
@@ -56,6 +55,14 @@ std::string readWholeFile(AllocationRegistry& registry, const std::string& path,
   }
   // Only regular files are read: a folder, a FIFO or a device would fail or block the read.
   if (ec || st.type() != fs::file_type::regular) return toString(msg::kCannotOpen);
+  return {};
+}
+
+std::string readWholeFile(AllocationRegistry& registry, const std::string& path, int32_t extra,
+                          uint8_t*& block, int32_t& length) {
+  std::string refusal = checkReadableFile(path);
+  if (!refusal.empty()) return refusal;
+  const fs::path p = toPath(path);
 
   std::ifstream in(p, std::ios::binary);
   if (!in) return toString(msg::kCannotOpen);

@@ -17,6 +17,10 @@ namespace common {
 std::string readWholeFile(AllocationRegistry& registry, const std::string& path, int32_t extra,
                           uint8_t*& block, int32_t& length);
 
+// The checks made before a file is opened for reading: "" when `path` names a regular file,
+// else the message (missing file, or a folder, FIFO, device or bad name that must not be read).
+std::string checkReadableFile(const std::string& path);
+
 // Creates or replaces `path` with `length` bytes of `data`. The bytes go to a temporary file
 // beside the target, which is renamed over it only once everything has been written, so a
 // failure never leaves a partial or emptied file behind.

@@ -1,0 +1,1 @@
+#include "partial_plot.h"

@@ -1,0 +1,78 @@
+// The partial picture: a recording's spectrogram on a logarithmic frequency axis with the
+// DAT's partial tracks drawn over it. Drawn with QPainter on any paint device, so the same
+// code serves PNG files and windows.
+#pragma once
+
+#include <QPainter>
+#include <QRect>
+#include <QRectF>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "note_frame.h"
+#include "spectrum.h"
+
+namespace media {
+
+inline constexpr int kPlotSlots = 6;
+
+struct PartialTracks {
+  std::vector<common::NoteFrame> frames;
+  double frameSeconds = 1.0 / 60;
+};
+
+// Reads every whole 64-byte record of a DAT file.
+std::string readPartialTracks(const std::string& datPath, PartialTracks& out);
+
+struct PlotView {
+  double startSeconds = 0;
+  double endSeconds = -1;  // < 0: to the end of the longer of spectrogram and tracks
+  double minHz = 50;
+  double maxHz = 8000;
+  std::array<bool, kPlotSlots> slotVisible{true, true, true, true, true, true};
+  std::string title;
+};
+
+class PartialPlot {
+ public:
+  // Either pointer may be null (nothing of it drawn); both must outlive the plot.
+  PartialPlot(const Spectrogram* spectrogram, const PartialTracks* tracks, PlotView view);
+
+  // Spectrogram, tracks, axes, legend and title inside `area`.
+  void paint(QPainter& painter, const QRect& area) const;
+  // The data rectangle inside `area`.
+  QRectF plotArea(const QRect& area) const;
+  double xForSeconds(double seconds, const QRect& area) const;
+  double secondsForX(double x, const QRect& area) const;
+  double yForHz(double hz, const QRect& area) const;
+  double hzForY(double y, const QRect& area) const;
+
+  // The time span shown (the view's, with a negative end resolved).
+  double startSeconds() const { return view_.startSeconds; }
+  double endSeconds() const;
+  const PlotView& view() const { return view_; }
+  void setView(const PlotView& view) { view_ = view; }
+  // The colour of track slot 0-5.
+  static QColor slotColour(int slot);
+
+ private:
+  const Spectrogram* spectrogram_;
+  const PartialTracks* tracks_;
+  PlotView view_;
+};
+
+std::string writePlotPng(const PartialPlot& plot, int width, int height,
+                         const std::string& pngPath);
+
+// Whole jobs for the command lines: the picture of a recording (any file decodeRecording
+// reads) with its DAT's tracks, and of a rendering with the DAT it came from.
+std::string plotRecording(const std::string& recordingPath, const std::string& datPath,
+                          const std::string& pngPath);
+std::string plotRendering(const std::vector<int16_t>& stereo44k, const std::string& datPath,
+                          const std::string& pngPath, const std::string& title);
+// x.dat / x.mid -> x.png
+std::string plotPathFor(const std::string& outputPath);
+
+}  // namespace media
