@@ -1,1 +1,342 @@
 #include "recording.h"
+
+#include <sndfile.h>
+#include <soxr.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <memory>
+
+#include "file_io.h"
+#include "messages.h"
+#include "wave_loader.h"
+
+namespace media {
+namespace {
+
+constexpr int kTargetRate = 44100;
+// Frames read from the file per block; the block holds at most this many values whatever the
+// channel count.
+constexpr sf_count_t kBlockValues = 1 << 16;
+
+std::string text(std::string_view message) {
+  return std::string(message);
+}
+
+// The decoded samples, in blocks obtained from `obtain` (the heap for a Recording, the
+// allocation registry for the analyser). A block outgrown is abandoned to its owner.
+class SampleBuffer {
+ public:
+  using Obtain = std::function<int16_t*(std::size_t count)>;
+  explicit SampleBuffer(Obtain obtain) : obtain_(std::move(obtain)) {}
+
+  bool reserve(std::size_t count) {
+    if (count <= capacity_) return true;
+    int16_t* block = obtain_(count);
+    if (block == nullptr) return false;
+    if (size_ > 0) std::memcpy(block, data_, size_ * sizeof(int16_t));
+    data_ = block;
+    capacity_ = count;
+    return true;
+  }
+  bool push(int16_t value) {
+    if (size_ == capacity_ && !reserve(std::max<std::size_t>(2 * capacity_, 1 << 16))) {
+      return false;
+    }
+    data_[size_++] = value;
+    return true;
+  }
+  const int16_t* data() const { return data_; }
+  std::size_t size() const { return size_; }
+
+ private:
+  Obtain obtain_;
+  int16_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+// Full scale 1.0 to 16 bits, rounded half away from zero and clamped; anything not finite is
+// silence.
+int16_t toSample16(double x) {
+  if (!std::isfinite(x)) return 0;
+  const double scaled = std::clamp(x * 32768.0, -32768.0, 32767.0);
+  return static_cast<int16_t>(std::lround(scaled));
+}
+
+std::string formatNameOf(int format) {
+  auto name = [](int code, int command) {
+    SF_FORMAT_INFO info{};
+    info.format = code;
+    if (sf_command(nullptr, command, &info, sizeof info) != 0 || info.name == nullptr) {
+      return std::string("?");
+    }
+    return std::string(info.name);
+  };
+  return name(format & SF_FORMAT_TYPEMASK, SFC_GET_FORMAT_MAJOR) + ", " +
+         name(format & SF_FORMAT_SUBMASK, SFC_GET_FORMAT_SUBTYPE);
+}
+
+struct SoxrDeleter {
+  void operator()(soxr_t s) const { soxr_delete(s); }
+};
+struct SndfileCloser {
+  void operator()(SNDFILE* f) const { sf_close(f); }
+};
+
+class Decoder {
+ public:
+  Decoder(SNDFILE* file, const SF_INFO& sfinfo, SampleBuffer& out)
+      : file_(file), sfinfo_(sfinfo), out_(out) {}
+
+  std::string run(RecordingInfo& info, int& channels) {
+    if (sfinfo_.channels < 1 || sfinfo_.samplerate < 1) return text(msg::kUnsupportedFile);
+    const int sourceChannels = sfinfo_.channels;
+    info.sourceRate = sfinfo_.samplerate;
+    info.sourceChannels = sourceChannels;
+    info.formatName = formatNameOf(sfinfo_.format);
+    info.converted = !((sfinfo_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV &&
+                       (sfinfo_.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
+                       sfinfo_.samplerate == kTargetRate && sourceChannels <= 2);
+    channels_ = sourceChannels <= 2 ? sourceChannels : 1;
+    channels = channels_;
+
+    // The length the header claims, checked before anything is allocated for it. libsndfile
+    // gives SF_COUNT_MAX when it cannot know (a stream); the buffer then grows as it is filled,
+    // never past the limit.
+    const bool known = sfinfo_.frames >= 0 && sfinfo_.frames < SF_COUNT_MAX;
+    info.sourceFrames = known ? sfinfo_.frames : 0;
+    int64_t expected = 0;
+    if (known) {
+      if (sfinfo_.frames > std::numeric_limits<int64_t>::max() / kTargetRate) {
+        return text(msg::kAudioTooLong);
+      }
+      // Rounded up: a resampler delivers at most one frame more than the exact ratio.
+      expected = (sfinfo_.frames * kTargetRate + sfinfo_.samplerate - 1) / sfinfo_.samplerate;
+      if (expected > int64_t{analyser::kMaxSampleCount} + 1) return text(msg::kAudioTooLong);
+    }
+    const int64_t initial = known ? expected + 1 : kTargetRate;
+    if (!out_.reserve(static_cast<std::size_t>(initial) * static_cast<std::size_t>(channels_))) {
+      return text(msg::kNoMemory);
+    }
+
+    if (sfinfo_.samplerate != kTargetRate) {
+      soxr_error_t error = nullptr;
+      const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
+      const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+      // One thread: the output must not depend on the machine.
+      const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+      resampler_.reset(soxr_create(sfinfo_.samplerate, kTargetRate,
+                                   static_cast<unsigned>(channels_), &error, &io, &quality,
+                                   &runtime));
+      if (error != nullptr || !resampler_) return text(msg::kUnsupportedFile);
+      ratio_ = static_cast<double>(kTargetRate) / sfinfo_.samplerate;
+    }
+
+    const sf_count_t blockFrames = std::max<sf_count_t>(1, kBlockValues / sourceChannels);
+    std::vector<double> block(static_cast<std::size_t>(blockFrames * sourceChannels));
+    std::vector<double> mixed(static_cast<std::size_t>(blockFrames * channels_));
+    for (;;) {
+      const sf_count_t got = sf_readf_double(file_, block.data(), blockFrames);
+      if (got <= 0) break;
+      mix(block.data(), got, sourceChannels, mixed.data());
+      std::string failure = deliver(mixed.data(), static_cast<std::size_t>(got));
+      if (!failure.empty()) return failure;
+    }
+    if (sf_error(file_) != SF_ERR_NO_ERROR) return text(msg::kReadError);
+    std::string failure = deliver(nullptr, 0);  // drains the resampler
+    if (!failure.empty()) return failure;
+    return {};
+  }
+
+ private:
+  // One or two channels stay as they are; more are averaged to one. Values that are not
+  // finite become silence and absurd ones are bounded, so that the resampler's sums stay
+  // finite; the final clamp to 16 bits is far inside the bound.
+  void mix(const double* in, sf_count_t frames, int sourceChannels, double* out) const {
+    auto clean = [](double v) { return std::isfinite(v) ? std::clamp(v, -8.0, 8.0) : 0.0; };
+    if (sourceChannels <= 2) {
+      const auto n = static_cast<std::size_t>(frames * sourceChannels);
+      for (std::size_t i = 0; i < n; ++i) out[i] = clean(in[i]);
+      return;
+    }
+    for (sf_count_t f = 0; f < frames; ++f) {
+      double sum = 0.0;
+      for (int c = 0; c < sourceChannels; ++c) sum += clean(in[f * sourceChannels + c]);
+      out[f] = sum / sourceChannels;
+    }
+  }
+
+  std::string store(const double* values, std::size_t frames) {
+    const std::size_t n = frames * static_cast<std::size_t>(channels_);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!out_.push(toSample16(values[i]))) return text(msg::kNoMemory);
+    }
+    framesOut_ += static_cast<int64_t>(frames);
+    if (framesOut_ > analyser::kMaxSampleCount) return text(msg::kAudioTooLong);
+    return {};
+  }
+
+  // Passes `frames` mixed frames on, through the resampler when there is one; null input
+  // flushes the resampler's tail.
+  std::string deliver(const double* in, std::size_t frames) {
+    if (!resampler_) return in == nullptr ? std::string() : store(in, frames);
+    const std::size_t room = static_cast<std::size_t>(std::ceil(frames * ratio_)) + 4096;
+    resampled_.resize(room * static_cast<std::size_t>(channels_));
+    std::size_t consumed = 0;
+    for (;;) {
+      std::size_t used = 0, made = 0;
+      const soxr_error_t error =
+          soxr_process(resampler_.get(), in == nullptr ? nullptr : in + consumed * channels_,
+                       frames - consumed, &used, resampled_.data(), room, &made);
+      if (error != nullptr) return text(msg::kReadError);
+      consumed += used;
+      std::string failure = store(resampled_.data(), made);
+      if (!failure.empty()) return failure;
+      if (in == nullptr ? made == 0 : (consumed >= frames && made < room)) return {};
+    }
+  }
+
+  SNDFILE* file_;
+  SF_INFO sfinfo_;
+  SampleBuffer& out_;
+  int channels_ = 1;
+  std::unique_ptr<soxr, SoxrDeleter> resampler_;
+  double ratio_ = 1.0;
+  std::vector<double> resampled_;
+  int64_t framesOut_ = 0;
+};
+
+// libsndfile's virtual I/O over a file image in memory.
+struct MemoryFile {
+  const uint8_t* data;
+  sf_count_t size;
+  sf_count_t position;
+};
+
+SF_VIRTUAL_IO memoryIo() {
+  SF_VIRTUAL_IO io{};
+  io.get_filelen = [](void* user) { return static_cast<MemoryFile*>(user)->size; };
+  io.seek = [](sf_count_t offset, int whence, void* user) {
+    auto* m = static_cast<MemoryFile*>(user);
+    const sf_count_t base = whence == SEEK_CUR ? m->position : whence == SEEK_END ? m->size : 0;
+    // Offsets come from the file: a target outside the image is refused, never wrapped.
+    if ((offset > 0 && base > m->size - offset) || base + offset < 0) return sf_count_t{-1};
+    m->position = base + offset;
+    return m->position;
+  };
+  io.read = [](void* ptr, sf_count_t count, void* user) {
+    auto* m = static_cast<MemoryFile*>(user);
+    if (count <= 0 || m->position >= m->size) return sf_count_t{0};
+    const sf_count_t n = std::min(count, m->size - m->position);
+    std::memcpy(ptr, m->data + m->position, static_cast<std::size_t>(n));
+    m->position += n;
+    return n;
+  };
+  io.write = [](const void*, sf_count_t, void*) { return sf_count_t{0}; };
+  io.tell = [](void* user) { return static_cast<MemoryFile*>(user)->position; };
+  return io;
+}
+
+// Opens `path` (or the image, when `image` is given) and decodes it into `buffer`.
+std::string decodeInto(const std::string& path, const MemoryFile* image, SampleBuffer& buffer,
+                       RecordingInfo& info, int& channels) {
+  SF_INFO sfinfo{};
+  std::unique_ptr<SNDFILE, SndfileCloser> file;
+  MemoryFile memory{};
+  SF_VIRTUAL_IO io = memoryIo();
+  if (image != nullptr) {
+    memory = *image;
+    file.reset(sf_open_virtual(&io, SFM_READ, &sfinfo, &memory));
+  } else {
+    // A folder, a FIFO or a device is refused here, before libsndfile could block on it.
+    std::string refusal = common::checkReadableFile(path);
+    if (!refusal.empty()) return refusal;
+    file.reset(sf_open(path.c_str(), SFM_READ, &sfinfo));
+  }
+  if (!file) {
+    return text(sf_error(nullptr) == SF_ERR_SYSTEM ? msg::kCannotOpen : msg::kUnsupportedFile);
+  }
+  return Decoder(file.get(), sfinfo, buffer).run(info, channels);
+}
+
+std::string decodeToRecording(const std::string& path, const MemoryFile* image, Recording& out) {
+  out = Recording{};
+  // The vector is resized in place: a grown block is a fresh vector whose first values the
+  // buffer copies over before the old one is dropped.
+  std::vector<std::vector<int16_t>> blocks;
+  SampleBuffer buffer([&](std::size_t count) -> int16_t* {
+    try {
+      blocks.emplace_back(count);
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+    return blocks.back().data();
+  });
+  std::string failure = decodeInto(path, image, buffer, out.info, out.channels);
+  if (!failure.empty()) {
+    out = Recording{};
+    return failure;
+  }
+  out.samples.assign(buffer.data(), buffer.data() + buffer.size());
+  return {};
+}
+
+}  // namespace
+
+std::string decodeRecording(const std::string& path, Recording& out) {
+  return decodeToRecording(path, nullptr, out);
+}
+
+std::string decodeRecordingFromMemory(const uint8_t* data, std::size_t size, Recording& out) {
+  if (size > static_cast<std::size_t>(std::numeric_limits<sf_count_t>::max())) {
+    return text(msg::kNoMemory);
+  }
+  const MemoryFile image{data, static_cast<sf_count_t>(size), 0};
+  return decodeToRecording({}, &image, out);
+}
+
+std::string convertedDatPath(const std::string& inputPath) {
+  const std::size_t slash = inputPath.find_last_of("/\\");
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = inputPath.rfind('.');
+  // A leading dot names a hidden file rather than starting an extension.
+  const bool hasExtension = dot != std::string::npos && dot > nameStart;
+  return (hasExtension ? inputPath.substr(0, dot) : inputPath) + ".dat";
+}
+
+analyser::SignalSource anyRecordingSource() {
+  analyser::SignalSource source;
+  source.anyExtension = true;
+  source.outputPath = convertedDatPath;
+  source.load = [](common::AllocationRegistry& registry, const std::string& path) {
+    SampleBuffer buffer([&registry](std::size_t count) -> int16_t* {
+      // Below (kMaxSampleCount + 2) * 2 values of 2 bytes: within a signed 32-bit size.
+      if (count > static_cast<std::size_t>(std::numeric_limits<int32_t>::max() / 2)) {
+        return nullptr;
+      }
+      return static_cast<int16_t*>(registry.trackedAlloc(static_cast<int32_t>(count * 2)));
+    });
+    RecordingInfo info;
+    int channels = 0;
+    std::string failure = decodeInto(path, nullptr, buffer, info, channels);
+    if (failure.empty()) {
+      return analyser::signalFromSamples(registry, buffer.data(),
+                                         static_cast<int64_t>(buffer.size()) / channels, channels);
+    }
+    analyser::LoadResult result;
+    if (failure == msg::kNoMemory) {
+      // As the loader does: everything is given back before the command reports it.
+      registry.trackedAlloc(0);
+      result.status = analyser::LoadStatus::MemoryFailure;
+    }
+    result.message = failure;
+    return result;
+  };
+  return source;
+}
+
+}  // namespace media
