@@ -1,0 +1,284 @@
+// Sevrane Studio on generated recordings: its DAT and MIDI files equal the command lines', a
+// cancelled analysis writes nothing, refusals sit beside their fields, the rendering is the
+// media layer's, and a 440 Hz tone is drawn on the picture's 440 Hz row.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+
+#include "analysis_job.h"
+#include "analysis_panel.h"
+#include "build_panel.h"
+#include "converter_window.h"
+#include "messages.h"
+#include "platform_services.h"
+#include "plot_panel.h"
+#include "render.h"
+#include "studio_language.h"
+#include "studio_window.h"
+#include "test_files.h"
+
+using namespace studio;
+
+namespace {
+
+void putLE(QByteArray& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// A 44.1 kHz 16-bit mono PCM WAVE of `seconds` of the tone `hzAt(t)` with three harmonics
+// (`harmonics` = 1 gives a pure tone).
+QByteArray makeWave(double seconds, const std::function<double(double)>& hzAt, int harmonics) {
+  const int frames = static_cast<int>(seconds * 44100);
+  QByteArray data;
+  double phase = 0;
+  for (int n = 0; n < frames; ++n) {
+    phase += 2 * M_PI * hzAt(n / 44100.0) / 44100.0;
+    double v = 0;
+    for (int h = 1; h <= harmonics; ++h) v += std::sin(h * phase) / h;
+    putLE(data, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 12000))), 2);
+  }
+  QByteArray wave("RIFF");
+  putLE(wave, static_cast<uint32_t>(36 + data.size()), 4);
+  wave.append("WAVEfmt ");
+  putLE(wave, 16, 4);  // fmt size
+  putLE(wave, 1, 2);   // PCM
+  putLE(wave, 1, 2);   // mono
+  putLE(wave, 44100, 4);
+  putLE(wave, 88200, 4);
+  putLE(wave, 2, 2);
+  putLE(wave, 16, 2);
+  wave.append("data");
+  putLE(wave, static_cast<uint32_t>(data.size()), 4);
+  return wave + data;
+}
+
+int runCli(const char* program, const QStringList& arguments) {
+  QProcess cli;
+  cli.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  cli.start(QString::fromUtf8(program), arguments);
+  if (!cli.waitForFinished(120000)) return -1;
+  return cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+}
+
+QByteArray bytesOf(const std::vector<uint8_t>& v) {
+  return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
+}
+
+// Runs the window's analysis to its end; the message and whether the DAT was made.
+bool analyse(StudioWindow& window, QString* message = nullptr) {
+  QSignalSpy done(&window, &StudioWindow::analysisFinished);
+  if (!window.startAnalysis() || !done.wait(120000)) return false;
+  if (message) *message = done.first().at(0).toString();
+  return done.first().at(1).toBool();
+}
+
+}  // namespace
+
+class StudioTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void initTestCase() { QVERIFY(dir_.isValid()); }
+
+  // Open, analyse with non-default options, build with non-default options, save: every file
+  // equals the command lines' from the same recording and options, and only saving writes.
+  void filesEqualTheCommandLines() {
+    const QString wave = dir_.filePath(QStringLiteral("voice.wav"));
+    QVERIFY(
+        writeFile(wave, makeWave(
+                            1.5, [](double t) { return 170 + 50 * t + 6 * std::sin(31 * t); }, 3)));
+    StudioWindow window;
+    QCOMPARE(window.openFile(wave), QString());
+    QVERIFY2(window.summary().contains(QStringLiteral("1.50 s")), qPrintable(window.summary()));
+    window.analysisPanel()->unitBox()->setCurrentIndex(2);  // 1/30 s
+    window.analysisPanel()->onsetShiftBox()->setChecked(true);
+    QVERIFY(analyse(window));
+    // Nothing beside the recording until the user saves.
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("voice.wav")});
+
+    const QString cliDir = dir_.filePath(QStringLiteral("cli"));
+    QVERIFY(QDir().mkpath(cliDir));
+    const QString cliWave = cliDir + QStringLiteral("/voice.wav");
+    QVERIFY(QFile::copy(wave, cliWave));
+    QCOMPARE(runCli(SEVRANE_CLI, {"--quiet", "--unit", "30", "--onset-shift", cliWave}), 0);
+    const QByteArray cliDat = readFile(cliDir + QStringLiteral("/voice.dat"));
+    QVERIFY(!cliDat.isEmpty());
+    QVERIFY(bytesOf(window.dat()) == cliDat);
+
+    BuildPanel& build = *window.buildPanel();
+    build.polyphonyBox()->setCurrentIndex(1);  // 5
+    build.channelsBox()->setCurrentIndex(3);   // 7
+    build.deviceBox()->setCurrentIndex(3);     // MSGS
+    build.pitchSortBox()->setChecked(false);
+    build.tempoField()->setText(QStringLiteral("97.5"));
+    build.timeBaseField()->setText(QStringLiteral("960"));
+    build.noteStartField()->setText(QStringLiteral("1920"));
+    QVERIFY(window.buildMidi());
+    QCOMPARE(runCli(QUORVEL_CLI, {"--polyphony", "5", "--channels", "7", "--device", "msgs",
+                                  "--pitch-sort", "off", "--tempo", "97.5", "--time-base", "960",
+                                  "--note-start", "1920", cliDir + QStringLiteral("/voice.dat")}),
+             0);
+    const QByteArray cliMidi = readFile(cliDir + QStringLiteral("/voice.mid"));
+    QVERIFY(!cliMidi.isEmpty());
+    QVERIFY(bytesOf(window.midi()) == cliMidi);
+
+    // The rendering is the media layer's rendering of that very MIDI file, cut at note start.
+    QVERIFY(window.render());
+    media::RenderOptions options;
+    options.startTick = 1920;
+    std::vector<int16_t> expected;
+    QCOMPARE(media::renderMidi(window.midi(), options, expected), std::string());
+    QVERIFY(!expected.empty());
+    QVERIFY(window.rendering() == expected);
+
+    // Saving: beside the recording by default; an existing file stays unless confirmed.
+    const QString midiPath = window.suggestedPath(SaveKind::Midi);
+    QCOMPARE(midiPath, dir_.filePath(QStringLiteral("voice.mid")));
+    QVERIFY(writeFile(midiPath, "earlier"));
+    int asked = 0;
+    bool agree = false;
+    window.setConfirmFunction([&](QWidget*, const QString&) {
+      ++asked;
+      return agree;
+    });
+    QVERIFY(!window.saveTo(SaveKind::Midi, midiPath).isEmpty());
+    QCOMPARE(readFile(midiPath), QByteArray("earlier"));
+    agree = true;
+    QCOMPARE(window.saveTo(SaveKind::Midi, midiPath), QString());
+    QCOMPARE(asked, 2);
+    QVERIFY(readFile(midiPath) == cliMidi);
+    QCOMPARE(window.saveTo(SaveKind::Dat, window.suggestedPath(SaveKind::Dat)), QString());
+    QVERIFY(readFile(dir_.filePath(QStringLiteral("voice.dat"))) == cliDat);
+    const QString wavePath = window.suggestedPath(SaveKind::Rendering);
+    QCOMPARE(window.saveTo(SaveKind::Rendering, wavePath), QString());
+    QVERIFY(readFile(wavePath) == bytesOf(media::waveImage(expected, 2, 44100)));
+  }
+
+  // The builder's refusals appear beside the field they are about, in Japanese, with English
+  // beside them in the English interface only; nothing is built.
+  void refusalsBesideTheirFields() {
+    const QString wave = dir_.filePath(QStringLiteral("short.wav"));
+    QVERIFY(writeFile(wave, makeWave(
+                                0.5, [](double) { return 220.0; }, 2)));
+    StudioWindow window;
+    QCOMPARE(window.openFile(wave), QString());
+    QVERIFY(analyse(window));
+    BuildPanel& build = *window.buildPanel();
+    const QString tempoText = qtfront::toQString(msg::kTempoRange);
+
+    build.tempoField()->setText(QStringLiteral("29.9"));
+    QVERIFY(!window.buildMidi());
+    QVERIFY(window.midi().empty());
+    QVERIFY(build.refusalText(midibuilder::kTempoField).startsWith(tempoText));
+    QVERIFY(build.refusalText(midibuilder::kTempoField).contains(QStringLiteral("30 to 1000")));
+    QCOMPARE(build.refusalText(midibuilder::kNoteStartField), QString());
+
+    // Channels below polyphony is checked first and shown beside the channels.
+    build.channelsBox()->setCurrentIndex(0);  // 4 channels, polyphony 6
+    QVERIFY(!window.buildMidi());
+    QVERIFY(build.refusalText(midibuilder::kChannels4)
+                .startsWith(qtfront::toQString(msg::kChannelsBelowPolyphony)));
+    QCOMPARE(build.refusalText(midibuilder::kTempoField), QString());
+
+    build.channelsBox()->setCurrentIndex(2);
+    build.tempoField()->setText(QStringLiteral("120"));
+    build.timeBaseField()->setText(QStringLiteral("500"));
+    build.noteStartField()->setText(QStringLiteral("999"));  // one tick under 2 x 500
+    QVERIFY(setLanguage(Language::Japanese));
+    QCoreApplication::sendPostedEvents();
+    QVERIFY(!window.buildMidi());
+    QCOMPARE(build.refusalText(midibuilder::kNoteStartField),
+             qtfront::toQString(msg::kNoteStartTooEarly));
+    QCOMPARE(window.analysisPanel()->analyseButton()->text(), QStringLiteral("分析"));
+    build.noteStartField()->setText(QStringLiteral("1000"));
+    QVERIFY(window.buildMidi());
+    QCOMPARE(build.refusalText(midibuilder::kNoteStartField), QString());
+    setLanguage(Language::English);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(window.analysisPanel()->analyseButton()->text(), QStringLiteral("Analyse"));
+  }
+
+  // Cancelled mid-extraction: the command's message, no DAT in memory, in the work folder or
+  // beside the recording.
+  void cancelWritesNothing() {
+    QTemporaryDir dir;
+    const QString wave = dir.filePath(QStringLiteral("long.wav"));
+    QVERIFY(writeFile(wave, makeWave(
+                                120.0, [](double t) { return 150 + 40 * std::sin(0.7 * t); }, 3)));
+    StudioWindow window;
+    QCOMPARE(window.openFile(wave), QString());
+    window.analysisPanel()->optimiseBox()->setChecked(true);
+    QSignalSpy progress(window.findChild<AnalysisJob*>(), &AnalysisJob::progress);
+    QSignalSpy done(&window, &StudioWindow::analysisFinished);
+    QVERIFY(window.startAnalysis());
+    QVERIFY(window.analysing());
+    QVERIFY(progress.wait(60000));
+    window.cancelAnalysis();
+    QVERIFY(done.wait(60000));
+    QCOMPARE(done.first().at(0).toString(), qtfront::toQString(msg::kCancelled));
+    QCOMPARE(done.first().at(1).toBool(), false);
+    QVERIFY(window.dat().empty());
+    QCOMPARE(QDir(window.workFolder()).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("long.wav")});
+  }
+
+  // A pure 440 Hz tone: the drawn track of slot 1 runs along the picture's 440 Hz row, and the
+  // read-out there names 440 Hz and A4.
+  void pureToneOnItsRow() {
+    const QString wave = dir_.filePath(QStringLiteral("a440.wav"));
+    QVERIFY(writeFile(wave, makeWave(
+                                1.0, [](double) { return 440.0; }, 1)));
+    StudioWindow window;
+    window.resize(1000, 700);
+    window.show();
+    QCOMPARE(window.openFile(wave), QString());
+    QVERIFY(analyse(window));
+    PlotPanel& plot = *window.plotPanel();
+    for (int slot = 1; slot < 6; ++slot) plot.slotBox(slot)->setChecked(false);
+    PlotCanvas& canvas = *plot.canvas();
+    const QImage image = canvas.grab().toImage();
+    const QRect area(0, 0, canvas.width(), canvas.height());
+    const media::PartialPlot picture = canvas.plot();
+    const QRectF data = picture.plotArea(area);
+    const double row = picture.yForHz(440.0, area);
+    const QColor colour = media::PartialPlot::slotColour(0);
+    // In the middle of the tone, the pixel nearest in colour to slot 1's is on the 440 Hz row.
+    for (double seconds : {0.3, 0.5, 0.7}) {
+      const int x = static_cast<int>(std::lround(picture.xForSeconds(seconds, area)));
+      int best = -1;
+      int bestDistance = 1 << 30;
+      for (int y = static_cast<int>(data.top()); y < static_cast<int>(data.bottom()); ++y) {
+        const QColor c = image.pixelColor(x, y);
+        const int d = std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                      std::abs(c.blue() - colour.blue());
+        if (d < bestDistance) {
+          bestDistance = d;
+          best = y;
+        }
+      }
+      QVERIFY2(std::abs(best - row) <= 2.0,
+               qPrintable(QStringLiteral("x %1: row %2, 440 Hz at %3").arg(x).arg(best).arg(row)));
+    }
+    const QString readout = canvas.readoutAt(QPointF(picture.xForSeconds(0.5, area), row));
+    const QRegularExpressionMatch hz =
+        QRegularExpression(QStringLiteral("(\\d+\\.\\d) Hz \\(A4\\)")).match(readout);
+    QVERIFY2(hz.hasMatch() && std::fabs(hz.captured(1).toDouble() - 440.0) < 2.0,
+             qPrintable(readout));
+  }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+QTEST_MAIN(StudioTest)
+#include "studio_test.moc"
