@@ -125,6 +125,14 @@ void PlotCanvas::mouseMoveEvent(QMouseEvent* event) {
   Q_EMIT hovered(readoutAt(event->position()));
 }
 
+void PlotCanvas::mousePressEvent(QMouseEvent* event) {
+  const media::PartialPlot picture = plot();
+  if (event->button() != Qt::LeftButton || !picture.plotArea(rect()).contains(event->position())) {
+    return;
+  }
+  Q_EMIT seekRequested(std::max(0.0, picture.secondsForX(event->position().x(), rect())));
+}
+
 void PlotCanvas::leaveEvent(QEvent*) {
   Q_EMIT hovered(QString());
 }
@@ -178,6 +186,7 @@ PlotPanel::PlotPanel(QWidget* parent)
   connect(zoomAll_, &QToolButton::clicked, this, [this] { zoomTo(0.0, duration_); });
   connect(canvas_, &PlotCanvas::zoomRequested, this, &PlotPanel::zoomBy);
   connect(canvas_, &PlotCanvas::hovered, readout_, &QLabel::setText);
+  connect(canvas_, &PlotCanvas::seekRequested, this, &PlotPanel::seekRequested);
   connect(scroll_, &QScrollBar::valueChanged, this, &PlotPanel::scrolled);
   retranslate();
 }

@@ -46,10 +46,13 @@ class PlotCanvas : public QWidget {
   void hovered(const QString& readout);
   // The wheel asks for a zoom by `factor` around the time under the mouse.
   void zoomRequested(double factor, double aroundSeconds);
+  // A click in the data area puts the play head there.
+  void seekRequested(double seconds);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
 
@@ -75,6 +78,9 @@ class PlotPanel : public QWidget {
   PlotCanvas* canvas() const { return canvas_; }
   QCheckBox* slotBox(int slot) const { return slotBoxes_[static_cast<std::size_t>(slot)]; }
   QScrollBar* scrollBar() const { return scroll_; }
+
+ Q_SIGNALS:
+  void seekRequested(double seconds);
 
  protected:
   void changeEvent(QEvent* event) override;

@@ -152,6 +152,12 @@ StudioWindow::StudioWindow(QWidget* parent)
     ticker_->stop();
     updateActions();
   });
+  connect(plotPanel_, &PlotPanel::seekRequested, this, [this](double seconds) {
+    const bool playing = player_->playing();
+    player_->stop();
+    plotPanel_->setPlayHead(seconds);
+    if (playing) play(rendered_->isChecked());
+  });
   ticker_->setInterval(30);
   connect(ticker_, &QTimer::timeout, this, &StudioWindow::tick);
 
@@ -206,6 +212,7 @@ void StudioWindow::retranslate() {
   savePngAction_->setText(tr("Save &picture (PNG)..."));
   quitAction_->setText(tr("&Quit"));
   languageMenu_->setTitle(tr("&Language"));
+  (currentLanguage() == Language::Japanese ? japaneseAction_ : englishAction_)->setChecked(true);
   hear_->setTitle(tr("Listen"));
   playLabel_->setText(tr("Play from the play head:"));
   original_->setText(tr("Original"));
@@ -232,9 +239,10 @@ QString StudioWindow::summary() const {
                .arg(info.sourceChannels == 1   ? tr("mono")
                     : info.sourceChannels == 2 ? tr("stereo")
                                                : tr("%1 channels").arg(info.sourceChannels));
-    text += QStringLiteral(", ") + qtfront::toQString(info.formatName);
-    text += info.converted ? tr("; converted to 44100 Hz 16-bit %1").arg(channels)
-                           : tr("; read as it is (not converted)");
+    // A file read as it is was 16-bit PCM WAVE; what a converted one was, libsndfile says.
+    text += info.converted ? tr("; %1, converted to 44100 Hz 16-bit %2")
+                                 .arg(qtfront::toQString(info.formatName), channels)
+                           : tr("; 16-bit PCM WAVE, read as it is (not converted)");
   } else {
     text = tr("%1: DAT file, %2 frames").arg(name).arg(tracks_.frames.size());
   }
