@@ -1,6 +1,7 @@
 // Short-time spectra with FFTW3.
 #pragma once
 
+#include <complex>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -34,6 +35,9 @@ Spectrogram computeSpectrogram(const float* mono, std::size_t count, double samp
 // The squared magnitudes of the real FFT of `frame` (already windowed): frame.size() / 2 + 1
 // values.
 std::vector<double> powerSpectrum(const std::vector<double>& frame);
+
+// The forward DFT of `data` in place (any size), unnormalised: X[k] = sum x[n] e^(-2 pi i kn/N).
+void fftInPlace(std::vector<std::complex<double>>& data);
 
 // Mono floats (full scale 1.0) of 16-bit interleaved samples, channels averaged.
 std::vector<float> monoOf(const std::vector<int16_t>& interleaved, int channels);

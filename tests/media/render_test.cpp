@@ -1,0 +1,87 @@
+#include "render.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "messages.h"
+#include "recording.h"
+#include "wave_test_support.h"
+
+namespace {
+
+// A format-0 file, 480 ticks per quarter at 120 quarters per minute (960 ticks a second):
+// key 69 (440 Hz) from tick 960 to tick 1440, that is from 1.0 s to 1.5 s.
+std::vector<uint8_t> oneNote() {
+  return {
+      'M',  'T',  'h',  'd', 0,   0, 0,  6,    0,    0,    0,    1,    0x01, 0xE0, 'M',
+      'T',  'r',  'k',  0,   0,   0, 27, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // 500,000 us
+                                                                                    // per quarter
+      0x00, 0xC0, 80,              // the sine program
+      0x87, 0x40, 0x90, 69,  100,  // +960: note on
+      0x83, 0x60, 0x80, 69,  0,    // +480: note off
+      0x00, 0xFF, 0x2F, 0x00};
+}
+
+// Frames (stereo) before the first sample whose magnitude exceeds `threshold`.
+std::size_t silentLead(const std::vector<int16_t>& stereo, int threshold = 64) {
+  std::size_t i = 0;
+  while (i < stereo.size() && std::abs(stereo[i]) <= threshold) ++i;
+  return i / 2;
+}
+
+// Sign changes of the left channel in [first, first + count) frames.
+int crossings(const std::vector<int16_t>& stereo, std::size_t first, std::size_t count) {
+  int n = 0;
+  for (std::size_t f = first + 1; f < first + count; ++f)
+    n += (stereo[2 * f - 2] < 0) != (stereo[2 * f] < 0);
+  return n;
+}
+
+TEST(RenderTest, DeterministicSineWithoutOrWithTheLeadIn) {
+  std::vector<int16_t> cut, again, kept, fromTick;
+  ASSERT_EQ(media::renderMidi(oneNote(), {}, cut), "");
+  ASSERT_EQ(media::renderMidi(oneNote(), {}, again), "");
+  EXPECT_EQ(cut, again);
+  // Cut at the note-on: sound within the attack (a few ms), 0.5 s of note and the release.
+  const auto onset = static_cast<double>(silentLead(cut));
+  EXPECT_LT(onset, 0.005 * 44100);
+  EXPECT_NEAR(cut.size() / 2.0, 0.6 * 44100, 0.02 * 44100);
+  // 440 Hz: 2 x 440 x 0.25 sign changes in a quarter second of the steady note.
+  EXPECT_NEAR(crossings(cut, 4410, 11025), 220, 2);
+
+  media::RenderOptions keep;
+  keep.keepLeadIn = true;
+  ASSERT_EQ(media::renderMidi(oneNote(), keep, kept), "");
+  EXPECT_NEAR(silentLead(kept) - onset, 44100, 64);  // one fluidsynth block
+  // The same rendering, only shifted.
+  ASSERT_GT(kept.size(), cut.size());
+  EXPECT_TRUE(std::equal(cut.begin(), cut.end(), kept.end() - static_cast<long>(cut.size())));
+
+  media::RenderOptions fromHalf;
+  fromHalf.startTick = 480;  // 0.5 s: half a second of the lead-in stays
+  ASSERT_EQ(media::renderMidi(oneNote(), fromHalf, fromTick), "");
+  EXPECT_NEAR(silentLead(fromTick) - onset, 22050, 64);
+
+  EXPECT_EQ(media::renderMidi({'R', 'I', 'F', 'F'}, {}, cut), msg::kUnsupportedFile);
+}
+
+TEST(RenderTest, FileIsA16BitStereoWaveBesideTheMidiFile) {
+  wavetest::ScratchDir dir("media-render");
+  const std::string mid = dir.file("song.mid");
+  wavetest::writeFile(mid, oneNote());
+  const std::string wav = media::renderedPathFor(mid);
+  EXPECT_EQ(wav, dir.file("song-rendered.wav"));
+  ASSERT_EQ(media::renderMidiFile(mid, wav, {}), "");
+  media::Recording r;
+  ASSERT_EQ(media::decodeRecording(wav, r), "");
+  EXPECT_FALSE(r.info.converted);  // 44.1 kHz 16-bit PCM WAVE
+  EXPECT_EQ(r.channels, 2);
+  std::vector<int16_t> direct;
+  ASSERT_EQ(media::renderMidi(oneNote(), {}, direct), "");
+  EXPECT_EQ(r.samples, direct);
+  EXPECT_EQ(media::renderMidiFile(dir.file("none.mid"), wav, {}), msg::kFileNotFound);
+}
+
+}  // namespace
