@@ -164,6 +164,9 @@ PlotPanel::PlotPanel(QWidget* parent)
   for (int slot = 0; slot < 6; ++slot) {
     auto* box = new QCheckBox(QString::number(slot + 1));
     box->setChecked(true);
+    // The check box carries its track's colour, as the picture's legend does.
+    box->setStyleSheet(QStringLiteral("QCheckBox { color: %1; font-weight: bold; }")
+                           .arg(media::PartialPlot::slotColour(slot).darker(130).name()));
     slotBoxes_[static_cast<std::size_t>(slot)] = box;
     controls->addWidget(box);
     connect(box, &QCheckBox::toggled, this, [this, slot](bool on) {
@@ -252,7 +255,7 @@ void PlotPanel::retranslate() {
   zoomIn_->setText(tr("Zoom in"));
   zoomOut_->setText(tr("Zoom out"));
   zoomAll_->setText(tr("Whole"));
-  slotsLabel_->setText(tr("Slots:"));
+  slotsLabel_->setText(tr("Partials:"));
 }
 
 }  // namespace studio

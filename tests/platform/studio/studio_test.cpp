@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
@@ -21,6 +22,7 @@
 #include "converter_window.h"
 #include "messages.h"
 #include "platform_services.h"
+#include "player.h"
 #include "plot_panel.h"
 #include "render.h"
 #include "studio_language.h"
@@ -162,6 +164,13 @@ class StudioTest : public QObject {
     const QString wavePath = window.suggestedPath(SaveKind::Rendering);
     QCOMPARE(window.saveTo(SaveKind::Rendering, wavePath), QString());
     QVERIFY(readFile(wavePath) == bytesOf(media::waveImage(expected, 2, 44100)));
+
+    // Without an audio device playing says so and changes nothing else.
+    if (!Player::outputAvailable()) {
+      QVERIFY(!window.play(true));
+      QVERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("No audio output")));
+      QVERIFY(window.rendering() == expected);
+    }
   }
 
   // The builder's refusals appear beside the field they are about, in Japanese, with English
