@@ -82,7 +82,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>slot %1: %2 Hz (%3), %4 dB</source>
+        <source>partial %1: %2 Hz (%3), %4 dB</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -101,7 +101,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Slots:</source>
+        <source>Partials:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -197,14 +197,6 @@
     </message>
     <message>
         <source>%1 channels</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>; converted to 44100 Hz 16-bit %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>; read as it is (not converted)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -325,6 +317,14 @@
     </message>
     <message>
         <source>Nothing to save yet.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; %1, converted to 44100 Hz 16-bit %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; 16-bit PCM WAVE, read as it is (not converted)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

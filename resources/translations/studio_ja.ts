@@ -82,8 +82,8 @@
         <translation>フレーム %1（%2 秒）</translation>
     </message>
     <message>
-        <source>slot %1: %2 Hz (%3), %4 dB</source>
-        <translation>スロット %1: %2 Hz（%3）、%4 dB</translation>
+        <source>partial %1: %2 Hz (%3), %4 dB</source>
+        <translation>部分音 %1: %2 Hz（%3）、%4 dB</translation>
     </message>
 </context>
 <context>
@@ -101,8 +101,8 @@
         <translation>全体</translation>
     </message>
     <message>
-        <source>Slots:</source>
-        <translation>スロット:</translation>
+        <source>Partials:</source>
+        <translation>部分音:</translation>
     </message>
 </context>
 <context>
@@ -198,14 +198,6 @@
     <message>
         <source>%1 channels</source>
         <translation>%1 チャンネル</translation>
-    </message>
-    <message>
-        <source>; converted to 44100 Hz 16-bit %1</source>
-        <translation>、44100 Hz 16ビット%1に変換</translation>
-    </message>
-    <message>
-        <source>; read as it is (not converted)</source>
-        <translation>、そのまま読込（変換なし）</translation>
     </message>
     <message>
         <source>%1: DAT file, %2 frames</source>
@@ -326,6 +318,14 @@
     <message>
         <source>Nothing to save yet.</source>
         <translation>まだ保存するものがありません。</translation>
+    </message>
+    <message>
+        <source>; %1, converted to 44100 Hz 16-bit %2</source>
+        <translation>、%1 を44100 Hz 16ビット%2に変換</translation>
+    </message>
+    <message>
+        <source>; 16-bit PCM WAVE, read as it is (not converted)</source>
+        <translation>、16ビットPCM WAVE、そのまま読込（変換なし）</translation>
     </message>
 </context>
 </TS>

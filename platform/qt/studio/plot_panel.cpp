@@ -114,7 +114,7 @@ QString PlotCanvas::readoutAt(const QPointF& point) const {
   const double hz = partial.frequency / 10.0;
   const double db = 20.0 * std::log10(partial.level / kFullScale);
   return text + QStringLiteral(" · ") +
-         tr("slot %1: %2 Hz (%3), %4 dB")
+         tr("partial %1: %2 Hz (%3), %4 dB")
              .arg(best + 1)
              .arg(hz, 0, 'f', 1)
              .arg(noteName(hz))
@@ -166,7 +166,7 @@ PlotPanel::PlotPanel(QWidget* parent)
     box->setChecked(true);
     // The check box carries its track's colour, as the picture's legend does.
     box->setStyleSheet(QStringLiteral("QCheckBox { color: %1; font-weight: bold; }")
-                           .arg(media::PartialPlot::slotColour(slot).darker(130).name()));
+                           .arg(media::PartialPlot::slotColour(slot).darker(160).name()));
     slotBoxes_[static_cast<std::size_t>(slot)] = box;
     controls->addWidget(box);
     connect(box, &QCheckBox::toggled, this, [this, slot](bool on) {
