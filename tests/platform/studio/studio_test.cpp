@@ -5,9 +5,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -15,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "analysis_job.h"
 #include "analysis_panel.h"
@@ -283,6 +286,96 @@ class StudioTest : public QObject {
         QRegularExpression(QStringLiteral("(\\d+\\.\\d) Hz \\(A4\\)")).match(readout);
     QVERIFY2(hz.hasMatch() && std::fabs(hz.captured(1).toDouble() - 440.0) < 2.0,
              qPrintable(readout));
+  }
+
+  // A DAT file dropped on the window: nothing to analyse or play as the original, but it
+  // builds the command line's MIDI file; a file that cannot be opened changes nothing.
+  void datFileAlone() {
+    QTemporaryDir dir;
+    const QString wave = dir.filePath(QStringLiteral("tone.wav"));
+    QVERIFY(writeFile(wave, makeWave(
+                                0.8, [](double t) { return 300 - 80 * t; }, 3)));
+    QCOMPARE(runCli(SEVRANE_CLI, {"--quiet", wave}), 0);
+    const QString dat = dir.filePath(QStringLiteral("tone.dat"));
+    QCOMPARE(runCli(QUORVEL_CLI, {"--device", "sc-8850", dat}), 0);
+    const QByteArray cliMidi = readFile(dir.filePath(QStringLiteral("tone.mid")));
+    QVERIFY(!cliMidi.isEmpty());
+
+    StudioWindow window;
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(dat)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    QVERIFY2(window.summary().startsWith(QStringLiteral("tone.dat: DAT file")),
+             qPrintable(window.summary()));
+    QVERIFY(bytesOf(window.dat()) == readFile(dat));
+    QVERIFY(!window.startAnalysis());
+    QVERIFY(!window.analysisPanel()->analyseButton()->isEnabled());
+    QVERIFY(window.buildMidi());  // the studio's default device is SC-8850
+    QVERIFY(bytesOf(window.midi()) == cliMidi);
+    QCOMPARE(window.suggestedPath(SaveKind::Picture), dir.filePath(QStringLiteral("tone.png")));
+
+    const QString missing = window.openFile(dir.filePath(QStringLiteral("missing.wav")));
+    QVERIFY2(missing.contains(qtfront::toQString(msg::kFileNotFound)), qPrintable(missing));
+    QVERIFY(bytesOf(window.dat()) == readFile(dat));
+    QVERIFY(bytesOf(window.midi()) == cliMidi);
+  }
+
+  // Zooming keeps the time under the mouse where it is and the view inside the recording; the
+  // scroll bar counts milliseconds.
+  void zoomAndScroll() {
+    media::PartialTracks tracks;
+    tracks.frames.resize(600);  // 10 s of silent frames
+    PlotPanel panel;
+    panel.resize(900, 500);
+    panel.setData(nullptr, &tracks, 10.0, QStringLiteral("t"));
+    panel.zoomTo(8.0, 4.0);
+    QCOMPARE(panel.canvas()->view().startSeconds, 6.0);
+    QCOMPARE(panel.canvas()->view().endSeconds, 10.0);
+    QCOMPARE(panel.scrollBar()->maximum(), 6000);
+    QCOMPARE(panel.scrollBar()->value(), 6000);
+    panel.scrollBar()->setValue(1500);
+    QCOMPARE(panel.canvas()->view().startSeconds, 1.5);
+
+    PlotCanvas& canvas = *panel.canvas();
+    const QRect area = canvas.rect();
+    const double x = canvas.plot().xForSeconds(4.0, area);
+    QWheelEvent wheel(QPointF(x, area.height() / 2.0), canvas.mapToGlobal(QPointF(x, 10)), QPoint(),
+                      QPoint(0, 240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&canvas, &wheel);
+    const media::PlotView& view = canvas.view();
+    QVERIFY(std::fabs(view.endSeconds - view.startSeconds - 4.0 * 0.64) < 1e-9);
+    QVERIFY(std::fabs(canvas.plot().secondsForX(x, area) - 4.0) < 1e-6);
+    panel.zoomTo(-3.0, 0.01);
+    QCOMPARE(canvas.view().startSeconds, 0.0);
+    QCOMPARE(canvas.view().endSeconds, 0.1);
+
+    QCOMPARE(noteName(440.0), QStringLiteral("A4"));
+    QCOMPARE(noteName(261.0), QStringLiteral("C4"));
+    QCOMPARE(noteName(27.5), QStringLiteral("A0"));
+    QCOMPARE(noteName(0.0), QString());
+  }
+
+  // Destroying the window in the middle of an analysis cancels it and removes its work folder.
+  void closeDuringAnalysis() {
+    QTemporaryDir dir;
+    const QString wave = dir.filePath(QStringLiteral("long.wav"));
+    QVERIFY(writeFile(wave, makeWave(
+                                120.0, [](double) { return 200.0; }, 3)));
+    auto window = std::make_unique<StudioWindow>();
+    QCOMPARE(window->openFile(wave), QString());
+    window->analysisPanel()->optimiseBox()->setChecked(true);
+    QSignalSpy progress(window->findChild<AnalysisJob*>(), &AnalysisJob::progress);
+    QVERIFY(window->startAnalysis());
+    QVERIFY(progress.wait(60000));
+    const QString work = window->workFolder();
+    QVERIFY(QDir(work).exists());
+    window.reset();
+    QVERIFY(!QDir(work).exists());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("long.wav")});
   }
 
  private:
