@@ -378,6 +378,27 @@ class StudioTest : public QObject {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("long.wav")});
   }
 
+  // With an audio device: the play head moves while the rendering plays, and switching to the
+  // original carries on from the same time.
+  void playAndSwitch() {
+    if (!Player::outputAvailable()) QSKIP("no audio output device");
+    const QString wave = dir_.filePath(QStringLiteral("play.wav"));
+    QVERIFY(writeFile(wave, makeWave(
+                                3.0, [](double) { return 330.0; }, 2)));
+    StudioWindow window;
+    QCOMPARE(window.openFile(wave), QString());
+    QVERIFY(analyse(window));
+    QVERIFY(window.play(true));
+    PlotCanvas& canvas = *window.plotPanel()->canvas();
+    QTRY_VERIFY_WITH_TIMEOUT(canvas.playHead() > 0.3, 5000);
+    const double before = canvas.playHead();
+    QVERIFY(window.play(false));
+    QTest::qWait(100);
+    QVERIFY2(canvas.playHead() >= before && canvas.playHead() < before + 0.6,
+             qPrintable(QStringLiteral("%1 then %2").arg(before).arg(canvas.playHead())));
+    window.stop();
+  }
+
  private:
   QTemporaryDir dir_;
 };
