@@ -27,6 +27,10 @@
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>1/%1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>studio::BuildPanel</name>
@@ -325,6 +329,14 @@
     </message>
     <message>
         <source>; 16-bit PCM WAVE, read as it is (not converted)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rendering...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rendered %1 s</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

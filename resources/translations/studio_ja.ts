@@ -27,6 +27,10 @@
         <source>Cancel</source>
         <translation>キャンセル</translation>
     </message>
+    <message>
+        <source>1/%1 s</source>
+        <translation>1/%1秒</translation>
+    </message>
 </context>
 <context>
     <name>studio::BuildPanel</name>
@@ -326,6 +330,14 @@
     <message>
         <source>; 16-bit PCM WAVE, read as it is (not converted)</source>
         <translation>、16ビットPCM WAVE、そのまま読込（変換なし）</translation>
+    </message>
+    <message>
+        <source>Rendering...</source>
+        <translation>レンダリング中...</translation>
+    </message>
+    <message>
+        <source>Rendered %1 s</source>
+        <translation>%1 秒をレンダリングしました</translation>
     </message>
 </context>
 </TS>

@@ -30,7 +30,7 @@ AnalysisPanel::AnalysisPanel(QWidget* parent)
       cancel_(new QPushButton),
       progress_(new QProgressBar),
       remaining_(new QLabel) {
-  for (int units : kUnits) unit_->addItem(QStringLiteral("1/%1 s").arg(units), units);
+  for (int units : kUnits) unit_->addItem(QString(), units);
   unit_->setCurrentIndex(3);
   unitLabel_->setBuddy(unit_);
   progress_->setRange(0, 1000);
@@ -91,6 +91,9 @@ void AnalysisPanel::retranslate() {
   optimise_->setText(tr("Optimise (four passes, slower)"));
   unitLabel_->setText(tr("Sounding unit"));
   onsetShift_->setText(tr("Onset shift"));
+  for (int i = 0; i < unit_->count(); ++i) {
+    unit_->setItemText(i, tr("1/%1 s").arg(unit_->itemData(i).toInt()));
+  }
   analyse_->setText(tr("Analyse"));
   cancel_->setText(tr("Cancel"));
 }

@@ -61,7 +61,9 @@ BuildPanel::BuildPanel(QWidget* parent)
   device_->setCurrentIndex(2);
   pitchSort_->setChecked(true);
   deviceHint_->setWordWrap(true);
-  deviceHint_->setStyleSheet(QStringLiteral("color: palette(mid);"));
+  QFont hintFont = deviceHint_->font();
+  hintFont.setItalic(true);
+  deviceHint_->setFont(hintFont);
   build_->setObjectName(QStringLiteral("build"));
   polyphonyLabel_->setBuddy(polyphony_);
   channelsLabel_->setBuddy(channels_);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -48,11 +49,13 @@ void PlotCanvas::setData(const media::Spectrogram* spectrogram, const media::Par
   spectrogram_ = spectrogram;
   tracks_ = tracks;
   duration_ = durationSeconds;
+  cache_ = QPixmap();
   update();
 }
 
 void PlotCanvas::setView(const media::PlotView& view) {
   view_ = view;
+  cache_ = QPixmap();
   update();
 }
 
@@ -66,10 +69,23 @@ media::PartialPlot PlotCanvas::plot() const {
   return media::PartialPlot(spectrogram_, tracks_, view_);
 }
 
+void PlotCanvas::resizeEvent(QResizeEvent* event) {
+  cache_ = QPixmap();
+  QWidget::resizeEvent(event);
+}
+
 void PlotCanvas::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
   const media::PartialPlot picture = plot();
-  picture.paint(painter, rect());
+  const qreal ratio = devicePixelRatioF();
+  if (cache_.isNull()) {
+    cache_ = QPixmap(size() * ratio);
+    cache_.setDevicePixelRatio(ratio);
+    cache_.fill(palette().color(QPalette::Window));
+    QPainter cachePainter(&cache_);
+    picture.paint(cachePainter, rect());
+  }
+  QPainter painter(this);
+  painter.drawPixmap(0, 0, cache_);
   if (playHead_ >= 0.0) {
     const QRectF area = picture.plotArea(rect());
     const double x = picture.xForSeconds(playHead_, rect());

@@ -3,6 +3,7 @@
 // read-out of the frame, frequency and level under the mouse.
 #pragma once
 
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -55,6 +56,7 @@ class PlotCanvas : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   const media::Spectrogram* spectrogram_ = nullptr;
@@ -62,6 +64,9 @@ class PlotCanvas : public QWidget {
   double duration_ = 0.0;
   media::PlotView view_;
   double playHead_ = -1.0;
+  // The picture as last painted, so that a moving play head does not repaint the spectrogram;
+  // null when the data, the view or the size changed since.
+  QPixmap cache_;
 };
 
 class PlotPanel : public QWidget {

@@ -35,6 +35,7 @@
 #include "player.h"
 #include "plot_panel.h"
 #include "render.h"
+#include "render_job.h"
 #include "smf_writer.h"
 #include "studio_language.h"
 
@@ -47,6 +48,9 @@ constexpr int kRate = 44100;
 constexpr int kPictureWidth = 1600;
 constexpr int kPictureHeight = 900;
 // DAT files the builder takes: at most its frame capacity, so reading one is bounded.
+// Spectrogram columns at most: 10 ms apart up to four minutes, wider apart beyond, so that a
+// 600-second recording takes about 100 MB of spectrum rather than 250 MB.
+constexpr std::size_t kMaxSpectrogramFrames = 24000;
 constexpr qint64 kMaxDatBytes = qint64{midibuilder::kTableFrames} * common::kNoteFrameBytes;
 
 bool endsWith(const QString& path, const char* suffix) {
@@ -92,6 +96,7 @@ StudioWindow::StudioWindow(QWidget* parent)
       hear_(new QGroupBox),
       player_(new Player(this)),
       job_(new AnalysisJob(this)),
+      renderJob_(new RenderJob(this)),
       ticker_(new QTimer(this)),
       savePath_(saveDialog),
       confirmReplace_(confirmDialog),
@@ -143,6 +148,7 @@ StudioWindow::StudioWindow(QWidget* parent)
   connect(analysisPanel_, &AnalysisPanel::cancelRequested, this, &StudioWindow::cancelAnalysis);
   connect(job_, &AnalysisJob::progress, this, &StudioWindow::analysisProgress);
   connect(job_, &AnalysisJob::finished, this, &StudioWindow::analysisDone);
+  connect(renderJob_, &RenderJob::finished, this, &StudioWindow::renderDone);
   connect(buildPanel_, &BuildPanel::buildRequested, this, &StudioWindow::buildMidi);
   connect(buildPanel_, &BuildPanel::optionsChanged, this, &StudioWindow::optionsChanged);
   connect(play_, &QPushButton::clicked, this, [this] { play(rendered_->isChecked()); });
@@ -266,7 +272,8 @@ void StudioWindow::updateActions() {
   rendered_->setEnabled(!dat_.empty());
   if (!haveRecording_) rendered_->setChecked(true);
   if (dat_.empty() && haveRecording_) original_->setChecked(true);
-  play_->setEnabled((haveRecording_ || !dat_.empty()) && !busy);
+  play_->setEnabled((haveRecording_ || !dat_.empty()) && !busy && !renderJob_->running());
+  saveWaveAction_->setEnabled(!dat_.empty() && !renderJob_->running());
   stop_->setEnabled(player_->playing());
 }
 
@@ -319,12 +326,15 @@ QString StudioWindow::openFile(const QString& path) {
   spectrogram_ = {};
   if (haveRecording_) {
     const std::vector<float> mono = media::monoOf(recording_.samples, recording_.channels);
-    spectrogram_ = media::computeSpectrogram(mono.data(), mono.size(), kRate);
+    media::SpectrogramParams params;
+    params.hop = std::max(params.hop, mono.size() / kMaxSpectrogramFrames + 1);
+    spectrogram_ = media::computeSpectrogram(mono.data(), mono.size(), kRate, params);
   }
   dat_ = std::move(dat);
   tracks_ = std::move(tracks);
   analysedUnits_ = 60;
   midi_.clear();
+  ++midiVersion_;
   midiStale_ = true;
   rendering_.clear();
   plotPanel_->setPlayHead(-1.0);
@@ -405,6 +415,7 @@ void StudioWindow::analysisDone(const QString& message, bool written) {
       analysedUnits_ = analysedUnitsPending_;
       tracks_.frameSeconds = 1.0 / analysedUnits_;
       midi_.clear();
+      ++midiVersion_;
       midiStale_ = true;
       rendering_.clear();
       rendered_->setChecked(true);
@@ -448,6 +459,7 @@ bool StudioWindow::buildMidi() {
     return false;
   }
   midi_ = std::move(midi);
+  ++midiVersion_;
   midiStale_ = false;
   midiNoteStart_ = options->noteStartTime;
   rendering_.clear();
@@ -456,23 +468,36 @@ bool StudioWindow::buildMidi() {
   return true;
 }
 
-bool StudioWindow::render() {
+bool StudioWindow::startRender(std::function<void()> then) {
+  if (renderJob_->running()) return false;
   if (midiStale_ && !buildMidi()) return false;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   media::RenderOptions options;
   // Cut the set-up lead-in at the note start, so that the rendering's time 0 is frame 0 and
   // lines up with the recording.
   options.startTick = midiNoteStart_;
-  std::vector<int16_t> stereo;
-  const std::string message = media::renderMidi(midi_, options, stereo);
-  QApplication::restoreOverrideCursor();
-  if (!message.empty()) {
-    showStatus(tr("Rendering: %1").arg(messageText(message)));
-    return false;
-  }
-  rendering_ = std::move(stereo);
+  if (!renderJob_->start(midi_, options)) return false;
+  renderingFor_ = midiVersion_;
+  afterRender_ = std::move(then);
+  showStatus(tr("Rendering..."));
   updateActions();
   return true;
+}
+
+void StudioWindow::renderDone(const std::string& message, const std::vector<int16_t>& stereo) {
+  std::function<void()> then = std::move(afterRender_);
+  afterRender_ = nullptr;
+  // A MIDI file built meanwhile makes this rendering out of date.
+  const bool current = renderingFor_ == midiVersion_ && !midiStale_;
+  if (current && message.empty()) {
+    rendering_ = stereo;
+    showStatus(tr("Rendered %1 s").arg(static_cast<double>(stereo.size()) / 2 / kRate, 0, 'f', 2));
+  } else if (!message.empty()) {
+    showStatus(tr("Rendering: %1").arg(messageText(message)));
+  }
+  updateActions();
+  const bool ok = current && message.empty();
+  Q_EMIT renderFinished(ok);
+  if (ok && then) then();
 }
 
 bool StudioWindow::play(bool rendering) {
@@ -483,7 +508,12 @@ bool StudioWindow::play(bool rendering) {
   // Switching sources keeps the time: start where the other one was heard.
   double from = player_->playing() ? player_->positionSeconds() : plotPanel_->canvas()->playHead();
   if (from < 0.0) from = plotPanel_->canvas()->view().startSeconds;
-  if (rendering && (midiStale_ || rendering_.empty()) && !render()) return false;
+  if (rendering && (midiStale_ || rendering_.empty())) {
+    // Play once the rendering is there, from the time asked for now.
+    plotPanel_->setPlayHead(from);
+    player_->stop();
+    return startRender([this] { play(true); });
+  }
   const std::vector<int16_t>& samples = rendering ? rendering_ : recording_.samples;
   const int channels = rendering ? 2 : recording_.channels;
   if (samples.empty()) return false;
@@ -534,6 +564,11 @@ void StudioWindow::saveWithDialog(SaveKind kind) {
   static const char* const kFilters[] = {
       QT_TR_NOOP("DAT note-frame files (*.dat)"), QT_TR_NOOP("MIDI files (*.mid)"),
       QT_TR_NOOP("WAVE files (*.wav)"), QT_TR_NOOP("PNG pictures (*.png)")};
+  // The rendering is made first when it is missing; the dialog follows once it is there.
+  if (kind == SaveKind::Rendering && (midiStale_ || rendering_.empty())) {
+    startRender([this] { saveWithDialog(SaveKind::Rendering); });
+    return;
+  }
   const auto index = static_cast<std::size_t>(kind);
   const QString path =
       savePath_(this, tr(kTitles[index]), suggestedPath(kind), tr(kFilters[index]));
@@ -556,7 +591,7 @@ QString StudioWindow::saveTo(SaveKind kind, const QString& path) {
       message = common::writeWholeFile(target, midi_.data(), static_cast<int32_t>(midi_.size()));
       break;
     case SaveKind::Rendering: {
-      if ((midiStale_ || rendering_.empty()) && !render()) return statusBar()->currentMessage();
+      if (midiStale_ || rendering_.empty()) return tr("Nothing to save yet.");
       const std::vector<uint8_t> image = media::waveImage(rendering_, 2, kRate);
       if (image.size() > static_cast<std::size_t>(INT32_MAX)) return messageText(msg::kWriteError);
       message = common::writeWholeFile(target, image.data(), static_cast<int32_t>(image.size()));

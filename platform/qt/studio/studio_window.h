@@ -38,6 +38,7 @@ class AnalysisPanel;
 class BuildPanel;
 class PlotPanel;
 class Player;
+class RenderJob;
 
 enum class SaveKind { Dat, Midi, Rendering, Picture };
 
@@ -58,8 +59,10 @@ class StudioWindow : public QMainWindow {
   // Builds the MIDI file from the DAT with the panel's options; false when refused or failed
   // (the reason is beside the field or in the status bar).
   bool buildMidi();
-  // Builds when needed, then renders the MIDI file; false on failure.
-  bool render();
+  // Builds when needed, then renders the MIDI file on a worker thread; `then` runs once the
+  // rendering is there. False when the build was refused or a rendering is running already.
+  bool startRender(std::function<void()> then = {});
+
   // Plays the original (false) or the rendering (true) from the play head.
   bool play(bool rendering);
   void stop();
@@ -92,6 +95,8 @@ class StudioWindow : public QMainWindow {
 
  Q_SIGNALS:
   void analysisFinished(const QString& message, bool written);
+  // The rendering started by startRender is there (true) or failed or went out of date.
+  void renderFinished(bool ok);
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -108,6 +113,7 @@ class StudioWindow : public QMainWindow {
   void saveWithDialog(SaveKind kind);
   void analysisProgress(const QString& label, double fractionDone);
   void analysisDone(const QString& message, bool written);
+  void renderDone(const std::string& message, const std::vector<int16_t>& stereo);
   void sourceToggled();
   void tick();
   void optionsChanged();
@@ -127,6 +133,7 @@ class StudioWindow : public QMainWindow {
   QGroupBox* hear_;
   Player* player_;
   AnalysisJob* job_;
+  RenderJob* renderJob_;
   QTimer* ticker_;
 
   QMenu* fileMenu_ = nullptr;
@@ -155,6 +162,9 @@ class StudioWindow : public QMainWindow {
   media::PartialTracks tracks_;
   std::vector<uint8_t> midi_;
   bool midiStale_ = true;
+  int midiVersion_ = 0;    // counts the MIDI files built
+  int renderingFor_ = -1;  // the MIDI file the running rendering is of
+  std::function<void()> afterRender_;
   int64_t midiNoteStart_ = 0;
   std::vector<int16_t> rendering_;
   std::unique_ptr<QTemporaryDir> work_;

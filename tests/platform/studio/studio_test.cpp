@@ -138,7 +138,10 @@ class StudioTest : public QObject {
     QVERIFY(bytesOf(window.midi()) == cliMidi);
 
     // The rendering is the media layer's rendering of that very MIDI file, cut at note start.
-    QVERIFY(window.render());
+    QSignalSpy rendered(&window, &StudioWindow::renderFinished);
+    QVERIFY(window.startRender());
+    QVERIFY(rendered.wait(60000));
+    QVERIFY(rendered.first().at(0).toBool());
     media::RenderOptions options;
     options.startTick = 1920;
     std::vector<int16_t> expected;
