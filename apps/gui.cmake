@@ -11,6 +11,9 @@ if(WITH_GUI)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/sevrane.desktop
                 ${PROJECT_SOURCE_DIR}/resources/desktop/quorvel.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  # The MIME type of DAT note-frame files, for the Quorvel entry's MimeType.
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/mime/note-frames.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/sevrane.svg
                 ${PROJECT_SOURCE_DIR}/resources/icons/quorvel.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

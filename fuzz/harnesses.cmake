@@ -30,3 +30,11 @@ add_executable(fuzz-seeds ${CMAKE_CURRENT_LIST_DIR}/make_seeds.cpp)
 target_link_libraries(fuzz-seeds PRIVATE common)
 add_dependencies(fuzzers fuzz-seeds)
 target_include_directories(fuzz-seeds PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+
+# The recording decoder and its mixing, with seeds written by libsndfile itself.
+if(WITH_MEDIA)
+  add_fuzzer(fuzz-recording recording_fuzz.cpp media)
+  add_executable(fuzz-recording-seeds ${CMAKE_CURRENT_LIST_DIR}/make_recording_seeds.cpp)
+  target_link_libraries(fuzz-recording-seeds PRIVATE PkgConfig::MEDIA_DEPS)
+  add_dependencies(fuzzers fuzz-recording-seeds)
+endif()

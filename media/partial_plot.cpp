@@ -319,8 +319,8 @@ std::string writePlotPng(const PartialPlot& plot, int width, int height,
 
 namespace {
 
-constexpr int kPngWidth = 1400;
-constexpr int kPngHeight = 700;
+constexpr int kPngWidth = 1200;
+constexpr int kPngHeight = 600;
 
 std::string plotSamples(const std::vector<int16_t>& samples, int channels,
                         const std::string& datPath, const std::string& pngPath,
@@ -329,7 +329,11 @@ std::string plotSamples(const std::vector<int16_t>& samples, int channels,
   std::string failure = readPartialTracks(datPath, tracks);
   if (!failure.empty()) return failure;
   const std::vector<float> mono = monoOf(samples, channels);
-  const Spectrogram spectrogram = computeSpectrogram(mono.data(), mono.size(), 44100.0);
+  // 10 ms hops, coarser for long recordings: a few frames per pixel column are enough, and
+  // a 600-second recording would otherwise take a quarter of a gigabyte.
+  SpectrogramParams params;
+  params.hop = std::max<std::size_t>(params.hop, mono.size() / (4 * kPngWidth));
+  const Spectrogram spectrogram = computeSpectrogram(mono.data(), mono.size(), 44100.0, params);
   PlotView view;
   view.title = title;
   const PartialPlot plot(&spectrogram, &tracks, view);

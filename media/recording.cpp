@@ -20,7 +20,7 @@ namespace {
 constexpr int kTargetRate = 44100;
 // Frames read from the file per block; the block holds at most this many values whatever the
 // channel count.
-constexpr sf_count_t kBlockValues = 1 << 16;
+constexpr sf_count_t kBlockValues = 1 << 13;
 
 std::string text(std::string_view message) {
   return std::string(message);
@@ -68,16 +68,15 @@ int16_t toSample16(double x) {
 }
 
 std::string formatNameOf(int format) {
-  auto name = [](int code, int command) {
+  auto name = [](int code) {
     SF_FORMAT_INFO info{};
     info.format = code;
-    if (sf_command(nullptr, command, &info, sizeof info) != 0 || info.name == nullptr) {
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || info.name == nullptr) {
       return std::string("?");
     }
     return std::string(info.name);
   };
-  return name(format & SF_FORMAT_TYPEMASK, SFC_GET_FORMAT_MAJOR) + ", " +
-         name(format & SF_FORMAT_SUBMASK, SFC_GET_FORMAT_SUBTYPE);
+  return name(format & SF_FORMAT_TYPEMASK) + ", " + name(format & SF_FORMAT_SUBMASK);
 }
 
 struct SoxrDeleter {

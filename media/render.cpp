@@ -95,10 +95,17 @@ int onTick(void* data, int tick) {
   return FLUID_OK;
 }
 
-// One rendering at `gain` into floats (interleaved stereo); the frame to start from goes to
-// `startFrame` (0 when nothing marks it).
+// Plain rounding, no dither: the output depends on the input alone.
+int16_t toSample16(float v) {
+  const double x = std::clamp(static_cast<double>(v) * 32768.0, -32768.0, 32767.0);
+  return static_cast<int16_t>(std::lround(std::isfinite(x) ? x : 0.0));
+}
+
+// One rendering at `gain` into 16-bit interleaved stereo with the magnitude of its largest
+// value before rounding (1.0 = full scale); the frame to start from goes to `startFrame`
+// (0 when nothing marks it).
 std::string renderOnce(const std::vector<uint8_t>& smf, const RenderOptions& options, double gain,
-                       std::vector<float>& out, int64_t& startFrame) {
+                       std::vector<int16_t>& out, float& peak, int64_t& startFrame) {
   std::unique_ptr<fluid_settings_t, Deleters> settings(new_fluid_settings());
   if (!settings) return std::string(msg::kNoMemory);
   fluid_settings_t* s = settings.get();
@@ -135,6 +142,7 @@ std::string renderOnce(const std::vector<uint8_t>& smf, const RenderOptions& opt
   }
 
   out.clear();
+  peak = 0.0f;
   int64_t frames = 0;
   int64_t tailLeft = kTailFrames;
   // Dry (no effects) output: the left and right buffers interleaved by the stride of 2.
@@ -154,7 +162,10 @@ std::string renderOnce(const std::vector<uint8_t>& smf, const RenderOptions& opt
     if (fluid_synth_write_float(synth.get(), kBlock, block, 0, 2, block, 1, 2) != FLUID_OK) {
       return std::string(msg::kWriteError);
     }
-    out.insert(out.end(), block, block + 2 * kBlock);
+    for (float v : block) {
+      peak = std::max(peak, std::isfinite(v) ? std::fabs(v) : 0.0f);
+      out.push_back(toSample16(v));
+    }
     frames += kBlock;
   }
   startFrame = marks.startFrame < 0 ? 0 : marks.startFrame;
@@ -184,24 +195,19 @@ std::string renderMidi(const std::vector<uint8_t>& smf, const RenderOptions& opt
                        std::vector<int16_t>& stereo) {
   stereo.clear();
   if (!looksLikeSmf(smf)) return std::string(msg::kUnsupportedFile);
-  std::vector<float> mix;
+  std::vector<int16_t> mix;
   int64_t startFrame = 0;
   double gain = options.gain;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    std::string failure = renderOnce(smf, options, gain, mix, startFrame);
-    if (!failure.empty()) return failure;
     float peak = 0.0f;
-    for (float v : mix) peak = std::max(peak, std::fabs(v));
+    std::string failure = renderOnce(smf, options, gain, mix, peak, startFrame);
+    if (!failure.empty()) return failure;
     if (!(peak >= kClipLevel)) break;
     gain /= 2;  // as the sum of the partials reached full scale
   }
-  const std::size_t first = options.keepLeadIn ? 0 : static_cast<std::size_t>(2 * startFrame);
-  stereo.reserve(mix.size() - std::min(first, mix.size()));
-  for (std::size_t i = first; i < mix.size(); ++i) {
-    // Plain rounding, no dither: the output depends on the input alone.
-    const double x = std::clamp(static_cast<double>(mix[i]) * 32768.0, -32768.0, 32767.0);
-    stereo.push_back(static_cast<int16_t>(std::lround(std::isfinite(x) ? x : 0.0)));
-  }
+  const std::size_t first =
+      options.keepLeadIn ? 0 : std::min(static_cast<std::size_t>(2 * startFrame), mix.size());
+  stereo.assign(mix.begin() + static_cast<std::ptrdiff_t>(first), mix.end());
   return {};
 }
 

@@ -40,6 +40,19 @@ QString openFileWithDialog(QWidget* owner, const OpenFileRequest& request) {
   return QDir::toNativeSeparators(QFileInfo(files.front()).absoluteFilePath());
 }
 
+QString fileArgument(const QStringList& arguments) {
+  bool optionsEnded = false;
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (!optionsEnded && a == QStringLiteral("--")) {
+      optionsEnded = true;
+    } else if (optionsEnded || !a.startsWith(QLatin1Char('-'))) {
+      return a;
+    }
+  }
+  return {};
+}
+
 QString programName() {
   return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
@@ -32,6 +33,11 @@ QString openFileWithDialog(QWidget* owner, const OpenFileRequest& request);
 
 // The base name of the running executable (e.g. "quorvel").
 QString programName();
+
+// The file named on a window program's command line (as a desktop entry's %f passes it): the
+// first argument after the program name that is not an option ("-..."), or any argument after
+// "--". Empty when there is none.
+QString fileArgument(const QStringList& arguments);
 
 // Monotonic clocks measured from the construction of the object: a nanosecond counter for
 // timing single estimates and a millisecond clock for the refresh interval.

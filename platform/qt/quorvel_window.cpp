@@ -92,4 +92,8 @@ void QuorvelWindow::keyPressEvent(QKeyEvent* event) {
   }
 }
 
+void QuorvelWindow::setFilePath(const QString& path) {
+  form_->setText(midibuilder::kDatFileField, path);
+}
+
 }  // namespace qtfront

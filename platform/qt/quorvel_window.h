@@ -22,6 +22,8 @@ class QuorvelWindow : public QDialog, public common::Environment {
   DialogForm& form() { return *form_; }
   void setMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
   void setOpenFileFunction(OpenFileFunction open) { openFile_ = std::move(open); }
+  // Puts `path` into the DAT file field, as the browse button does.
+  void setFilePath(const QString& path);
   // Message boxes carry the program's own name; see programName().
   QString messageTitle() const { return messageTitle_; }
 

@@ -192,4 +192,8 @@ void SevraneWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void SevraneWindow::setFilePath(const QString& path) {
+  form_->setText(analyser::kWaveFileField, path);
+}
+
 }  // namespace qtfront

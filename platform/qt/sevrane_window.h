@@ -74,6 +74,8 @@ class SevraneWindow : public QDialog {
 
   void setMessageSink(MessageSink sink) { session_->setMessageSink(std::move(sink)); }
   void setOpenFileFunction(OpenFileFunction open) { openFile_ = std::move(open); }
+  // Puts `path` into the WAVE file field, as the browse button does.
+  void setFilePath(const QString& path);
 
   // Opens the progress window with a sample estimate, for screenshots of it.
   void showProgressPreview();

@@ -6,7 +6,7 @@
 # 0.35); the linear levels of halvoran still give 0.24. Two unrelated recordings (the English
 # sample against the Japanese one) reach a margin of 0.11, so 0.2 tells a resemblance apart.
 set(DEMO_PIPELINE_MIN_MARGIN 0.2)
-if(TARGET sevrane-cli AND TARGET quorvel-cli)
+if(TARGET sevrane-cli AND TARGET quorvel-cli AND TARGET spectrogram-compare)
   foreach(sample english japanese)
     add_test(NAME demo_pipeline_${sample}
       COMMAND ${CMAKE_CURRENT_LIST_DIR}/demo_pipeline_test.sh
@@ -15,5 +15,5 @@ if(TARGET sevrane-cli AND TARGET quorvel-cli)
     set_tests_properties(demo_pipeline_${sample} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
   endforeach()
 else()
-  message(STATUS "demo_pipeline tests need the sevrane-cli and quorvel-cli targets")
+  message(STATUS "demo_pipeline tests need sevrane-cli, quorvel-cli and spectrogram-compare")
 endif()

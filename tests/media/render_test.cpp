@@ -14,14 +14,13 @@ namespace {
 // A format-0 file, 480 ticks per quarter at 120 quarters per minute (960 ticks a second):
 // key 69 (440 Hz) from tick 960 to tick 1440, that is from 1.0 s to 1.5 s.
 std::vector<uint8_t> oneNote() {
-  return {
-      'M',  'T',  'h',  'd', 0,   0, 0,  6,    0,    0,    0,    1,    0x01, 0xE0, 'M',
-      'T',  'r',  'k',  0,   0,   0, 27, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // 500,000 us
-                                                                                    // per quarter
-      0x00, 0xC0, 80,              // the sine program
-      0x87, 0x40, 0x90, 69,  100,  // +960: note on
-      0x83, 0x60, 0x80, 69,  0,    // +480: note off
-      0x00, 0xFF, 0x2F, 0x00};
+  return {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, 27,
+          0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // 500,000 us
+                                                     // per quarter
+          0x00, 0xC0, 80,                            // the sine program
+          0x87, 0x40, 0x90, 69, 100,                 // +960: note on
+          0x83, 0x60, 0x80, 69, 0,                   // +480: note off
+          0x00, 0xFF, 0x2F, 0x00};
 }
 
 // Frames (stereo) before the first sample whose magnitude exceeds `threshold`.

@@ -1,5 +1,6 @@
 // media-tool: the media layer's jobs from a shell.
 //
+//   media-tool info RECORDING
 //   media-tool render [--keep-lead-in] [--start-tick N] IN.mid OUT.wav
 //   media-tool plot-recording RECORDING DAT OUT.png
 //   media-tool plot-rendering RENDERED.wav DAT OUT.png TITLE
@@ -19,7 +20,8 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: media-tool render [--keep-lead-in] [--start-tick N] IN.mid OUT.wav\n"
+               "usage: media-tool info RECORDING\n"
+               "       media-tool render [--keep-lead-in] [--start-tick N] IN.mid OUT.wav\n"
                "       media-tool plot-recording RECORDING DAT OUT.png\n"
                "       media-tool plot-rendering RENDERED.wav DAT OUT.png TITLE\n");
   return 2;
@@ -38,6 +40,18 @@ int main(int argc, char** argv) {
   if (args.empty()) return usage();
   const std::string job = args[0];
   args.erase(args.begin());
+  if (job == "info" && args.size() == 1) {
+    media::Recording r;
+    const std::string failure = media::decodeRecording(args[0], r);
+    if (!failure.empty()) return report(failure);
+    std::printf(
+        "%s: %s, %d Hz, %d channel(s), %.3f s; decoded to %d channel(s) at 44100 Hz, "
+        "%zu frames%s\n",
+        args[0].c_str(), r.info.formatName.c_str(), r.info.sourceRate, r.info.sourceChannels,
+        r.info.seconds(), r.channels, r.samples.size() / static_cast<std::size_t>(r.channels),
+        r.info.converted ? "" : " (unchanged)");
+    return 0;
+  }
   if (job == "render") {
     media::RenderOptions options;
     std::vector<std::string> paths;

@@ -1,5 +1,7 @@
 #include "spectrogram.h"
 
+#include "spectrum.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -114,26 +116,7 @@ std::string readWave(const std::string& path, MonoSignal& out) {
 }
 
 void fft(std::vector<std::complex<double>>& data) {
-  const size_t n = data.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(data[i], data[j]);
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    const std::complex<double> step = std::polar(1.0, -2.0 * kPi / len);
-    for (size_t i = 0; i < n; i += len) {
-      std::complex<double> w = 1.0;
-      for (size_t k = 0; k < len / 2; ++k) {
-        const std::complex<double> u = data[i + k];
-        const std::complex<double> v = data[i + k + len / 2] * w;
-        data[i + k] = u + v;
-        data[i + k + len / 2] = u - v;
-        w *= step;
-      }
-    }
-  }
+  media::fftInPlace(data);
 }
 
 size_t frameCount(size_t length, const SpectrogramShape& shape) {
@@ -145,18 +128,18 @@ std::vector<double> logSpectrogram(const std::vector<float>& x, int64_t start, s
   const size_t bins = shape.bins();
   const std::vector<double> window = hann(shape.frameLength);
   std::vector<double> out(frames * bins);
-  std::vector<std::complex<double>> buffer(shape.frameLength);
+  std::vector<double> frame(shape.frameLength);
   const int64_t length = static_cast<int64_t>(x.size());
   for (size_t f = 0; f < frames; ++f) {
     const int64_t first = start + static_cast<int64_t>(f * shape.hop);
     for (size_t i = 0; i < shape.frameLength; ++i) {
       const int64_t p = first + static_cast<int64_t>(i);
-      buffer[i] = p >= 0 && p < length ? x[static_cast<size_t>(p)] * window[i] : 0.0;
+      frame[i] = p >= 0 && p < length ? x[static_cast<size_t>(p)] * window[i] : 0.0;
     }
-    fft(buffer);
+    const std::vector<double> power = media::powerSpectrum(frame);
     for (size_t k = 0; k < bins; ++k) {
       // 1e-20 keeps log10 finite for exact zeros; the floor below replaces those values anyway.
-      out[f * bins + k] = 10.0 * std::log10(std::norm(buffer[k]) + 1e-20);
+      out[f * bins + k] = 10.0 * std::log10(power[k] + 1e-20);
     }
   }
   if (!out.empty()) {
@@ -245,16 +228,17 @@ int64_t findDelay(const std::vector<float>& reference, const std::vector<float>&
 
 double peakFrequency(const std::vector<float>& x, size_t start, size_t length, double sampleRate) {
   const std::vector<double> window = hann(length);
-  std::vector<std::complex<double>> buffer(length);
+  std::vector<double> frame(length);
   for (size_t i = 0; i < length; ++i)
-    buffer[i] = start + i < x.size() ? x[start + i] * window[i] : 0.0;
-  fft(buffer);
+    frame[i] = start + i < x.size() ? x[start + i] * window[i] : 0.0;
+  const std::vector<double> power = media::powerSpectrum(frame);
   size_t peak = 1;
   for (size_t k = 1; k < length / 2; ++k)
-    if (std::norm(buffer[k]) > std::norm(buffer[peak])) peak = k;
-  const double a = std::log(std::abs(buffer[peak - 1]) + 1e-30);
-  const double b = std::log(std::abs(buffer[peak]) + 1e-30);
-  const double c = std::log(std::abs(buffer[peak + 1]) + 1e-30);
+    if (power[k] > power[peak]) peak = k;
+  // Logarithms of the magnitudes, |X| = sqrt(power).
+  const double a = std::log(std::sqrt(power[peak - 1]) + 1e-30);
+  const double b = std::log(std::sqrt(power[peak]) + 1e-30);
+  const double c = std::log(std::sqrt(power[peak + 1]) + 1e-30);
   const double denominator = a - 2.0 * b + c;
   const double shift = denominator != 0.0 ? 0.5 * (a - c) / denominator : 0.0;
   return (peak + shift) * sampleRate / length;

@@ -22,7 +22,7 @@ struct MonoSignal {
 std::string parseWave(const std::vector<uint8_t>& image, MonoSignal& out);
 std::string readWave(const std::string& path, MonoSignal& out);
 
-// In-place radix-2 FFT; the size must be a power of two.
+// In-place forward FFT (FFTW, through the media layer), unnormalised.
 void fft(std::vector<std::complex<double>>& data);
 
 struct SpectrogramShape {

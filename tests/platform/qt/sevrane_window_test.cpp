@@ -334,6 +334,21 @@ class SevraneWindowTest : public QObject {
     QVERIFY(f.script.lastCompleted);
   }
 
+  void aFileArgumentFillsTheFieldAndNothingElse() {
+    const QString app = QStringLiteral("sevrane");
+    QCOMPARE(fileArgument({app}), QString());
+    QCOMPARE(fileArgument({app, QStringLiteral("--demo-progress")}), QString());
+    QCOMPARE(fileArgument(
+                 {app, QStringLiteral("-x"), QStringLiteral("/a b.wav"), QStringLiteral("c.wav")}),
+             QStringLiteral("/a b.wav"));
+    QCOMPARE(fileArgument({app, QStringLiteral("--"), QStringLiteral("-take.wav")}),
+             QStringLiteral("-take.wav"));
+    Fixture f;
+    f.window->setFilePath(QStringLiteral("/d/take.wav"));
+    QCOMPARE(f.window->form().text(analyser::kWaveFileField), QStringLiteral("/d/take.wav"));
+    QVERIFY(f.log.shown.empty());
+  }
+
   void destroyingTheWindowDuringAConversionCancelsIt() {
     Fixture f(5000);
     f.setPath(QStringLiteral("take.wav"));
