@@ -11,14 +11,44 @@
 
 namespace analyser {
 
+const common::ControlModel& analyserControls() {
+  using common::ControlKind;
+  static const common::ControlModel model{
+      kWaveFileField,
+      {
+          {.kind = ControlKind::Radio,
+           .name = "optimise",
+           .aliases = {"--optimize"},
+           .choices = {{kOptimiseOff, "off", 1}, {kOptimiseOn, "on", 4}},
+           .defaultValue = "off",
+           .flagValue = "on",
+           .help = "re-estimate every partial in four passes instead of one\n"
+                   "(slower, about four times as long)"},
+          {.kind = ControlKind::Radio,
+           .name = "unit",
+           .choices =
+               {{kUnit15, "15", 15}, {kUnit20, "20", 20}, {kUnit30, "30", 30}, {kUnit60, "60", 60}},
+           .defaultValue = "60",
+           .valueName = "N",
+           .help = "frames per second: 15, 20, 30 or 60 (default 60, that is\n"
+                   "1/60-second frames, the timing the MIDI builder assumes)"},
+          {.kind = ControlKind::Radio,
+           .name = "onset-shift",
+           .choices = {{kShiftOn, "on", 1}, {kShiftOff, "off", 0}},
+           .defaultValue = "off",
+           .flagValue = "on",
+           .help = "stagger the analysis windows of the six partials by\n"
+                   "multiples of 1/60 second (default: off)"},
+      }};
+  return model;
+}
+
 AnalysisSettings readAnalysisSettings(const common::Environment& env) {
   AnalysisSettings settings;
   settings.passCount = env.isRadioChecked(kOptimiseOff) ? 1 : 4;
   settings.onsetShift = env.isRadioChecked(kShiftOn) ? 1 : 0;
-  settings.unitsPerSecond = 15;
-  if (env.isRadioChecked(kUnit20)) settings.unitsPerSecond = 20;
-  if (env.isRadioChecked(kUnit30)) settings.unitsPerSecond = 30;
-  if (env.isRadioChecked(kUnit60)) settings.unitsPerSecond = 60;
+  // Without a checked unit the window's arithmetic falls back to 1/15 second.
+  settings.unitsPerSecond = common::checkedNumber(env, analyserControls().option("unit"), 15);
   settings.frameLength = frameLengthFor(settings.unitsPerSecond);
   return settings;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "alloc_registry.h"
+#include "control_model.h"
 #include "environment.h"
 #include "wave_loader.h"
 
@@ -28,6 +29,10 @@ enum AnalyserControl : int {
   kOptimiseOff = 1011,
   kOptimiseOn = 1012,
 };
+
+// The analyser window's controls: the radio groups with their command-line spellings and the
+// window's initial state.
+const common::ControlModel& analyserControls();
 
 // Where the convert command gets its signal from, when not from loadWave on a ".wav" file:
 // another loader (e.g. one that decodes any recording) and the DAT path that goes with it.

@@ -14,18 +14,6 @@ namespace midibuilder {
 
 namespace {
 
-// The value of the last checked button of a radio group, tested in order; `fallback` when none
-// is checked (a front end always has one checked).
-template <std::size_t N>
-int32_t radioValue(const common::Environment& env, const int (&ids)[N], const int32_t (&values)[N],
-                   int32_t fallback) {
-  int32_t value = fallback;
-  for (std::size_t i = 0; i < N; ++i) {
-    if (env.isRadioChecked(ids[i])) value = values[i];
-  }
-  return value;
-}
-
 bool endsInDat(std::string_view path) {
   if (path.size() < 3) return false;
   const std::string_view tail = path.substr(path.size() - 3);
@@ -35,6 +23,62 @@ bool endsInDat(std::string_view path) {
 }
 
 }  // namespace
+
+const common::ControlModel& converterControls() {
+  using common::ControlKind;
+  static const common::ControlModel model{
+      kDatFileField,
+      {
+          {.kind = ControlKind::Text,
+           .name = "tempo",
+           .textId = kTempoField,
+           .defaultValue = kDefaultTempoText,
+           .valueName = "TEXT",
+           .help = "tempo in quarter notes per minute, 30 to 1000, fractions\n"
+                   "allowed (default 120.0)"},
+          {.kind = ControlKind::Text,
+           .name = "time-base",
+           .textId = kTimeBaseField,
+           .defaultValue = kDefaultTimeBaseText,
+           .valueName = "TEXT",
+           .help = "ticks per quarter note, 24 to 65535 (default 480)"},
+          {.kind = ControlKind::Text,
+           .name = "note-start",
+           .textId = kNoteStartField,
+           .defaultValue = kDefaultNoteStartText,
+           .valueName = "TEXT",
+           .help = "tick of the first frame, at least twice the time base\n"
+                   "(default 1920)"},
+          {.kind = ControlKind::Radio,
+           .name = "polyphony",
+           .choices = {{kPolyphony4, "4", 4}, {kPolyphony5, "5", 5}, {kPolyphony6, "6", 6}},
+           .defaultValue = "6",
+           .help = "voices played (default 6)"},
+          {.kind = ControlKind::Radio,
+           .name = "channels",
+           .choices = {{kChannels4, "4", 4},
+                       {kChannels5, "5", 5},
+                       {kChannels6, "6", 6},
+                       {kChannels7, "7", 7},
+                       {kChannels8, "8", 8}},
+           .defaultValue = "6",
+           .help = "MIDI channels used, at least the polyphony (default 6)"},
+          {.kind = ControlKind::Radio,
+           .name = "device",
+           .choices = {{kHalvoran, "halvoran", kDeviceHalvoran},
+                       {kSc88, "sc-88", kDeviceSc88},
+                       {kSc8850, "sc-8850", kDeviceSc8850},
+                       {kMsgs, "msgs", kDeviceMsgs}},
+           .defaultValue = "halvoran",
+           .help = "sound module the file is set up for (default halvoran)"},
+          {.kind = ControlKind::Radio,
+           .name = "pitch-sort",
+           .choices = {{kPitchSortOn, "on", 1}, {kPitchSortOff, "off", 0}},
+           .defaultValue = "on",
+           .help = "reorder voices to follow continuous pitches (default on)"},
+      }};
+  return model;
+}
 
 std::string convertDatFile(BuilderTables& tables, common::AllocationRegistry& registry,
                            const BuilderOptions& options, const std::string& inputPath) {
@@ -59,12 +103,11 @@ ConverterCommand::~ConverterCommand() = default;
 OptionCheck readBuilderOptions(const common::Environment& env) {
   OptionCheck check;
   BuilderOptions& options = check.options;
-  options.usedChannels = radioValue(
-      env, {kChannels4, kChannels5, kChannels6, kChannels7, kChannels8}, {4, 5, 6, 7, 8}, 6);
-  options.polyphony = radioValue(env, {kPolyphony4, kPolyphony5, kPolyphony6}, {4, 5, 6}, 6);
-  options.device =
-      radioValue(env, {kHalvoran, kSc88, kSc8850, kMsgs},
-                 {kDeviceHalvoran, kDeviceSc88, kDeviceSc8850, kDeviceMsgs}, kDeviceHalvoran);
+  // The last checked button of each group wins; a front end always has one checked.
+  const common::ControlModel& model = converterControls();
+  options.usedChannels = common::checkedNumber(env, model.option("channels"), 6);
+  options.polyphony = common::checkedNumber(env, model.option("polyphony"), 6);
+  options.device = common::checkedNumber(env, model.option("device"), kDeviceHalvoran);
   options.pitchSort = env.isRadioChecked(kPitchSortOn);
 
   const auto refuse = [&check](std::string_view text, int control) {

@@ -8,6 +8,7 @@
 
 #include "alloc_registry.h"
 #include "builder_tables.h"
+#include "control_model.h"
 #include "environment.h"
 
 namespace midibuilder {
@@ -41,6 +42,10 @@ enum ConverterControl : int {
 inline constexpr const char* kDefaultTempoText = "120.0";
 inline constexpr const char* kDefaultTimeBaseText = "480";
 inline constexpr const char* kDefaultNoteStartText = "1920";
+
+// The converter window's controls: number fields and radio groups with their command-line
+// spellings and the window's initial state.
+const common::ControlModel& converterControls();
 
 // The MIDI options as the window's controls give them, checked in the window's order; `message`
 // is the first refusal (empty when every option passes) and `control` the control it is about:

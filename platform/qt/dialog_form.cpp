@@ -213,4 +213,15 @@ void DialogForm::setEnabled(int id, bool enabled) {
   if (QWidget* w = control(id)) w->setEnabled(enabled);
 }
 
+void DialogForm::applyInitialState(const common::ControlModel& model) {
+  for (const common::ControlOption& option : model.options) {
+    if (option.kind == common::ControlKind::Text) {
+      setText(option.textId, QString::fromUtf8(option.defaultValue.data(),
+                                               static_cast<qsizetype>(option.defaultValue.size())));
+    } else if (const common::RadioChoice* choice = option.choice(option.defaultValue)) {
+      setChecked(choice->id, true);
+    }
+  }
+}
+
 }  // namespace qtfront

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QString>
 
+#include "control_model.h"
 #include "dialog_template.h"
 
 class QWidget;
@@ -51,6 +52,8 @@ class DialogForm {
   // Checking a radio button clears the others of its group.
   void setChecked(int id, bool checked);
   void setEnabled(int id, bool enabled);
+  // Gives the model's text fields and radio groups their initial state.
+  void applyInitialState(const common::ControlModel& model);
 
  private:
   DialogTemplate template_;

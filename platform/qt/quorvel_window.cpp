@@ -17,11 +17,7 @@ QuorvelWindow::QuorvelWindow(const ConverterFactory& factory, QWidget* parent)
   form_ = std::make_unique<DialogForm>(
       this, loadDialogTemplate(QStringLiteral(":/dialogs/quorvel.json")));
   setWindowIcon(QIcon(QStringLiteral(":/icons/quorvel.svg")));
-  form_->setText(midibuilder::kTempoField, QString::fromLatin1(midibuilder::kDefaultTempoText));
-  form_->setText(midibuilder::kTimeBaseField,
-                 QString::fromLatin1(midibuilder::kDefaultTimeBaseText));
-  form_->setText(midibuilder::kNoteStartField,
-                 QString::fromLatin1(midibuilder::kDefaultNoteStartText));
+  form_->applyInitialState(midibuilder::converterControls());
   command_ = factory(*this);
 
   connect(form_->button(midibuilder::kBrowseButton), &QPushButton::clicked, this,

@@ -119,6 +119,7 @@ SevraneWindow::SevraneWindow(const AnalyserFactory& factory, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
   form_ = std::make_unique<DialogForm>(
       this, loadDialogTemplate(QStringLiteral(":/dialogs/sevrane.json")));
+  form_->applyInitialState(analyser::analyserControls());
   setWindowIcon(QIcon(QStringLiteral(":/icons/sevrane.svg")));
   session_ = std::make_shared<AnalyserSession>(this);
   session_->attachCommand(factory(*session_));

@@ -2,8 +2,12 @@
 
 #include <ostream>
 
+#include "command_line.h"
 #include "converter_window.h"
+#include "field_parsing.h"
+#include "message_glosses.h"
 #include "messages.h"
+#include "smf_writer.h"
 
 namespace quorvel_terminal {
 
@@ -11,71 +15,62 @@ namespace {
 
 using namespace midibuilder;
 
-// The radio groups as (first id, last id).
-struct Group {
-  int first, last;
-};
-constexpr Group kGroups[] = {{kPolyphony4, kPolyphony6},
-                             {kPitchSortOn, kPitchSortOff},
-                             {kChannels4, kChannels8},
-                             {kHalvoran, kMsgs}};
+using Value = terminal::ExtraOption::Value;
 
-struct Choice {
-  std::string_view name;
-  int id;
-};
-constexpr Choice kPolyphonyChoices[] = {{"4", kPolyphony4}, {"5", kPolyphony5}, {"6", kPolyphony6}};
-constexpr Choice kChannelChoices[] = {
-    {"4", kChannels4}, {"5", kChannels5}, {"6", kChannels6}, {"7", kChannels7}, {"8", kChannels8}};
-constexpr Choice kDeviceChoices[] = {
-    {"halvoran", kHalvoran}, {"sc-88", kSc88}, {"sc-8850", kSc8850}, {"msgs", kMsgs}};
-constexpr Choice kSortChoices[] = {{"on", kPitchSortOn}, {"off", kPitchSortOff}};
+// `--name[=OUT]`: sets `flag`, and `path` when a name is given.
+terminal::ExtraOption outputOption(std::string_view name, std::string_view valueName,
+                                   std::string_view help, bool* flag, std::string* path) {
+  return {.name = name,
+          .value = Value::Optional,
+          .valueName = valueName,
+          .help = help,
+          .apply = [name, flag, path](const std::string& value, bool given) {
+            if (given && value.empty()) return "--" + std::string(name) + "= needs a name";
+            if (flag) *flag = true;
+            if (path) *path = value;
+            return std::string();
+          }};
+}
 
-template <std::size_t N>
-bool pick(const Choice (&choices)[N], std::string_view value, TerminalWindow& window) {
-  for (const Choice& c : choices) {
-    if (c.name == value) {
-      window.checkRadio(c.id);
-      return true;
-    }
-  }
-  return false;
+// The grammar of quorvel-cli; the options' actions fill `result` (none for the help text).
+terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
+  terminal::ProgramLine line;
+  line.name = std::move(program);
+  line.model = &converterControls();
+  line.helpColumn = 23;
+  line.extras.push_back(outputOption("render", "OUT.wav",
+                                     "also render the MIDI file with the built-in sine\n"
+                                     "SoundFont into a 44.1 kHz 16-bit WAVE, by default\n"
+                                     "NAME-rendered.wav beside the MIDI file",
+                                     result ? &result->render : nullptr,
+                                     result ? &result->renderPath : nullptr));
+  line.extras.push_back({.name = "keep-lead-in",
+                         .help = "keep the silent set-up before the first note in the\n"
+                                 "rendering (default: cut)",
+                         .apply = [result](const std::string&, bool) {
+                           if (result) result->keepLeadIn = true;
+                           return std::string();
+                         }});
+  line.extras.push_back(outputOption("plot", "OUT.png",
+                                     "also draw the rendering's spectrogram with the partial\n"
+                                     "tracks of the DAT over it, by default NAME.png beside\n"
+                                     "the MIDI file",
+                                     result ? &result->plot : nullptr,
+                                     result ? &result->plotPath : nullptr));
+  return line;
 }
 
 }  // namespace
 
-TerminalWindow::TerminalWindow(std::ostream& out, std::ostream& err) : out_(out), err_(err) {
-  texts_[kTempoField] = kDefaultTempoText;
-  texts_[kTimeBaseField] = kDefaultTimeBaseText;
-  texts_[kNoteStartField] = kDefaultNoteStartText;
-  checked_ = {kPolyphony6, kPitchSortOn, kChannels6, kHalvoran};
-}
-
-std::string TerminalWindow::controlText(int id) const {
-  const auto it = texts_.find(id);
-  return it == texts_.end() ? std::string() : it->second;
-}
-
-void TerminalWindow::setControlText(int id, std::string_view text) {
-  texts_[id] = std::string(text);
-}
-
-bool TerminalWindow::isRadioChecked(int id) const {
-  return checked_.count(id) != 0;
-}
-
-void TerminalWindow::checkRadio(int id) {
-  for (const Group& g : kGroups) {
-    if (id >= g.first && id <= g.last) {
-      for (int i = g.first; i <= g.last; ++i) checked_.erase(i);
-    }
-  }
-  checked_.insert(id);
-}
+TerminalWindow::TerminalWindow(std::ostream& out, std::ostream& err)
+    : MapEnvironment(converterControls()), out_(out), err_(err) {}
 
 void TerminalWindow::showMessage(std::string_view text, common::MessageIcon) {
   lastMessage_ = std::string(text);
-  (succeeded() ? out_ : err_) << text << '\n' << std::flush;
+  const terminal::OutcomeLines lines =
+      terminal::outcomeLines(prefix_, text, msg::glossLine(text, "", false));
+  out_ << lines.out << std::flush;
+  err_ << lines.err << std::flush;
 }
 
 bool TerminalWindow::succeeded() const {
@@ -86,109 +81,130 @@ std::string usageText(std::string_view program) {
   std::string text;
   text += "Usage: ";
   text += program;
-  text += R"( [OPTIONS] FILE
+  text += R"( [OPTIONS] FILE...
 
 Converts the DAT note-frame file FILE into a Standard MIDI File beside it (the
 last three characters of FILE replaced by "mid"). FILE must end in "dat" (any
 case). The options are those of the converter window, with its defaults:
 
-  --tempo TEXT         tempo in quarter notes per minute, 30 to 1000, fractions
-                       allowed (default 120.0)
-  --time-base TEXT     ticks per quarter note, 24 to 65535 (default 480)
-  --note-start TEXT    tick of the first frame, at least twice the time base
-                       (default 1920)
-  --polyphony 4|5|6    voices played (default 6)
-  --channels 4|5|6|7|8 MIDI channels used, at least the polyphony (default 6)
-  --device halvoran|sc-88|sc-8850|msgs
-                       sound module the file is set up for (default halvoran)
-  --pitch-sort on|off  reorder voices to follow continuous pitches (default on)
-  -h, --help           show this text and exit
-
+)";
+  text += terminal::optionHelp(quorvelLine(std::string(program), nullptr));
+  text += R"(
 TEXT values are read exactly as the window reads its fields: leading blanks are
 skipped and the longest number at the start is taken (so "120abc" is 120 and
 an empty text is 0); time base and note start are read as whole numbers.
-Options may also be written as --option=VALUE; "--" ends the options.
+Options may also be written as --option=VALUE; values may be given in any case;
+"--" ends the options.
 
 The final message is printed on one line: on standard output for success, on
-standard error otherwise. Exit status: 0 success, 1 refusal or failure, 2 usage
-error.
+standard error otherwise, followed there by one line saying in English what it
+means. Several FILEs are converted one after another, each outcome line then
+starting with the file's name; Ctrl-C skips the files not yet begun.
+
+Exit status: 0 success, 1 refusal or failure, 2 usage error, 130 interrupted;
+for several FILEs the worst of these, in the order 2, 130, 1, 0.
 )";
   return text;
 }
 
 ArgumentResult parseArguments(const std::vector<std::string>& args, TerminalWindow& window) {
-  const auto usageError = [](std::string text) {
-    return ArgumentResult{ArgumentOutcome::UsageError, std::move(text)};
-  };
-  bool haveFile = false;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      if (haveFile) return usageError("more than one FILE given: " + arg);
-      window.setControlText(kDatFileField, arg);
-      haveFile = true;
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    if (arg == "-h" || arg == "--help") return {ArgumentOutcome::Help, {}};
-
-    std::string name = arg;
-    std::string value;
-    bool haveValue = false;
-    const std::size_t eq = arg.find('=');
-    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      name = arg.substr(0, eq);
-      value = arg.substr(eq + 1);
-      haveValue = true;
-    }
-    const bool known = name == "--tempo" || name == "--time-base" || name == "--note-start" ||
-                       name == "--polyphony" || name == "--channels" || name == "--device" ||
-                       name == "--pitch-sort";
-    if (!known) return usageError("unknown option: " + name);
-    if (!haveValue) {
-      if (i + 1 >= args.size()) return usageError("option " + name + " needs a value");
-      value = args[++i];
-    }
-    if (name == "--tempo") {
-      window.setControlText(kTempoField, value);
-    } else if (name == "--time-base") {
-      window.setControlText(kTimeBaseField, value);
-    } else if (name == "--note-start") {
-      window.setControlText(kNoteStartField, value);
-    } else {
-      bool ok = false;
-      if (name == "--polyphony") ok = pick(kPolyphonyChoices, value, window);
-      if (name == "--channels") ok = pick(kChannelChoices, value, window);
-      if (name == "--device") ok = pick(kDeviceChoices, value, window);
-      if (name == "--pitch-sort") ok = pick(kSortChoices, value, window);
-      if (!ok) return usageError("invalid value for " + name + ": " + value);
-    }
+  ArgumentResult result;
+  const terminal::ParsedLine parsed =
+      terminal::parseLine(quorvelLine("quorvel-cli", &result), args, window);
+  result.error = parsed.error;
+  result.files = parsed.files;
+  switch (parsed.outcome) {
+    case terminal::LineOutcome::Run:
+      result.outcome = ArgumentOutcome::Run;
+      break;
+    case terminal::LineOutcome::Help:
+      result.outcome = ArgumentOutcome::Help;
+      break;
+    case terminal::LineOutcome::Version:
+      result.outcome = ArgumentOutcome::Version;
+      break;
+    case terminal::LineOutcome::UsageError:
+      result.outcome = ArgumentOutcome::UsageError;
+      break;
   }
-  if (!haveFile) return usageError("no FILE given");
-  return {};
+  return result;
 }
 
-int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  const std::string program = args.empty() ? "quorvel-cli" : args[0];
+void TerminalWindow::reportFailure(std::string_view text) {
+  err_ << terminal::outcomeLines(prefix_, text, msg::glossLine(text, "", false)).err << std::flush;
+}
+
+int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const QuorvelMedia& media) {
+  const std::string program = terminal::baseName(args.empty() ? "" : args[0], "quorvel-cli");
   TerminalWindow window(out, err);
   const ArgumentResult parsed = parseArguments(
       std::vector<std::string>(args.begin() + (args.empty() ? 0 : 1), args.end()), window);
-  if (parsed.outcome == ArgumentOutcome::Help) {
-    out << usageText(program);
-    return 0;
+  switch (parsed.outcome) {
+    case ArgumentOutcome::Help:
+      out << usageText(program);
+      return 0;
+    case ArgumentOutcome::Version:
+      out << terminal::versionText(program);
+      return 0;
+    case ArgumentOutcome::UsageError:
+      err << terminal::usageErrorText(program, parsed.error);
+      return 2;
+    case ArgumentOutcome::Run:
+      break;
   }
-  if (parsed.outcome == ArgumentOutcome::UsageError) {
-    err << program << ": " << parsed.error << "\n"
-        << "Try '" << program << " --help' for more information.\n";
+  const auto usageError = [&](const std::string& text) {
+    err << terminal::usageErrorText(program, text);
     return 2;
+  };
+  if (parsed.render && !media.render) return usageError(terminal::noMediaError("--render"));
+  if (parsed.plot && !media.plot) return usageError(terminal::noMediaError("--plot"));
+  if (parsed.files.size() > 1 && !parsed.renderPath.empty()) {
+    return usageError(terminal::oneOutputError("--render"));
   }
+  if (parsed.files.size() > 1 && !parsed.plotPath.empty()) {
+    return usageError(terminal::oneOutputError("--plot"));
+  }
+
+  const bool batch = parsed.files.size() > 1;
+  // One conversion takes moments, so Ctrl-C is a flag only in a batch, where it skips the
+  // files not yet begun; a single run ends at Ctrl-C as it always has.
+  if (batch) terminal::installInterruptHandler();
   ConverterCommand command(window);
-  command.convert();
-  return window.succeeded() ? 0 : 1;
+  int status = 0;
+  for (const std::string& file : parsed.files) {
+    if (batch && terminal::interruptReceived()) {
+      status = terminal::worseStatus(status, 130);
+      break;
+    }
+    window.setControlText(kDatFileField, file);
+    window.setLinePrefix(batch ? file + ": " : std::string());
+    window.clearLastMessage();
+    command.convert();
+    status = terminal::worseStatus(status, window.succeeded() ? 0 : 1);
+    if (!window.succeeded() || !(parsed.render || parsed.plot)) continue;
+
+    QuorvelMedia::Job job;
+    job.datPath = std::string(common::trimTrailingSpace(file));
+    job.midiPath = outputPathFor(job.datPath);
+    job.keepLeadIn = parsed.keepLeadIn;
+    job.startTick = common::parseInteger(window.controlText(kNoteStartField));
+    std::string failure;
+    if (parsed.render) {
+      job.outputPath =
+          parsed.renderPath.empty() ? media.renderedPathFor(job.midiPath) : parsed.renderPath;
+      failure = media.render(job);
+    }
+    if (failure.empty() && parsed.plot) {
+      job.outputPath = parsed.plotPath.empty() ? media.plotPathFor(job.midiPath) : parsed.plotPath;
+      failure = media.plot(job);
+    }
+    if (!failure.empty()) {
+      window.reportFailure(failure);
+      status = terminal::worseStatus(status, 1);
+    }
+  }
+  return status;
 }
 
 }  // namespace quorvel_terminal

@@ -1,57 +1,83 @@
 // Quorvel's terminal front end: the converter window's controls filled from the command line,
-// and the final message printed on one line (stdout for success, stderr otherwise).
+// and the final message printed on one line (stdout for success, stderr otherwise, followed
+// there by its English gloss).
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <iosfwd>
-#include <map>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli_common.h"
+#include "control_model.h"
 #include "environment.h"
 
 namespace quorvel_terminal {
 
-class TerminalWindow : public common::Environment {
+class TerminalWindow : public common::MapEnvironment<> {
  public:
   // Starts with the window's defaults.
   TerminalWindow(std::ostream& out, std::ostream& err);
 
-  std::string controlText(int id) const override;
-  void setControlText(int id, std::string_view text) override;
-  bool isRadioChecked(int id) const override;
   void showMessage(std::string_view text, common::MessageIcon icon) override;
 
-  // Checks `id` and clears the other buttons of its group.
-  void checkRadio(int id);
+  // Starts every printed line (the file name in a batch).
+  void setLinePrefix(std::string prefix) { prefix_ = std::move(prefix); }
+  // Prints a failure after the conversion (rendering, picture) as a message is printed.
+  void reportFailure(std::string_view text);
 
   // The message shown last, and whether it was the success message.
   const std::string& lastMessage() const { return lastMessage_; }
+  void clearLastMessage() { lastMessage_.clear(); }
   bool succeeded() const;
 
  private:
   std::ostream& out_;
   std::ostream& err_;
-  std::map<int, std::string> texts_;
-  std::set<int> checked_;
+  std::string prefix_;
   std::string lastMessage_;
 };
 
-enum class ArgumentOutcome { Run, Help, UsageError };
+enum class ArgumentOutcome { Run, Help, Version, UsageError };
 
 struct ArgumentResult {
   ArgumentOutcome outcome = ArgumentOutcome::Run;
-  std::string error;  // for UsageError
+  std::string error;               // for UsageError
+  std::vector<std::string> files;  // for Run
+  bool render = false;             // --render[=OUT.wav]
+  std::string renderPath;
+  bool keepLeadIn = false;
+  bool plot = false;  // --plot[=OUT.png]
+  std::string plotPath;
 };
 
-// Reads the options and the file name into the window's controls.
+// Reads the options into the window's controls and returns the FILE arguments.
 ArgumentResult parseArguments(const std::vector<std::string>& args, TerminalWindow& window);
 
 std::string usageText(std::string_view program);
 
-// The whole program: parse, convert, report. Returns the exit status (0 success, 1 refusal or
-// failure, 2 usage error).
-int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// What the media layer lends the program when it is built with it; without it --render and
+// --plot are usage errors.
+struct QuorvelMedia {
+  struct Job {
+    std::string midiPath;    // the file just written
+    std::string datPath;     // the DAT it came from
+    std::string outputPath;  // the WAVE or picture to write
+    bool keepLeadIn = false;
+    int64_t startTick = 0;  // the note start time: where the DAT's frame 0 sounds
+  };
+  // Each returns "" or a fixed message.
+  std::function<std::string(const Job&)> render;  // --render: a WAVE of the MIDI file
+  std::function<std::string(const Job&)> plot;    // --plot: a picture of that rendering
+  std::function<std::string(const std::string&)> renderedPathFor;  // x.mid -> x-rendered.wav
+  std::function<std::string(const std::string&)> plotPathFor;      // x.mid -> x.png
+};
+
+// The whole program: parse, convert every FILE, report. Returns the exit status (0 success,
+// 1 refusal or failure, 2 usage error, 130 interrupted; the worst of them for several FILEs).
+int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const QuorvelMedia& media = {});
 
 }  // namespace quorvel_terminal

@@ -1,191 +1,187 @@
 #include "sevrane_terminal.h"
 
-#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <fstream>
 
 #include "analyser_window.h"
+#include "command_line.h"
+#include "message_glosses.h"
 #include "messages.h"
+#include "wave_loader.h"
 
 namespace terminal {
 
 namespace {
 
-volatile sig_atomic_t interrupted = 0;
-
-extern "C" void onSigint(int) {
-  interrupted = 1;
-}
-
-bool parseInt(const char* text, long low, long high, long& value) {
-  if (text == nullptr || *text == '\0') return false;
+bool parseInt(const std::string& text, long low, long high, long& value) {
+  if (text.empty()) return false;
   char* end = nullptr;
   errno = 0;
-  const long v = std::strtol(text, &end, 10);
+  const long v = std::strtol(text.c_str(), &end, 10);
   if (errno != 0 || *end != '\0' || v < low || v > high) return false;
   value = v;
   return true;
 }
 
+// The grammar of sevrane-cli; the options' actions fill `options` (none for the help text).
+ProgramLine sevraneLine(SevraneOptions* options) {
+  ProgramLine line;
+  line.name = "sevrane-cli";
+  line.model = &analyser::analyserControls();
+  line.helpColumn = 19;
+  line.extras.push_back({.name = "quiet",
+                         .aliases = {"-q"},
+                         .help = "no progress display on stderr",
+                         .apply = [options](const std::string&, bool) {
+                           if (options) options->quiet = true;
+                           return std::string();
+                         }});
+  line.extras.push_back(
+      {.name = "threads",
+       .value = ExtraOption::Value::Required,
+       .valueName = "N",
+       .help = "worker threads for the estimates, 0 = all hardware threads\n(default 0)",
+       .apply = [options](const std::string& text, bool) {
+         long value = 0;
+         if (!parseInt(text, 0, 1024, value)) {
+           return "--threads must be a number from 0 to 1024, not '" + text + "'";
+         }
+         if (options) options->threads = static_cast<int>(value);
+         return std::string();
+       }});
+  line.extras.push_back({.name = "convert",
+                         .help = "read any recording (other WAVE encodings, AIFF, FLAC, Ogg,\n"
+                                 "MP3; any rate and channel count), resampled to 44100 Hz;\n"
+                                 "the DAT file is FILE with its extension replaced by .dat",
+                         .apply = [options](const std::string&, bool) {
+                           if (options) options->convert = true;
+                           return std::string();
+                         }});
+  line.extras.push_back({.name = "plot",
+                         .value = ExtraOption::Value::Optional,
+                         .valueName = "OUT.png",
+                         .help = "also draw the recording's spectrogram with the partial\n"
+                                 "tracks over it (default: the DAT's name with .png)",
+                         .apply = [options](const std::string& value, bool given) {
+                           if (given && value.empty()) return std::string("--plot= needs a name");
+                           if (options) {
+                             options->plot = true;
+                             options->plotPath = value;
+                           }
+                           return std::string();
+                         }});
+  return line;
+}
+
+// The little of a WAVE header that the glosses name: the rate and the sample size, found the
+// way the loader finds them (chunks within the first 1024 bytes). False when not found.
+bool readWaveFormat(const std::string& path, uint32_t& sampleRate, uint16_t& bits) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  // Zeros after the bytes read, as the loader has: fields are read up to 48 bytes past a
+  // chunk position below the limit.
+  std::vector<uint8_t> head(static_cast<std::size_t>(analyser::kChunkSearchLimit) + 64, 0);
+  file.read(reinterpret_cast<char*>(head.data()), analyser::kChunkSearchLimit);
+  const int64_t limit = std::min<int64_t>(file.gcount(), analyser::kChunkSearchLimit);
+  if (limit < 16) return false;
+  int64_t wavePos = 4;
+  while (wavePos < limit &&
+         std::string_view(reinterpret_cast<const char*>(&head[wavePos]), 4) != "WAVE") {
+    ++wavePos;
+  }
+  if (wavePos >= limit) return false;
+  int64_t fmtPos = wavePos + 4;
+  if (!analyser::findChunk(head.data(), fmtPos, limit, "fmt ")) return false;
+  const uint8_t* fmt = head.data() + fmtPos;
+  sampleRate = static_cast<uint32_t>(fmt[12]) | (static_cast<uint32_t>(fmt[13]) << 8) |
+               (static_cast<uint32_t>(fmt[14]) << 16) | (static_cast<uint32_t>(fmt[15]) << 24);
+  bits = static_cast<uint16_t>(fmt[22] | (fmt[23] << 8));
+  return true;
+}
+
 }  // namespace
+
+SevraneOptions::SevraneOptions() : controls(analyser::analyserControls()) {}
 
 ParseOutcome parseSevraneArguments(int argc, const char* const* argv, SevraneOptions& options,
                                    std::string& error) {
-  bool haveFile = false;
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      long value = 0;
-      if (arg == "--") {
-        optionsEnded = true;
-      } else if (arg == "--help" || arg == "-h") {
-        return ParseOutcome::Help;
-      } else if (arg == "--optimise" || arg == "--optimize") {
-        options.optimise = true;
-      } else if (arg == "--onset-shift") {
-        options.onsetShift = true;
-      } else if (arg == "--quiet" || arg == "-q") {
-        options.quiet = true;
-      } else if (arg == "--unit" || arg == "--threads") {
-        if (i + 1 >= argc) {
-          error = arg + " needs a value";
-          return ParseOutcome::UsageError;
-        }
-        const char* text = argv[++i];
-        if (arg == "--unit") {
-          if (!parseInt(text, 15, 60, value) ||
-              (value != 15 && value != 20 && value != 30 && value != 60)) {
-            error = std::string("--unit must be 15, 20, 30 or 60, not '") + text + "'";
-            return ParseOutcome::UsageError;
-          }
-          options.unit = static_cast<int32_t>(value);
-        } else {
-          if (!parseInt(text, 0, 1024, value)) {
-            error = std::string("--threads must be a number from 0 to 1024, not '") + text + "'";
-            return ParseOutcome::UsageError;
-          }
-          options.threads = static_cast<int>(value);
-        }
-      } else {
-        error = "unknown option " + arg;
-        return ParseOutcome::UsageError;
-      }
-      continue;
-    }
-    if (haveFile) {
-      error = "only one FILE may be given";
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + std::max(argc, 0));
+  const ParsedLine parsed = parseLine(sevraneLine(&options), args, options.controls);
+  switch (parsed.outcome) {
+    case LineOutcome::Help:
+      return ParseOutcome::Help;
+    case LineOutcome::Version:
+      return ParseOutcome::Version;
+    case LineOutcome::UsageError:
+      error = parsed.error;
       return ParseOutcome::UsageError;
-    }
-    options.file = arg;
-    haveFile = true;
+    case LineOutcome::Run:
+      break;
   }
-  if (!haveFile) {
-    error = "no FILE given";
-    return ParseOutcome::UsageError;
-  }
+  options.files = parsed.files;
   return ParseOutcome::Run;
 }
 
 std::string sevraneUsage() {
-  return "Usage: sevrane-cli [--optimise] [--unit 15|20|30|60] [--onset-shift] [--quiet]\n"
-         "                   [--threads N] FILE\n"
+  return "Usage: sevrane-cli [OPTIONS] FILE...\n"
          "\n"
          "Analyses the WAVE file FILE (PCM, 44100 Hz, 16-bit, mono or stereo, at most 600\n"
          "seconds) into six sinusoidal partials per frame and writes them beside it as a DAT\n"
          "note-frame file: FILE without its last four characters, followed by \".dat\".\n"
          "FILE must end in \"wav\" (any case); trailing blanks are ignored.\n"
          "\n"
-         "Options:\n"
-         "  --optimise       re-estimate every partial in four passes instead of one\n"
-         "                   (slower, about four times as long)\n"
-         "  --unit N         frames per second: 15, 20, 30 or 60 (default 60, that is\n"
-         "                   1/60-second frames, the timing the MIDI builder assumes)\n"
-         "  --onset-shift    stagger the analysis windows of the six partials by\n"
-         "                   multiples of 1/60 second (default: off)\n"
-         "  --quiet, -q      no progress display on stderr\n"
-         "  --threads N      worker threads for the estimates, 0 = all hardware threads\n"
-         "                   (default 0)\n"
-         "  --help, -h       show this text\n"
+         "Options (also as --option=VALUE; values in any case; \"--\" ends the options):\n" +
+         optionHelp(sevraneLine(nullptr)) +
          "\n"
          "The outcome is one line: \"終了しました\" on stdout when the file was written,\n"
-         "otherwise the reason on stderr. Ctrl-C cancels the analysis (\"中止しました\");\n"
-         "nothing is written then.\n"
+         "otherwise the reason on stderr, followed there by one line in English saying\n"
+         "what it means. Ctrl-C cancels the analysis (\"中止しました\"); nothing is written\n"
+         "then.\n"
          "\n"
-         "Exit status: 0 written, 1 refused or failed, 2 usage error, 130 cancelled.\n";
+         "Several FILEs are analysed one after another, each outcome line then starting\n"
+         "with the file's name; Ctrl-C cancels the current file and skips the rest.\n"
+         "\n"
+         "Exit status: 0 written, 1 refused or failed, 2 usage error, 130 cancelled; for\n"
+         "several FILEs the worst of these, in the order 2, 130, 1, 0.\n";
 }
 
 int sevraneExitStatus(const std::string& message) {
-  if (message == msg::kFinished) return 0;
-  if (message == msg::kCancelled) return 130;
-  return 1;
+  return outcomeStatus(message);
 }
 
-void installInterruptHandler() {
-  // A program started with Ctrl-C ignored (nohup, a background job of a script) keeps it
-  // ignored, as the shell meant.
-  struct sigaction current;
-  if (sigaction(SIGINT, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = &onSigint;
-  sigemptyset(&action.sa_mask);
-  // The first Ctrl-C asks for a clean cancel; a second one ends the process at once.
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-}
-
-bool interruptReceived() {
-  return interrupted != 0;
-}
-void clearInterrupt() {
-  interrupted = 0;
+std::string sevraneGloss(std::string_view message, const std::string& path, bool converting,
+                         bool convertHint) {
+  std::string detail;
+  uint32_t rate = 0;
+  uint16_t bits = 0;
+  if (!converting && (message == msg::kNot44100 || message == msg::kNot16Bit) &&
+      readWaveFormat(path, rate, bits)) {
+    detail = message == msg::kNot44100 ? std::to_string(rate) + " Hz"
+                                       : std::to_string(bits) + "-bit samples";
+  }
+  return msg::glossLine(message, detail, convertHint && !converting);
 }
 
 TerminalEnvironment::TerminalEnvironment(const SevraneOptions& options, bool showProgress)
-    : options_(options), showProgress_(showProgress), start_(std::chrono::steady_clock::now()) {}
-
-std::string TerminalEnvironment::controlText(int id) const {
-  return id == analyser::kWaveFileField ? options_.file : std::string();
-}
-
-void TerminalEnvironment::setControlText(int id, std::string_view text) {
-  if (id == analyser::kWaveFileField) options_.file = std::string(text);
-}
-
-bool TerminalEnvironment::isRadioChecked(int id) const {
-  switch (id) {
-    case analyser::kUnit15:
-      return options_.unit == 15;
-    case analyser::kUnit20:
-      return options_.unit == 20;
-    case analyser::kUnit30:
-      return options_.unit == 30;
-    case analyser::kUnit60:
-      return options_.unit == 60;
-    case analyser::kShiftOn:
-      return options_.onsetShift;
-    case analyser::kShiftOff:
-      return !options_.onsetShift;
-    case analyser::kOptimiseOff:
-      return !options_.optimise;
-    case analyser::kOptimiseOn:
-      return options_.optimise;
-    default:
-      return false;
-  }
+    : MapEnvironment(options.controls),
+      showProgress_(showProgress),
+      start_(std::chrono::steady_clock::now()) {
+  if (!options.files.empty()) texts[analyser::kWaveFileField] = options.files.front();
 }
 
 void TerminalEnvironment::showMessage(std::string_view text, common::MessageIcon) {
   lastMessage_ = std::string(text);
-  std::FILE* out = text == msg::kFinished ? stdout : stderr;
-  std::fprintf(out, "%.*s\n", static_cast<int>(text.size()), text.data());
-  std::fflush(out);
+  const OutcomeLines lines = outcomeLines(prefix_, text, glosser_ ? glosser_(text) : std::string());
+  std::fputs(lines.out.c_str(), stdout);
+  std::fflush(stdout);
+  std::fputs(lines.err.c_str(), stderr);
+  std::fflush(stderr);
 }
 
 bool TerminalEnvironment::counterFrequency(int64_t& ticksPerSecond) {
@@ -251,6 +247,81 @@ void TerminalEnvironment::refreshProgress(std::string_view label, double fractio
 
 void TerminalEnvironment::pumpMessages() {
   if (interruptReceived() && onInterrupt_) onInterrupt_();
+}
+
+int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) {
+  const std::string program = baseName(argc > 0 ? argv[0] : "", "sevrane-cli");
+  SevraneOptions options;
+  std::string error;
+  switch (parseSevraneArguments(argc, argv, options, error)) {
+    case ParseOutcome::Help:
+      std::fputs(sevraneUsage().c_str(), stdout);
+      return 0;
+    case ParseOutcome::Version:
+      std::fputs(versionText(program).c_str(), stdout);
+      return 0;
+    case ParseOutcome::UsageError:
+      std::fputs(usageErrorText(program, error).c_str(), stderr);
+      return 2;
+    case ParseOutcome::Run:
+      break;
+  }
+
+  const auto usageError = [&program](const std::string& text) {
+    std::fputs(usageErrorText(program, text).c_str(), stderr);
+    return 2;
+  };
+  if (options.convert && !media.anyRecordingSource) return usageError(noMediaError("--convert"));
+  if (options.plot && !media.plotRecording) return usageError(noMediaError("--plot"));
+  if (!options.plotPath.empty() && options.files.size() > 1) {
+    return usageError(oneOutputError("--plot"));
+  }
+
+  const bool showProgress = !options.quiet && isatty(STDERR_FILENO) == 1;
+  TerminalEnvironment env(options, showProgress);
+  analyser::AnalyserCommand command(env);
+  command.setThreadCount(options.threads);
+  env.setInterruptAction([&command] { command.requestCancel(); });
+  installInterruptHandler();
+  analyser::SignalSource source;
+  if (options.convert) {
+    source = media.anyRecordingSource();
+    command.setSignalSource(source);
+  }
+  // The hint that --convert would read a refused file, given only where it could.
+  const bool convertHint = !options.convert && static_cast<bool>(media.anyRecordingSource);
+
+  const bool batch = options.files.size() > 1;
+  int status = 0;
+  for (const std::string& file : options.files) {
+    // Ctrl-C between two files, or during one that ended otherwise, skips the rest.
+    if (interruptReceived()) {
+      status = worseStatus(status, 130);
+      break;
+    }
+    env.texts[analyser::kWaveFileField] = file;
+    env.setLinePrefix(batch ? file + ": " : std::string());
+    const std::string path = analyser::trimTrailingSpace(file);
+    env.setGlosser([&](std::string_view message) {
+      return sevraneGloss(message, path, options.convert, convertHint);
+    });
+    env.clearLastMessage();
+    command.convert();
+    status = worseStatus(status, sevraneExitStatus(env.lastMessage()));
+    if (options.plot && env.lastMessage() == msg::kFinished) {
+      const std::string dat =
+          options.convert ? source.outputPath(path) : analyser::datPathFor(path);
+      const std::string png = options.plotPath.empty() ? media.plotPathFor(dat) : options.plotPath;
+      const std::string failure = media.plotRecording(path, dat, png);
+      if (!failure.empty()) {
+        const OutcomeLines lines =
+            outcomeLines(env.linePrefix(), failure, sevraneGloss(failure, path, true, false));
+        std::fputs(lines.err.c_str(), stderr);
+        status = worseStatus(status, 1);
+      }
+    }
+  }
+  return status;
 }
 
 }  // namespace terminal

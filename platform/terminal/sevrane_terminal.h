@@ -1,29 +1,38 @@
 // The terminal twin of Sevrane's window: the command-line options answer the radio buttons,
-// the FILE argument is the file-name field, the progress window is a line on stderr, and
-// SIGINT plays the part of the progress window's cancel button.
+// each FILE argument in turn is the file-name field, the progress window is a line on stderr,
+// and SIGINT plays the part of the progress window's cancel button.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "analyser_window.h"
+#include "cli_common.h"
+#include "control_model.h"
 #include "environment.h"
 
 namespace terminal {
 
 struct SevraneOptions {
-  bool optimise = false;    // four passes instead of one
-  int32_t unit = 60;        // frames per second: 15, 20, 30 or 60
-  bool onsetShift = false;  // stagger the slots' analysis windows
-  bool quiet = false;       // no progress display
-  int threads = 0;          // worker threads for the estimates, 0 = all
-  std::string file;         // taken exactly as the file-name field would hold it
+  // The window's radio buttons, starting from its initial state.
+  common::ControlState controls;
+  bool quiet = false;  // no progress display
+  int threads = 0;     // worker threads for the estimates, 0 = all
+  // Taken exactly as the file-name field would hold them.
+  std::vector<std::string> files;
+  bool convert = false;  // read any recording through the media layer
+  bool plot = false;     // draw the picture of each analysed recording
+  std::string plotPath;  // its name when given (one FILE only); else beside the DAT
+
+  SevraneOptions();
 };
 
-enum class ParseOutcome { Run, Help, UsageError };
+enum class ParseOutcome { Run, Help, Version, UsageError };
 
-// Parses argv; on UsageError `error` says what was wrong.
+// Parses argv; on UsageError `error` says what was wrong (one line).
 ParseOutcome parseSevraneArguments(int argc, const char* const* argv, SevraneOptions& options,
                                    std::string& error);
 std::string sevraneUsage();
@@ -31,27 +40,27 @@ std::string sevraneUsage();
 // Exit status for the message a conversion ended with: 0 finished, 130 cancelled, 1 otherwise.
 int sevraneExitStatus(const std::string& message);
 
-// Installs a SIGINT handler that only raises a flag (a second SIGINT ends the process the
-// usual way) and reports whether one has arrived. SIGINT ignored at start stays ignored.
-void installInterruptHandler();
-bool interruptReceived();
-void clearInterrupt();
-
-class TerminalEnvironment : public common::ProgressEnvironment {
+class TerminalEnvironment : public common::MapEnvironment<common::ProgressEnvironment> {
  public:
-  // `showProgress`: draw the progress line on stderr (callers pass isatty && !quiet).
+  // `showProgress`: draw the progress line on stderr (callers pass isatty && !quiet). The file
+  // field holds the first FILE.
   TerminalEnvironment(const SevraneOptions& options, bool showProgress);
 
   // Called by the message pump when SIGINT has arrived.
   void setInterruptAction(std::function<void()> action) { onInterrupt_ = std::move(action); }
+  // Starts every printed line (the file name in a batch).
+  void setLinePrefix(std::string prefix) { prefix_ = std::move(prefix); }
+  const std::string& linePrefix() const { return prefix_; }
+  // The English line printed after a message other than the success message ("" for none).
+  void setGlosser(std::function<std::string(std::string_view)> glosser) {
+    glosser_ = std::move(glosser);
+  }
 
   // The last message shown ("" when none).
   const std::string& lastMessage() const { return lastMessage_; }
+  void clearLastMessage() { lastMessage_.clear(); }
 
-  std::string controlText(int id) const override;
-  void setControlText(int id, std::string_view text) override;
-  bool isRadioChecked(int id) const override;
-  // One line: stdout for "終了しました", stderr for everything else.
+  // One line: stdout for "終了しました", stderr for everything else, then its gloss.
   void showMessage(std::string_view text, common::MessageIcon icon) override;
 
   bool counterFrequency(int64_t& ticksPerSecond) override;
@@ -68,14 +77,35 @@ class TerminalEnvironment : public common::ProgressEnvironment {
   static std::string progressLine(std::string_view label, double fractionDone);
 
  private:
-  SevraneOptions options_;
   bool showProgress_;
   bool progressOpen_ = false;
   bool lineDrawn_ = false;
   int64_t lastDrawMillis_ = -1000;
   std::chrono::steady_clock::time_point start_;
   std::function<void()> onInterrupt_;
+  std::function<std::string(std::string_view)> glosser_;
+  std::string prefix_;
   std::string lastMessage_;
 };
+
+// The English line for a refusal of `path`: the gloss of `message`, with the file's actual
+// rate or sample size read from its header when the WAVE loader refused them (`converting`
+// false). `convertHint`: say that --convert would read it, where it would.
+std::string sevraneGloss(std::string_view message, const std::string& path, bool converting,
+                         bool convertHint);
+
+// What the media layer lends the program when it is built with it; without it the options
+// that need it are usage errors.
+struct SevraneMedia {
+  std::function<analyser::SignalSource()> anyRecordingSource;  // --convert
+  // --plot: the picture of a recording with its DAT's tracks; "" or a fixed message.
+  std::function<std::string(const std::string& recording, const std::string& dat,
+                            const std::string& png)>
+      plotRecording;
+  std::function<std::string(const std::string& output)> plotPathFor;  // x.dat -> x.png
+};
+
+// The whole program: parse, convert every FILE, report. Returns the exit status.
+int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media = {});
 
 }  // namespace terminal

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "control_model.h"
 #include "environment.h"
 
 namespace fakeenv {
@@ -20,10 +21,8 @@ struct Shown {
   bool progressWindowWasOpen;
 };
 
-class FakeEnvironment : public common::ProgressEnvironment {
+class FakeEnvironment : public common::MapEnvironment<common::ProgressEnvironment> {
  public:
-  std::map<int, std::string> texts;
-  std::set<int> checked;
   std::vector<Shown> messages;
 
   bool hasCounter = true;
@@ -41,12 +40,6 @@ class FakeEnvironment : public common::ProgressEnvironment {
   int pumps = 0;
   std::function<void()> onPump;
 
-  std::string controlText(int id) const override {
-    auto it = texts.find(id);
-    return it == texts.end() ? std::string() : it->second;
-  }
-  void setControlText(int id, std::string_view text) override { texts[id] = std::string(text); }
-  bool isRadioChecked(int id) const override { return checked.count(id) != 0; }
   void showMessage(std::string_view text, common::MessageIcon icon) override {
     messages.push_back({std::string(text), icon, windowOpen});
   }

@@ -66,7 +66,8 @@ refused() {
   before=$(snapshot "$folder")
   "$@" >out.txt 2>err.txt || status=$?
   [ "$status" = 1 ] || fail "$* exited with $status (stderr: $(cat err.txt))"
-  [ "$(cat err.txt)" = "$want" ] || fail "$* said '$(cat err.txt)' instead of '$want'"
+  # The message is the first line; an English gloss follows it.
+  [ "$(head -n 1 err.txt)" = "$want" ] || fail "$* said '$(cat err.txt)' instead of '$want'"
   [ ! -s out.txt ] || fail "$* printed on stdout"
   [ "$before" = "$(snapshot "$folder")" ] || fail "$* changed the files beside its input"
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -148,7 +149,7 @@ TEST_F(QuorvelCliTest, RefusalsAndFailuresGoToStandardErrorWithStatusOne) {
     const CliRun r = run(c.args);
     EXPECT_EQ(r.status, 1) << c.message;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, std::string(c.message) + "\n");
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), std::string(c.message) + "\n");
   }
   EXPECT_FALSE(fs::exists(dir_ / "a.mid"));
   // A trailing blank on the name is dropped, as in the window.
@@ -165,7 +166,7 @@ TEST_F(QuorvelCliTest, UsageErrorsAndHelp) {
                                                                 {"--polyphony", "7", "x.dat"},
                                                                 {"--channels", "3", "x.dat"},
                                                                 {"--pitch-sort", "yes", "x.dat"},
-                                                                {"a.dat", "b.dat"}}) {
+                                                                {"--device=", "x.dat"}}) {
     const CliRun r = run(args);
     EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
     EXPECT_EQ(r.out, "");
@@ -179,6 +180,53 @@ TEST_F(QuorvelCliTest, UsageErrorsAndHelp) {
   }
 }
 
+TEST_F(QuorvelCliTest, BatchNamesEachOutcomeAndGlossesRefusals) {
+  const std::string a = (dir_ / "a.dat").string();
+  const std::string missing = (dir_ / "missing.dat").string();
+  testing_frames::writeBytes(a, frames(10));
+  const CliRun r = run({a, missing, "--device=MSGS"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, a + ": " + kFinishedLine);
+  EXPECT_EQ(r.err, missing + ": " + std::string(msg::kFileNotFound) + "\n" + missing +
+                       ": file not found\n");
+  midibuilder::BuilderOptions o;
+  o.device = midibuilder::kDeviceMsgs;
+  EXPECT_EQ(testing_frames::readBytes(dir_ / "a.mid"), direct(a, o));
+
+  const CliRun refused = run({"--tempo", "20", a});
+  EXPECT_EQ(refused.err, std::string(msg::kTempoRange) + "\ngive a tempo from 30 to 1000\n");
+  const CliRun version = run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("quorvel-cli ", 0), 0u);
+}
+
+#ifdef CLI_WITH_MEDIA
+TEST_F(QuorvelCliTest, RenderAndPlotWriteBesideTheMidiFile) {
+  const std::string input = (dir_ / "voice.dat").string();
+  testing_frames::writeBytes(input, frames(120));
+  const CliRun r = run({"--render", "--plot", input});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, kFinishedLine);
+  const Bytes cut = testing_frames::readBytes(dir_ / "voice-rendered.wav");
+  ASSERT_GT(cut.size(), 44u);
+  EXPECT_EQ(std::string(cut.begin(), cut.begin() + 4), "RIFF");
+  const Bytes png = testing_frames::readBytes(dir_ / "voice.png");
+  ASSERT_GT(png.size(), 8u);
+  EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
+
+  // The lead-in is the note start: 1920 ticks at 480 per quarter note and 120 per minute, 2 s
+  // of 4-byte stereo frames.
+  const CliRun kept = run({"--render=" + (dir_ / "kept.wav").string(), "--keep-lead-in", input});
+  EXPECT_EQ(kept.status, 0) << kept.err;
+  const double extra = double(testing_frames::readBytes(dir_ / "kept.wav").size()) - cut.size();
+  EXPECT_NEAR(extra, 2.0 * 44100 * 4, 0.05 * 44100 * 4);
+
+  const CliRun twoNames = run({"--render=x.wav", input, input});
+  EXPECT_EQ(twoNames.status, 2);
+  EXPECT_EQ(std::count(twoNames.err.begin(), twoNames.err.end(), '\n'), 2);
+}
+#endif
+
 TEST_F(QuorvelCliTest, TheLongestAnalyserFileConverts) {
   const std::string input = (dir_ / "long.dat").string();
   testing_frames::writeBytes(input, frames(36001));
@@ -191,7 +239,8 @@ TEST_F(QuorvelCliTest, TheLongestAnalyserFileConverts) {
   testing_frames::writeBytes(dir_ / "longer.dat", Bytes(36002 * 64, 0));
   const CliRun refused = run({(dir_ / "longer.dat").string()});
   EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.err, std::string(msg::kDatTooLong) + "\n");
+  EXPECT_EQ(refused.err.substr(0, refused.err.find('\n') + 1),
+            std::string(msg::kDatTooLong) + "\n");
   EXPECT_FALSE(fs::exists(dir_ / "longer.mid"));
 }
 

@@ -18,33 +18,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A scripted window: field texts, checked radio buttons, and the messages shown.
-class FakeWindow : public common::Environment {
+// A scripted window: the window's controls in their initial state, and the messages shown.
+class FakeWindow : public common::MapEnvironment<> {
  public:
-  FakeWindow() {
-    texts[midibuilder::kTempoField] = midibuilder::kDefaultTempoText;
-    texts[midibuilder::kTimeBaseField] = midibuilder::kDefaultTimeBaseText;
-    texts[midibuilder::kNoteStartField] = midibuilder::kDefaultNoteStartText;
-    checked = {midibuilder::kPitchSortOn, midibuilder::kChannels6, midibuilder::kHalvoran,
-               midibuilder::kPolyphony6};
-  }
-  std::string controlText(int id) const override {
-    const auto it = texts.find(id);
-    return it == texts.end() ? std::string() : it->second;
-  }
-  void setControlText(int id, std::string_view text) override { texts[id] = std::string(text); }
-  bool isRadioChecked(int id) const override { return checked.count(id) != 0; }
+  FakeWindow() : MapEnvironment(midibuilder::converterControls()) {}
   void showMessage(std::string_view text, common::MessageIcon icon) override {
     shown.emplace_back(std::string(text), icon);
   }
   // Checks exactly one button of the group that holds `first` ... `last`.
-  void choose(int first, int last, int id) {
-    for (int i = first; i <= last; ++i) checked.erase(i);
-    checked.insert(id);
-  }
+  void choose(int /*first*/, int /*last*/, int id) { check(id); }
 
-  std::map<int, std::string> texts;
-  std::set<int> checked;
   std::vector<std::pair<std::string, common::MessageIcon>> shown;
 };
 

@@ -534,18 +534,10 @@ TEST_F(LiteralReferenceTest, ExtremeTimingGivesIdenticalFiles) {
 }
 
 // The window's fields and radio buttons as the convert command reads them.
-class ScriptedWindow : public common::Environment {
+class ScriptedWindow : public common::MapEnvironment<> {
  public:
-  std::string controlText(int id) const override {
-    const auto it = texts.find(id);
-    return it == texts.end() ? std::string() : it->second;
-  }
-  void setControlText(int id, std::string_view text) override { texts[id] = std::string(text); }
-  bool isRadioChecked(int id) const override { return checked.count(id) != 0; }
   void showMessage(std::string_view text, common::MessageIcon) override { shown = text; }
 
-  std::map<int, std::string> texts;
-  std::set<int> checked;
   std::string shown;
 };
 

@@ -34,7 +34,7 @@ TEST(SevraneTerminalTest, OptionsAnswerTheRadioButtonsFreely) {
 
   SevraneOptions defaults;
   ASSERT_EQ(parse({"--", "-odd name.wav"}, defaults), ParseOutcome::Run);
-  EXPECT_EQ(defaults.file, "-odd name.wav");
+  EXPECT_EQ(defaults.files, std::vector<std::string>{"-odd name.wav"});
   terminal::TerminalEnvironment plain(defaults, false);
   const analyser::AnalysisSettings d = analyser::readAnalysisSettings(plain);
   EXPECT_EQ(d.unitsPerSecond, 60);

@@ -1,18 +1,18 @@
 // A front end for the convert commands made of plain data: control texts and checked radio
-// buttons are set by the caller, message boxes are recorded, the clocks move by a set step on
-// every read, the progress window is a flag, and a callback sees every message pump (to raise
-// a cancel, for instance).
+// buttons start from a control model (or empty) and are set by the caller, message boxes are
+// recorded, the clocks move by a set step on every read, the progress window is a flag, and a
+// callback sees every message pump (to raise a cancel, for instance).
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <map>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "control_model.h"
 #include "environment.h"
 
 namespace testkit {
@@ -22,10 +22,11 @@ struct ShownMessage {
   common::MessageIcon icon;
 };
 
-class ScriptedEnvironment : public common::ProgressEnvironment {
+class ScriptedEnvironment : public common::MapEnvironment<common::ProgressEnvironment> {
  public:
-  std::map<int, std::string> texts;
-  std::set<int> checked;
+  ScriptedEnvironment() = default;
+  explicit ScriptedEnvironment(const common::ControlModel& model) : MapEnvironment(model) {}
+
   std::vector<ShownMessage> messages;
   bool hasCounter = true;
   bool progressOpen = false;
@@ -36,21 +37,10 @@ class ScriptedEnvironment : public common::ProgressEnvironment {
   // Called on every message pump (for instance to request a cancel).
   std::function<void(int pumpCount)> onPump;
 
-  // Checks `id` and clears the other buttons of its group.
-  void check(int id, std::initializer_list<int> group) {
-    for (int other : group) checked.erase(other);
-    checked.insert(id);
-  }
   std::string lastMessage() const {
     return messages.empty() ? std::string() : messages.back().text;
   }
 
-  std::string controlText(int id) const override {
-    const auto it = texts.find(id);
-    return it == texts.end() ? std::string() : it->second;
-  }
-  void setControlText(int id, std::string_view text) override { texts[id] = std::string(text); }
-  bool isRadioChecked(int id) const override { return checked.count(id) != 0; }
   void showMessage(std::string_view text, common::MessageIcon icon) override {
     messages.push_back({std::string(text), icon});
   }

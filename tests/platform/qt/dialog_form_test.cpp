@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "analyser_window.h"
+#include "converter_window.h"
 #include "dialog_form.h"
 #include "dialog_template.h"
 #include "messages.h"
@@ -179,6 +181,29 @@ class DialogFormTest : public QObject {
       QCOMPARE(c->selected, e.selected);
       QCOMPARE(c->groupStart, e.groupStart);
       QVERIFY(!c->disabled);
+    }
+  }
+
+  // The control models and the templates describe the same radio groups (each model group's
+  // first button starts a group in the template) with the same buttons selected at start.
+  void templatesAgreeWithTheControlModels() {
+    const std::pair<QString, const common::ControlModel*> pairs[] = {
+        {QStringLiteral(":/dialogs/sevrane.json"), &analyser::analyserControls()},
+        {QStringLiteral(":/dialogs/quorvel.json"), &midibuilder::converterControls()}};
+    for (const auto& [path, model] : pairs) {
+      const DialogTemplate t = loadDialogTemplate(path);
+      for (const common::ControlOption& o : model->options) {
+        if (o.kind == common::ControlKind::Text) {
+          QVERIFY(findSpec(t, o.textId) != nullptr);
+          continue;
+        }
+        for (const common::RadioChoice& c : o.choices) {
+          const ControlSpec* spec = findSpec(t, c.id);
+          QVERIFY(spec != nullptr && spec->kind == ControlKind::Radio);
+          QCOMPARE(spec->selected, c.value == o.defaultValue);
+          QCOMPARE(spec->groupStart, &c == &o.choices.front());
+        }
+      }
     }
   }
 

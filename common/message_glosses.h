@@ -1,0 +1,31 @@
+// English readings of the fixed messages (messages.h), for the command lines: each refusal or
+// failure is followed by one English line saying what it means. The Japanese texts stay as
+// they are; these are added beside them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace msg {
+
+struct Gloss {
+  std::string_view message;  // the fixed text, as in messages.h
+  std::string_view meaning;  // what it says, in English
+  // For refusals of the recording's form (format, rate, bits, extension): what sevrane-cli
+  // reads without --convert, which reads it. Empty otherwise.
+  std::string_view convertHint;
+};
+
+// Every message that a conversion can end with, except the success message.
+const Gloss* glossTable(std::size_t& count);
+
+// The gloss of `message`; null for the success message and for texts that are not fixed ones.
+const Gloss* findGloss(std::string_view message);
+
+// The English line for `message`: `detail` (when not empty) in place of the general meaning,
+// followed by the hint about --convert when `withConvertHint` is set and the message has one.
+// Empty for the success message and for texts without a gloss.
+std::string glossLine(std::string_view message, std::string_view detail, bool withConvertHint);
+
+}  // namespace msg
