@@ -10,7 +10,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
+#include "analyser_window.h"
 #include "analysis_job.h"
+#include "control_model.h"
 
 namespace studio {
 
@@ -31,7 +35,12 @@ AnalysisPanel::AnalysisPanel(QWidget* parent)
       progress_(new QProgressBar),
       remaining_(new QLabel) {
   for (int units : kUnits) unit_->addItem(QString(), units);
-  unit_->setCurrentIndex(3);
+  // The window's defaults, as the analyser's control model gives them.
+  const common::ControlModel& model = analyser::analyserControls();
+  optimise_->setChecked(model.option("optimise").defaultValue == "on");
+  const common::RadioChoice* unit = model.option("unit").choice(model.option("unit").defaultValue);
+  unit_->setCurrentIndex(std::max(0, unit_->findData(unit ? unit->number : 60)));
+  onsetShift_->setChecked(model.option("onset-shift").defaultValue == "on");
   unitLabel_->setBuddy(unit_);
   progress_->setRange(0, 1000);
   progress_->setTextVisible(false);
