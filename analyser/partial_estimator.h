@@ -6,17 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "analysis_constants.h"
 #include "kernels/fine_kernels.h"
 
 namespace analyser {
-
-inline constexpr int kSampleRate = 44100;
-inline constexpr int kMaxFrameLength = 2940;
-// Coarse grid: 55 * 128^(j/1024) Hz for j = 0 .. kCoarseCandidates-1 (index 1051 lies above
-// 8000 Hz).
-inline constexpr int kCoarseStepsPer128 = 1024;
-inline constexpr int kCoarseCandidates = 1051;
-inline constexpr int kFineLevels = 6;
 
 // 65536 packed entries: sine (x32767, rounded half away from zero) in the upper 16 bits,
 // cosine in the lower 16 bits, of the angle k * 6.2831853071796 / 65536.
@@ -105,8 +98,6 @@ namespace kernels {
 struct PlanView;
 }
 
-// Most windows coarseWinnersFromSums takes at once.
-inline constexpr int kCoarseBatchLimit = 16;
 // Winning coarse index of each of `count` windows (1 to kCoarseBatchLimit) from the sums of all
 // candidates (sums[j * count + k] for window k); the same choice as comparing every coarse
 // level strictly greater from -1.

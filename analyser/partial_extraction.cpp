@@ -7,9 +7,6 @@ namespace analyser {
 
 namespace {
 
-// The analyser's full turn, to 14 digits as the estimator uses it.
-constexpr double kTurn = 6.2831853071796;
-
 int64_t windowStart(const AnalysisSettings& settings, int32_t frame, int slot) {
   return int64_t{kMarginSamples} + int64_t{frame} * settings.frameLength +
          windowOffset(settings, slot);
@@ -20,13 +17,13 @@ int64_t windowStart(const AnalysisSettings& settings, int32_t frame, int slot) {
 int32_t frameLengthFor(int32_t unitsPerSecond) {
   switch (unitsPerSecond) {
     case 15:
-      return 2940;
+      return kFrameLengths[0];
     case 20:
-      return 2205;
+      return kFrameLengths[1];
     case 30:
-      return 1470;
+      return kFrameLengths[2];
     default:
-      return 735;
+      return kFrameLengths[3];
   }
 }
 
@@ -78,8 +75,8 @@ void subtractPartial(const WaveSignal& wave, const AnalysisSettings& settings,
   if (level == 0) return;  // a*sin(theta) is 0 throughout
   const double a = level;
   const double f = tables.frequency(frame, slot) / 10.0;
-  const double delta = kTurn * f / 44100;
-  double theta = tables.phase(frame, slot) * kTurn / 65536;
+  const double delta = kFullTurn * f / kSampleRate;
+  double theta = tables.phase(frame, slot) * kFullTurn / 65536;
   int32_t* out = wave.residual + windowStart(settings, frame, slot);
   for (int32_t i = 0; i < settings.frameLength; ++i) {
     // |a * sin| <= 2^31, so the truncation fits 64 bits; the difference wraps to 32 bits as a

@@ -1,5 +1,5 @@
 // Coarse-search kernels over a precomputed plan. Each computes, for `count` quantised windows
-// (1 to kMaxCoarseBatch, each 32 * plan.blockCount samples, zero-padded), the sums of every
+// (1 to kCoarseBatchLimit, each 32 * plan.blockCount samples, zero-padded), the sums of every
 // candidate: sums[j * count + w]. All of them give exactly the sums of the literal search.
 #pragma once
 
@@ -17,8 +17,6 @@ struct PlanView {
   int candidateCount;
   const int16_t* row(int j) const { return entries + static_cast<long>(j) * blockCount * 64; }
 };
-
-inline constexpr int kMaxCoarseBatch = 16;
 
 using CoarseKernelFn = void (*)(PlanView plan, const int16_t* const* q, int count,
                                 CoarseSums* sums);
