@@ -1,6 +1,7 @@
 // Precomputed coarse-search tables for one window length: the packed sine/cosine entries that
 // the literal coarse search would look up, for every candidate and every sample, so that the
-// fast kernels need neither phase arithmetic nor table look-ups.
+// fast kernels need neither phase arithmetic nor table look-ups; and the same entries rounded
+// to 8 bits, from which the pruning kernels bound every candidate's sums cheaply.
 #pragma once
 
 #include <cstdint>
@@ -28,13 +29,29 @@ class CoarsePlan {
   const int16_t* row(int j) const {
     return entries_.data() + static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
   }
-  size_t bytes() const { return entries_.size() * sizeof(int16_t); }
+  // Entry e of the table stands for kBoundScale * round8(e) + a residual of at most
+  // kBoundResidual in magnitude: e / 257 rounded to nearest lies in [-127, 127] for every
+  // |e| <= 32767, and 257 being odd, e / 257 is never a half, so |e - 257 round8(e)| <= 128.
+  static constexpr int kBoundScale = 257;
+  static constexpr int kBoundResidual = 128;
+  // Row of candidate j in 8 bits: blockCount() blocks of 64 bytes; in block b, for m = 0 .. 7,
+  // four cosines then four sines of samples 32 b + 4 m .. 32 b + 4 m + 3.
+  const int8_t* boundRow(int j) const {
+    return boundEntries_.data() + static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
+  }
+  // Per candidate: the sum of its 8-bit cosines and the sum of its 8-bit sines.
+  const int32_t* boundColumnSums() const { return columnSums_.data(); }
+  size_t bytes() const {
+    return entries_.size() * sizeof(int16_t) + boundEntries_.size() + columnSums_.size() * 4;
+  }
 
  private:
   int n_;
   int padded_;
   int candidates_;
   std::vector<int16_t> entries_;
+  std::vector<int8_t> boundEntries_;
+  std::vector<int32_t> columnSums_;
 };
 
 // Shares one plan per length among the estimators of all threads. Only the most recently

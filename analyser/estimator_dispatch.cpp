@@ -37,6 +37,20 @@ kernels::CoarseKernelFn coarseKernel(CoarsePath path) {
   return nullptr;
 }
 
+kernels::PruningKernels pruningKernels(CoarsePath path) {
+  const CpuFeatures& cpu = cpuFeatures();
+  switch (path) {
+    case CoarsePath::Portable:
+      return kernels::pruningKernelsPortable();
+    case CoarsePath::Avx512Vnni:
+      return cpu.avx512f && cpu.avx512bw && cpu.avx512vnni ? kernels::pruningKernelsAvx512Vnni()
+                                                           : kernels::PruningKernels{};
+    default:
+      break;
+  }
+  return {};
+}
+
 kernels::FineKernels fineKernels(FinePath path) {
   const CpuFeatures& cpu = cpuFeatures();
   switch (path) {

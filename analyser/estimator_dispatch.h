@@ -23,6 +23,9 @@ const CpuFeatures& cpuFeatures();
 // The kernel of a fast coarse path, or null when the processor or build lacks it (and for the
 // reference path, which has no kernel).
 kernels::CoarseKernelFn coarseKernel(CoarsePath path);
+// The pruning kernels that go with a coarse path; empty where the path has none (then every
+// candidate's sums are computed exactly).
+kernels::PruningKernels pruningKernels(CoarsePath path);
 // The kernels of a fast fine path; empty when unavailable (and for the reference path).
 kernels::FineKernels fineKernels(FinePath path);
 

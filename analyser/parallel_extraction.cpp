@@ -112,6 +112,7 @@ ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisS
   for (int t = 0; t < threads; ++t) {
     estimators.push_back(std::make_unique<PartialEstimator>(tables.sineCosine, plans));
     estimators.back()->setPaths(options.coarsePath, options.finePath);
+    estimators.back()->setCoarsePruning(options.coarsePruning);
   }
   std::vector<PartialEstimate> results(static_cast<size_t>(frameCount));
   std::vector<uint8_t> batchDone(static_cast<size_t>(batchCount));

@@ -86,7 +86,11 @@ PartialEstimator::PartialEstimator(const SineCosineTable& table,
       finePath_(bestFinePath()),
       x_(kMaxFrameLength + 1),
       q_(static_cast<size_t>(kMaxBatch) * (kMaxFrameLength + CoarsePlan::kBlock)),
-      sums_(static_cast<size_t>(kMaxBatch) * kCoarseCandidates) {}
+      sums_(static_cast<size_t>(kMaxBatch) * kCoarseCandidates),
+      bytes_(static_cast<size_t>(kMaxBatch) * 4 * (kMaxFrameLength + CoarsePlan::kBlock)),
+      dots_(static_cast<size_t>(kMaxBatch + 1) * 2 * kCoarseCandidates),
+      upper_(kCoarseCandidates),
+      kept_(kCoarseCandidates) {}
 
 PartialEstimator::~PartialEstimator() = default;
 
@@ -166,8 +170,226 @@ void PartialEstimator::estimateBatch(const int32_t* const* windows, int count, i
 
 void PartialEstimator::coarseWinners(const int32_t* const* windows, int count, int n,
                                      int* winners) {
+  if (pruning_ && coarsePath_ != CoarsePath::Reference &&
+      pruningKernels(coarsePath_).dots != nullptr) {
+    prunedWinners(windows, count, n, winners);
+    return;
+  }
   coarseSums(windows, count, n, sums_.data());
   coarseWinnersFromSums(sums_.data(), count, kCoarseCandidates, n, winners);
+}
+
+namespace {
+
+// One window's samples in 8 bits for the bound kernels: h_i = round(q_i / 2^shift) in
+// [-128, 127], stored as u_i = h_i + 128 in the kernels' layout, with the sums that bound
+// what the rounding leaves out; and for shifts up to 8 the remainders l_i = q_i - 2^shift h_i,
+// which then lie in [-128, 127] too, stored as l_i + 128.
+struct BoundWindow {
+  int shift = 0;
+  int64_t lowSum = 0;        // L = sum |q_i - 2^shift h_i|
+  int64_t magnitudeSum = 0;  // M = sum |q_i|
+  int nonZero = 0;           // samples with q_i != 0 (the others' products are exactly 0)
+};
+
+BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, uint8_t* low8) {
+  int lowest = 0;
+  int highest = 0;
+  for (int i = 0; i < padded; ++i) {
+    lowest = std::min<int>(lowest, q[i]);
+    highest = std::max<int>(highest, q[i]);
+  }
+  // The smallest shift that brings every rounded sample into 8 bits (9 always does:
+  // (32767 + 256) >> 9 = 64).
+  BoundWindow b;
+  auto rounded = [&](int v) { return b.shift == 0 ? v : (v + (1 << (b.shift - 1))) >> b.shift; };
+  while (rounded(highest) > 127 || rounded(lowest) < -128) ++b.shift;
+  const int half = b.shift == 0 ? 0 : 1 << (b.shift - 1);
+  int32_t low = 0;
+  int32_t magnitude = 0;  // both below 2944 * 32768 < 2^27
+  int nonZero = 0;
+  for (int i = 0; i < padded; ++i) {
+    const int v = q[i];
+    const int h = (v + half) >> b.shift;
+    const int l = v - h * (1 << b.shift);
+    low += std::abs(l);
+    magnitude += std::abs(v);
+    nonZero += v != 0 ? 1 : 0;
+    // Block of 32 samples = 64 bytes; each group of four samples appears twice.
+    const int at = 64 * (i / 32) + 8 * ((i % 32) / 4) + i % 4;
+    u[at] = u[at + 4] = static_cast<uint8_t>(h + 128);
+    low8[at] = low8[at + 4] = static_cast<uint8_t>((l + 128) & 0xFF);
+  }
+  b.lowSum = low;
+  b.magnitudeSum = magnitude;
+  b.nonZero = nonZero;
+  return b;
+}
+
+// The scales and radii of the two bounds of a window (see prunedWinners).
+struct BoundTerms {
+  double scale = 0.0;   // P = (dot - 128 sum t) * scale - centre
+  double centre = 0.0;  // Z / 2
+  double radius = 0.0;  // r
+  bool refinable = false;
+  double fineRadius = 0.0;  // r'
+};
+
+BoundTerms boundTerms(const BoundWindow& b) {
+  BoundTerms t;
+  t.scale = std::ldexp(static_cast<double>(CoarsePlan::kBoundScale), b.shift) / 65536;
+  t.centre = b.nonZero / 2.0;
+  t.radius =
+      (static_cast<double>(CoarsePlan::kBoundScale) * 127 * static_cast<double>(b.lowSum) +
+       static_cast<double>(CoarsePlan::kBoundResidual) * static_cast<double>(b.magnitudeSum)) /
+          65536 +
+      t.centre;
+  t.refinable = b.shift >= 1 && b.shift <= 8;
+  t.fineRadius =
+      CoarsePlan::kBoundResidual * static_cast<double>(b.magnitudeSum) / 65536 + t.centre;
+  return t;
+}
+
+// P' from the dots of the rounded samples and of their remainders with one row's entries.
+double refinedCentre(int32_t dot, int32_t lowDot, int32_t columnSum, int shift, double centre) {
+  return ((dot - 128.0 * columnSum) * (1 << shift) + (lowDot - 128.0 * columnSum)) *
+             (CoarsePlan::kBoundScale / 65536.0) -
+         centre;
+}
+
+}  // namespace
+
+void PartialEstimator::coarseSumIntervals(const int32_t* window, int n, int j,
+                                          CoarseSumInterval* first, CoarseSumInterval* refined) {
+  const kernels::PlanView view = planView(n);
+  const int padded = plan_->paddedLength();
+  const int16_t* q[1];
+  quantiseBatch(&window, 1, n, padded, q);
+  const BoundWindow b = prepareBoundWindow(q[0], padded, bytes_.data(), bytes_.data() + 2 * padded);
+  const BoundTerms t = boundTerms(b);
+  const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
+                                         view.blockCount, plan_->candidateCount()};
+  const kernels::PruningKernels portable = kernels::pruningKernelsPortable();
+  int32_t dot[2];
+  int32_t lowDot[2];
+  portable.rowDots(boundView, bytes_.data(), &j, 1, &dot[0], &dot[1]);
+  portable.rowDots(boundView, bytes_.data() + 2 * padded, &j, 1, &lowDot[0], &lowDot[1]);
+  const int32_t* columns = plan_->boundColumnSums() + 2 * j;
+  *first = {(dot[0] - 128.0 * columns[0]) * t.scale - t.centre,
+            (dot[1] - 128.0 * columns[1]) * t.scale - t.centre, t.radius};
+  *refined = *first;
+  if (t.refinable) {
+    *refined = {refinedCentre(dot[0], lowDot[0], columns[0], b.shift, t.centre),
+                refinedCentre(dot[1], lowDot[1], columns[1], b.shift, t.centre), t.fineRadius};
+  }
+}
+
+void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, int n,
+                                     int* winners) {
+  const kernels::PruningKernels pruning = pruningKernels(coarsePath_);
+  const kernels::PlanView view = planView(n);
+  const int padded = plan_->paddedLength();
+  const int candidates = plan_->candidateCount();
+  const int16_t* q[kMaxBatch];
+  quantiseBatch(windows, count, n, padded, q);
+  BoundWindow bounds[kMaxBatch];
+  const uint8_t* u[kMaxBatch];
+  const uint8_t* low8[kMaxBatch];
+  for (int w = 0; w < count; ++w) {
+    uint8_t* out = bytes_.data() + static_cast<size_t>(2 * w) * static_cast<size_t>(2 * padded);
+    bounds[w] = prepareBoundWindow(q[w], padded, out, out + 2 * padded);
+    u[w] = out;
+    low8[w] = out + 2 * padded;
+  }
+  const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
+                                         view.blockCount, candidates};
+  pruning.dots(boundView, u, count, dots_.data());
+
+  // Why a candidate left out cannot be the literal winner. For one window (B as A, with the
+  // sines), write every table entry e = 257 t + d with t its 8-bit entry and |d| <= 128
+  // (CoarsePlan), and every quantised sample q = 2^s h + l with |l| <= 2^(s-1) (l = 0 for
+  // s = 0). Each literal term is floor(q e / 65536) = q e / 65536 - f with 0 <= f < 1, and
+  // f = 0 where q = 0, so with Z the number of non-zero samples
+  //   A = (2^s 257 sum h t + 257 sum l t + sum q d) / 65536 - F,   0 <= F <= Z,
+  // and |257 sum l t + sum q d| <= 257 * 127 * L + 128 * M (L = sum |l|, M = sum |q|). The
+  // kernel's dot is exact, and sum h t = dot(u, t) - 128 sum t. So A lies within
+  //   r = (257 * 127 * L + 128 * M) / 65536 + Z / 2   of   P = 2^s 257 sum h t / 65536 - Z / 2.
+  // The literal sums never wrap: |floor(q e / 65536)| <= 16384 for 16-bit q and |e| <= 32767,
+  // so |A| <= 2940 * 16384 < 2^31, and A is that true integer. Then sqrt(A^2 + B^2) lies in
+  // [sqrt(lo_A^2 + lo_B^2), sqrt(hi_A^2 + hi_B^2)], hi = |P| + r, lo = max(|P| - r, 0). The
+  // candidate of the greatest lower bound has a literal level of at least
+  // LB = trunc(2048 sqrt(lower) / N) (taken a little low); a candidate whose upper bound gives
+  // a level below LB has a literal level below LB and can neither win nor tie.
+  // For shifts 1 to 8 the candidates left are bounded again with sum l t computed exactly too
+  // (l + 128 fits 8 bits): A then lies within r' = 128 M / 65536 + Z / 2 of
+  // P' = 257 (2^s sum h t + sum l t) / 65536 - Z / 2, an interval inside the first one; LB and
+  // the test are repeated with it (a larger LB only prunes more). Every remaining
+  // candidate is summed exactly, and the first of the greatest exact level among them, in
+  // index order, is the literal winner. The factors 1 -+ 1e-9 cover the rounding of these
+  // double computations (some 1e-16 relative) many times over; P, r and the squares' inputs
+  // are exact in double (below 2^53 with at most 17 fractional bits).
+  for (int w = 0; w < count; ++w) {
+    const BoundWindow& b = bounds[w];
+    if (b.magnitudeSum == 0) {  // every q is 0: all sums and levels are 0, the first wins
+      winners[w] = 0;
+      ++coarseWindowsPruned_;
+      continue;
+    }
+    const BoundTerms t = boundTerms(b);
+    const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * w) * candidates;
+    const int32_t* dotB = dotA + candidates;
+    const double bestLower = pruning.bounds(dotA, dotB, plan_->boundColumnSums(), candidates,
+                                            t.scale, t.centre, t.radius, upper_.data());
+    const auto lowestWinningLevel =
+        static_cast<int64_t>(2048 * std::sqrt(bestLower) * (1 - 1e-9) / n);
+    const double root = static_cast<double>(lowestWinningLevel) * n / 2048;
+    const double threshold = root * root * (1 - 1e-9);
+    int keptCount = pruning.keep(upper_.data(), candidates, threshold, kept_.data());
+    if (t.refinable && keptCount > 1) {
+      int32_t* lowA = dots_.data() + static_cast<size_t>(2 * count) * candidates;
+      int32_t* lowB = lowA + keptCount;
+      pruning.rowDots(boundView, low8[w], kept_.data(), keptCount, lowA, lowB);
+      const int32_t* columns = plan_->boundColumnSums();
+      double refinedLower = 0.0;
+      for (int k = 0; k < keptCount; ++k) {
+        const int j = kept_[static_cast<size_t>(k)];
+        const double pa =
+            std::abs(refinedCentre(dotA[j], lowA[k], columns[2 * j], b.shift, t.centre));
+        const double pb =
+            std::abs(refinedCentre(dotB[j], lowB[k], columns[2 * j + 1], b.shift, t.centre));
+        const double la = std::max(pa - t.fineRadius, 0.0);
+        const double lb = std::max(pb - t.fineRadius, 0.0);
+        refinedLower = std::max(refinedLower, la * la + lb * lb);
+        upper_[static_cast<size_t>(k)] =
+            (pa + t.fineRadius) * (pa + t.fineRadius) + (pb + t.fineRadius) * (pb + t.fineRadius);
+      }
+      const auto refinedLevel =
+          std::max(lowestWinningLevel,
+                   static_cast<int64_t>(2048 * std::sqrt(refinedLower) * (1 - 1e-9) / n));
+      const double refinedRoot = static_cast<double>(refinedLevel) * n / 2048;
+      const double refinedThreshold = refinedRoot * refinedRoot * (1 - 1e-9);
+      int left = 0;
+      for (int k = 0; k < keptCount; ++k) {
+        if (upper_[static_cast<size_t>(k)] >= refinedThreshold) {
+          kept_[static_cast<size_t>(left++)] = kept_[static_cast<size_t>(k)];
+        }
+      }
+      keptCount = left;
+    }
+    CoarseSums* exact = sums_.data();
+    pruning.exactRows(view, q[w], kept_.data(), keptCount, exact);
+    int64_t best = -1;
+    winners[w] = 0;
+    for (int k = 0; k < keptCount; ++k) {
+      const int64_t level = coarseLevel(exact[k], n);
+      if (level > best) {
+        best = level;
+        winners[w] = kept_[static_cast<size_t>(k)];
+      }
+    }
+    coarseCandidatesKept_ += keptCount;
+    ++coarseWindowsPruned_;
+  }
 }
 
 namespace {

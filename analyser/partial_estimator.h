@@ -119,6 +119,14 @@ class PartialEstimator {
   // Defaults to the best paths available.
   void setPaths(CoarsePath coarse, FinePath fine);
   CoarsePath coarsePath() const { return coarsePath_; }
+  // With pruning on (the default), a coarse path that has pruning kernels (portable, AVX-512
+  // VNNI) bounds every candidate cheaply and sums exactly only those that could win; the winner
+  // is the literal one either way. Off, every candidate is summed exactly.
+  void setCoarsePruning(bool on) { pruning_ = on; }
+  bool coarsePruning() const { return pruning_; }
+  // Candidates summed exactly by pruned searches, and the windows those searches covered.
+  int64_t coarseCandidatesKept() const { return coarseCandidatesKept_; }
+  int64_t coarseWindowsPruned() const { return coarseWindowsPruned_; }
   FinePath finePath() const { return finePath_; }
   // Replaces the fast fine kernels of the selected path (both set) or restores them (both
   // null), with the error bound, relative to the sum of magnitudes, that the search allows
@@ -135,6 +143,15 @@ class PartialEstimator {
   // Coarse sums of every candidate for `count` windows by the selected coarse path:
   // sums[j * count + w], j < kCoarseCandidates.
   void coarseSums(const int32_t* const* windows, int count, int n, CoarseSums* sums);
+  // The intervals the pruned search puts around candidate j's coarse sums (a, b) for one
+  // window: the first bound, and the refined one (the first again where the window has none).
+  struct CoarseSumInterval {
+    double centreA = 0.0;
+    double centreB = 0.0;
+    double radius = 0.0;
+  };
+  void coarseSumIntervals(const int32_t* window, int n, int j, CoarseSumInterval* first,
+                          CoarseSumInterval* refined);
   // The winning coarse index of each window by the selected coarse path.
   void coarseWinners(const int32_t* const* windows, int count, int n, int* winners);
   // The literal scalar kernel: the reference every faster path is checked against.
@@ -155,6 +172,8 @@ class PartialEstimator {
   // The per-length tables for n, fetched from the cache when the length changes.
   kernels::PlanView planView(int n);
   PartialEstimate fineSearch(const int32_t* window, int n, int coarseWinner);
+  // coarseWinners by bounds and exact sums of the candidates that could win.
+  void prunedWinners(const int32_t* const* windows, int count, int n, int* winners);
 
   const SineCosineTable& table_;
   std::unique_ptr<CoarsePlanCache> ownPlans_;
@@ -167,6 +186,13 @@ class PartialEstimator {
   std::vector<double> x_;
   std::vector<int16_t> q_;
   std::vector<CoarseSums> sums_;
+  bool pruning_ = true;
+  std::vector<uint8_t> bytes_;  // 8-bit samples of a batch, for the bound kernels
+  std::vector<int32_t> dots_;
+  std::vector<double> upper_;
+  std::vector<int> kept_;
+  int64_t coarseCandidatesKept_ = 0;
+  int64_t coarseWindowsPruned_ = 0;
   int64_t fineLevelsSearched_ = 0;
   int64_t fineLevelsRedecided_ = 0;
   int64_t fineLanesResummed_ = 0;

@@ -21,6 +21,51 @@ struct PlanView {
 using CoarseKernelFn = void (*)(PlanView plan, const int16_t* const* q, int count,
                                 CoarseSums* sums);
 
+// ---- Pruning: cheap bounds of every candidate, exact sums for a few -------------------------
+
+// The 8-bit entries of a CoarsePlan (see CoarsePlan::boundRow).
+struct BoundPlanView {
+  const int8_t* entries;
+  const int32_t* columnSums;  // per candidate: sum of its cosine bytes, of its sine bytes
+  int blockCount;
+  int candidateCount;
+  const int8_t* row(int j) const { return entries + static_cast<long>(j) * blockCount * 64; }
+};
+
+// For `count` windows of unsigned 8-bit samples u (laid out as blockCount blocks of 64 bytes:
+// in block b, for m = 0 .. 7, samples 32 b + 4 m .. + 3 twice over), the exact integer dot
+// products of u with every candidate's 8-bit cosines and sines:
+// dots[(2 w) * candidateCount + j] and dots[(2 w + 1) * candidateCount + j].
+using CoarseDotFn = void (*)(BoundPlanView plan, const uint8_t* const* u, int count, int32_t* dots);
+// The same dot products for one window and the candidates rows[0 .. rowCount-1] only:
+// dotA[r] with the cosines, dotB[r] with the sines of row rows[r].
+using RowDotsFn = void (*)(BoundPlanView plan, const uint8_t* u, const int* rows, int rowCount,
+                           int32_t* dotA, int32_t* dotB);
+// The exact coarse sums of one quantised window for the candidates rows[0 .. rowCount-1].
+using ExactRowsFn = void (*)(PlanView plan, const int16_t* q, const int* rows, int rowCount,
+                             CoarseSums* sums);
+
+// The bounds of every candidate from its dots (see PartialEstimator::prunedWinners): with
+// P = (dot - 128 * columnSum) * scale - centre for the cosines and the sines alike, and
+// hi = |P| + radius, lo = max(|P| - radius, 0), upper[j] = hiA^2 + hiB^2; returns the greatest
+// loA^2 + loB^2.
+using BoundFn = double (*)(const int32_t* dotA, const int32_t* dotB, const int32_t* columnSums,
+                           int candidates, double scale, double centre, double radius,
+                           double* upper);
+// The indices j (ascending) with upper[j] >= threshold, into kept; returns how many.
+using KeepFn = int (*)(const double* upper, int candidates, double threshold, int* kept);
+
+struct PruningKernels {
+  CoarseDotFn dots = nullptr;
+  BoundFn bounds = nullptr;
+  KeepFn keep = nullptr;
+  RowDotsFn rowDots = nullptr;
+  ExactRowsFn exactRows = nullptr;
+};
+PruningKernels pruningKernelsPortable();
+// Empty when this build has no such kernels.
+PruningKernels pruningKernelsAvx512Vnni();
+
 void coarseSumsPortable(PlanView plan, const int16_t* const* q, int count, CoarseSums* sums);
 // nullptr when this build has no such kernel (non-x86 targets); check the CPU before use.
 CoarseKernelFn coarseSumsAvx2Kernel();
