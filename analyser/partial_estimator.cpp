@@ -90,7 +90,8 @@ PartialEstimator::PartialEstimator(const SineCosineTable& table,
       bytes_(static_cast<size_t>(kMaxBatch) * 4 * (kMaxFrameLength + CoarsePlan::kBlock)),
       dots_(static_cast<size_t>(kMaxBatch + 1) * 2 * kCoarseCandidates),
       upper_(kCoarseCandidates),
-      kept_(kCoarseCandidates) {}
+      kept_(kCoarseCandidates),
+      steps_(kCoarseCandidates) {}
 
 PartialEstimator::~PartialEstimator() = default;
 
@@ -120,12 +121,17 @@ void PartialEstimator::quantiseBatch(const int32_t* const* windows, int count, i
   }
 }
 
-kernels::PlanView PartialEstimator::planView(int n) {
+const CoarsePlan& PartialEstimator::planFor(int n) {
   if (!plan_ || plan_->frameLength() != n) {
     plan_.reset();
     plan_ = plans_.plan(n);
   }
-  return {plan_->row(0), plan_->blockCount(), plan_->candidateCount()};
+  return *plan_;
+}
+
+kernels::PlanView PartialEstimator::planView(int n) {
+  const CoarsePlan& plan = planFor(n);
+  return {plan.row(0), plan.blockCount(), plan.candidateCount()};
 }
 
 void PartialEstimator::coarseSums(const int32_t* const* windows, int count, int n,
@@ -261,14 +267,14 @@ double refinedCentre(int32_t dot, int32_t lowDot, int32_t columnSum, int shift, 
 
 void PartialEstimator::coarseSumIntervals(const int32_t* window, int n, int j,
                                           CoarseSumInterval* first, CoarseSumInterval* refined) {
-  const kernels::PlanView view = planView(n);
+  planFor(n);
   const int padded = plan_->paddedLength();
   const int16_t* q[1];
   quantiseBatch(&window, 1, n, padded, q);
   const BoundWindow b = prepareBoundWindow(q[0], padded, bytes_.data(), bytes_.data() + 2 * padded);
   const BoundTerms t = boundTerms(b);
   const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
-                                         view.blockCount, plan_->candidateCount()};
+                                         plan_->blockCount(), plan_->candidateCount()};
   const kernels::PruningKernels portable = kernels::pruningKernelsPortable();
   int32_t dot[2];
   int32_t lowDot[2];
@@ -287,7 +293,7 @@ void PartialEstimator::coarseSumIntervals(const int32_t* window, int n, int j,
 void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, int n,
                                      int* winners) {
   const kernels::PruningKernels pruning = pruningKernels(coarsePath_);
-  const kernels::PlanView view = planView(n);
+  planFor(n);
   const int padded = plan_->paddedLength();
   const int candidates = plan_->candidateCount();
   const int16_t* q[kMaxBatch];
@@ -302,7 +308,7 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
     low8[w] = out + 2 * padded;
   }
   const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
-                                         view.blockCount, candidates};
+                                         plan_->blockCount(), candidates};
   pruning.dots(boundView, u, count, dots_.data());
 
   // Why a candidate left out cannot be the literal winner. For one window (B as A, with the
@@ -377,7 +383,9 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
       keptCount = left;
     }
     CoarseSums* exact = sums_.data();
-    pruning.exactRows(view, q[w], kept_.data(), keptCount, exact);
+    uint32_t* steps = steps_.data();
+    for (int k = 0; k < keptCount; ++k) steps[k] = coarsePhaseStep(kept_[static_cast<size_t>(k)]);
+    pruning.exactRows(table_.packed.data(), q[w], n + n % 2, steps, keptCount, exact);
     int64_t best = -1;
     winners[w] = 0;
     for (int k = 0; k < keptCount; ++k) {

@@ -169,7 +169,9 @@ class PartialEstimator {
   // Quantised, zero-padded copies of the windows in q_; q receives their addresses.
   void quantiseBatch(const int32_t* const* windows, int count, int n, int padded,
                      const int16_t** q);
-  // The per-length tables for n, fetched from the cache when the length changes.
+  // The per-length tables for n, fetched from the cache when the length changes; the view of
+  // their 16-bit rows (built on first use).
+  const CoarsePlan& planFor(int n);
   kernels::PlanView planView(int n);
   PartialEstimate fineSearch(const int32_t* window, int n, int coarseWinner);
   // coarseWinners by bounds and exact sums of the candidates that could win.
@@ -191,6 +193,7 @@ class PartialEstimator {
   std::vector<int32_t> dots_;
   std::vector<double> upper_;
   std::vector<int> kept_;
+  std::vector<uint32_t> steps_;
   int64_t coarseCandidatesKept_ = 0;
   int64_t coarseWindowsPruned_ = 0;
   int64_t fineLevelsSearched_ = 0;

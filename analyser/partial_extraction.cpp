@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <new>
 
 namespace analyser {
 
@@ -46,16 +48,24 @@ int32_t windowOffset(const AnalysisSettings& settings, int slot) {
   }
 }
 
+void AnalyserTables::Free::operator()(int32_t* p) const {
+  std::free(p);
+}
+
 AnalyserTables::AnalyserTables()
     : datImage(static_cast<std::size_t>(kFrames) * common::kNoteFrameBytes),
-      levels_(static_cast<std::size_t>(kFrames) * kAnalysedSlots),
-      frequencies_(levels_.size()),
-      phases_(levels_.size()) {}
+      frames_(static_cast<int32_t*>(
+          std::calloc(static_cast<std::size_t>(3) * kFrames * kAnalysedSlots, sizeof(int32_t)))) {
+  if (!frames_) throw std::bad_alloc();
+}
 
 void AnalyserTables::clear() {
-  std::fill(levels_.begin(), levels_.end(), 0);
-  std::fill(frequencies_.begin(), frequencies_.end(), 0);
-  std::fill(phases_.begin(), phases_.end(), 0);
+  // Frames from touchedFrames_ on were never handed out for writing since the last clear.
+  for (int table = 0; table < 3; ++table) {
+    int32_t* first = frames_.get() + index(table, 0, 0);
+    std::fill(first, first + static_cast<std::size_t>(touchedFrames_) * kAnalysedSlots, 0);
+  }
+  touchedFrames_ = 0;
   std::fill(datImage.begin(), datImage.end(), 0);
 }
 

@@ -41,9 +41,11 @@ using CoarseDotFn = void (*)(BoundPlanView plan, const uint8_t* const* u, int co
 // dotA[r] with the cosines, dotB[r] with the sines of row rows[r].
 using RowDotsFn = void (*)(BoundPlanView plan, const uint8_t* u, const int* rows, int rowCount,
                            int32_t* dotA, int32_t* dotB);
-// The exact coarse sums of one quantised window for the candidates rows[0 .. rowCount-1].
-using ExactRowsFn = void (*)(PlanView plan, const int16_t* q, const int* rows, int rowCount,
-                             CoarseSums* sums);
+// The exact coarse sums of one quantised window of n2 samples (q, not padded) for rowCount
+// candidates of phase steps steps[0 .. rowCount-1], looked up in the 65536 packed sine/cosine
+// entries as the literal search does.
+using ExactRowsFn = void (*)(const uint32_t* packedTable, const int16_t* q, int n2,
+                             const uint32_t* steps, int rowCount, CoarseSums* sums);
 
 // The bounds of every candidate from its dots (see PartialEstimator::prunedWinners): with
 // P = (dot - 128 * columnSum) * scale - centre for the cosines and the sines alike, and

@@ -56,14 +56,21 @@ void dotsPortable(BoundPlanView plan, const uint8_t* const* u, int count, int32_
   }
 }
 
-void exactRowsPortable(PlanView plan, const int16_t* q, const int* rows, int rowCount,
-                       CoarseSums* sums) {
+void exactRowsPortable(const uint32_t* packedTable, const int16_t* q, int n2, const uint32_t* steps,
+                       int rowCount, CoarseSums* sums) {
   for (int r = 0; r < rowCount; ++r) {
-    const int16_t* one[1] = {q};
-    PlanView single = plan;
-    single.entries = plan.row(rows[r]);
-    single.candidateCount = 1;
-    coarseSumsPortable(single, one, 1, sums + r);
+    uint32_t a = 0;
+    uint32_t b = 0;
+    uint32_t accumulator = 0;
+    for (int i = 0; i < n2; ++i) {
+      const uint32_t entry = packedTable[accumulator >> 16];
+      const auto cosine = static_cast<int16_t>(entry & 0xFFFF);
+      const auto sine = static_cast<int16_t>(entry >> 16);
+      a += static_cast<uint32_t>((int32_t{q[i]} * cosine) >> 16);
+      b += static_cast<uint32_t>((int32_t{q[i]} * sine) >> 16);
+      accumulator += steps[r];
+    }
+    sums[r] = {static_cast<int32_t>(a), static_cast<int32_t>(b)};
   }
 }
 
