@@ -334,6 +334,12 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   // index order, is the literal winner. The factors 1 -+ 1e-9 cover the rounding of these
   // double computations (some 1e-16 relative) many times over; P, r and the squares' inputs
   // are exact in double (below 2^53 with at most 17 fractional bits).
+  // Windows whose bounds leave more candidates than this (quiet ones, where the truncation of
+  // every product outweighs the signal) have all their candidates summed exactly together: one
+  // table look-up then serves them all, cheaper than one per window and candidate.
+  constexpr int kMostKept = 300;
+  int fallback[kMaxBatch];
+  int fallbackCount = 0;
   for (int w = 0; w < count; ++w) {
     const BoundWindow& b = bounds[w];
     if (b.magnitudeSum == 0) {  // every q is 0: all sums and levels are 0, the first wins
@@ -382,6 +388,10 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
       }
       keptCount = left;
     }
+    if (keptCount > kMostKept) {  // searched in full below, with the other such windows
+      fallback[fallbackCount++] = w;
+      continue;
+    }
     CoarseSums* exact = sums_.data();
     uint32_t* steps = steps_.data();
     for (int k = 0; k < keptCount; ++k) steps[k] = coarsePhaseStep(kept_[static_cast<size_t>(k)]);
@@ -397,6 +407,19 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
     }
     coarseCandidatesKept_ += keptCount;
     ++coarseWindowsPruned_;
+  }
+  if (fallbackCount > 0) {
+    const int16_t* fallbackQ[kMaxBatch];
+    for (int k = 0; k < fallbackCount; ++k) fallbackQ[k] = q[fallback[k]];
+    uint32_t* steps = steps_.data();
+    for (int j = 0; j < candidates; ++j) steps[j] = coarsePhaseStep(j);
+    pruning.exactAll(table_.packed.data(), fallbackQ, fallbackCount, n + n % 2, steps, candidates,
+                     sums_.data());
+    int fallbackWinners[kMaxBatch];
+    coarseWinnersFromSums(sums_.data(), fallbackCount, candidates, n, fallbackWinners);
+    for (int k = 0; k < fallbackCount; ++k) winners[fallback[k]] = fallbackWinners[k];
+    coarseCandidatesKept_ += static_cast<int64_t>(fallbackCount) * candidates;
+    coarseWindowsPruned_ += fallbackCount;
   }
 }
 

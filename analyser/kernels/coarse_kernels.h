@@ -57,12 +57,18 @@ using BoundFn = double (*)(const int32_t* dotA, const int32_t* dotB, const int32
 // The indices j (ascending) with upper[j] >= threshold, into kept; returns how many.
 using KeepFn = int (*)(const double* upper, int candidates, double threshold, int* kept);
 
+// The same for every candidate of `count` windows (up to 16) at once, each table entry looked
+// up once for all of them: sums[j * count + w] for the steps[0 .. candidates-1].
+using ExactAllFn = void (*)(const uint32_t* packedTable, const int16_t* const* q, int count, int n2,
+                            const uint32_t* steps, int candidates, CoarseSums* sums);
+
 struct PruningKernels {
   CoarseDotFn dots = nullptr;
   BoundFn bounds = nullptr;
   KeepFn keep = nullptr;
   RowDotsFn rowDots = nullptr;
   ExactRowsFn exactRows = nullptr;
+  ExactAllFn exactAll = nullptr;
 };
 PruningKernels pruningKernelsPortable();
 // Empty when this build has no such kernels.

@@ -74,6 +74,15 @@ void exactRowsPortable(const uint32_t* packedTable, const int16_t* q, int n2, co
   }
 }
 
+void exactAllPortable(const uint32_t* packedTable, const int16_t* const* q, int count, int n2,
+                      const uint32_t* steps, int candidates, CoarseSums* sums) {
+  for (int w = 0; w < count; ++w) {
+    for (int j = 0; j < candidates; ++j) {
+      exactRowsPortable(packedTable, q[w], n2, steps + j, 1, sums + j * count + w);
+    }
+  }
+}
+
 double boundsPortable(const int32_t* dotA, const int32_t* dotB, const int32_t* columnSums,
                       int candidates, double scale, double centre, double radius, double* upper) {
   double bestLower = 0.0;
@@ -100,7 +109,8 @@ int keepPortable(const double* upper, int candidates, double threshold, int* kep
 }  // namespace
 
 PruningKernels pruningKernelsPortable() {
-  return {&dotsPortable, &boundsPortable, &keepPortable, &rowDotsPortable, &exactRowsPortable};
+  return {&dotsPortable,    &boundsPortable,    &keepPortable,
+          &rowDotsPortable, &exactRowsPortable, &exactAllPortable};
 }
 
 }  // namespace analyser::kernels

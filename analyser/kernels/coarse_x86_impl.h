@@ -192,6 +192,82 @@ inline void avx512GatherRows(const uint32_t* packedTable, const int16_t* q, int 
   }
 }
 
+// avx512GatherRows for every candidate and a group of W windows: one gather serves them all.
+template <int W>
+void gatherAllGroup(const uint32_t* packedTable, const uint32_t* const* pairs, int padded,
+                    const uint32_t* steps, int candidates, int count, CoarseSums* sums) {
+  const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  const __m512i cosineOnly = _mm512_set1_epi32(0x00000001);
+  const __m512i sineOnly = _mm512_set1_epi32(0x00010000);
+  for (int j = 0; j < candidates; ++j) {
+    __m512i phase = _mm512_mullo_epi32(lanes, _mm512_set1_epi32(static_cast<int>(steps[j])));
+    const __m512i advance = _mm512_set1_epi32(static_cast<int>(steps[j] * 16u));
+    __m512i accA[W];
+    __m512i accB[W];
+#pragma GCC unroll 8
+    for (int w = 0; w < W; ++w) accA[w] = accB[w] = _mm512_setzero_si512();
+    for (int i = 0; i < padded; i += 16) {
+      const __m512i entries = _mm512_i32gather_epi32(_mm512_srli_epi32(phase, 16), packedTable, 4);
+#pragma GCC unroll 8
+      for (int w = 0; w < W; ++w) {
+        const __m512i products = _mm512_mulhi_epi16(_mm512_load_si512(pairs[w] + i), entries);
+#if defined(__AVX512VNNI__)
+        accA[w] = _mm512_dpwssd_epi32(accA[w], products, cosineOnly);
+        accB[w] = _mm512_dpwssd_epi32(accB[w], products, sineOnly);
+#else
+        accA[w] = _mm512_add_epi32(accA[w], _mm512_madd_epi16(products, cosineOnly));
+        accB[w] = _mm512_add_epi32(accB[w], _mm512_madd_epi16(products, sineOnly));
+#endif
+      }
+      phase = _mm512_add_epi32(phase, advance);
+    }
+#pragma GCC unroll 8
+    for (int w = 0; w < W; ++w)
+      sums[j * count + w] = {horizontalSum(accA[w]), horizontalSum(accB[w])};
+  }
+}
+
+inline void avx512GatherAll(const uint32_t* packedTable, const int16_t* const* q, int count, int n2,
+                            const uint32_t* steps, int candidates, CoarseSums* sums) {
+  alignas(64) static thread_local uint32_t pairs[16][kMaxFrameLength + 16];
+  const int padded = (n2 + 15) / 16 * 16;
+  const uint32_t* rows[16];
+  for (int w = 0; w < count; ++w) {
+    for (int i = 0; i < n2; ++i) pairs[w][i] = static_cast<uint16_t>(q[w][i]) * 0x10001u;
+    for (int i = n2; i < padded; ++i) pairs[w][i] = 0;
+    rows[w] = pairs[w];
+  }
+  for (int w0 = 0; w0 < count; w0 += 8) {
+    CoarseSums* out = sums + w0;
+    switch (count - w0 < 8 ? count - w0 : 8) {
+      case 8:
+        gatherAllGroup<8>(packedTable, rows + w0, padded, steps, candidates, count, out);
+        break;
+      case 7:
+        gatherAllGroup<7>(packedTable, rows + w0, padded, steps, candidates, count, out);
+        break;
+      case 6:
+        gatherAllGroup<6>(packedTable, rows + w0, padded, steps, candidates, count, out);
+        break;
+      case 5:
+        gatherAllGroup<5>(packedTable, rows + w0, padded, steps, candidates, count, out);
+        break;
+      case 4:
+        gatherAllGroup<4>(packedTable, rows + w0, padded, steps, candidates, count, out);
+        break;
+      case 3:
+        gatherAllGroup<3>(packedTable, rows + w0, padded, steps, candidates, count, out);
+        break;
+      case 2:
+        gatherAllGroup<2>(packedTable, rows + w0, padded, steps, candidates, count, out);
+        break;
+      default:
+        gatherAllGroup<1>(packedTable, rows + w0, padded, steps, candidates, count, out);
+        break;
+    }
+  }
+}
+
 #endif
 
 #if defined(__AVX512VNNI__)
