@@ -4,6 +4,7 @@
 // to 8 bits, from which the pruning kernels bound every candidate's sums cheaply.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -28,9 +29,14 @@ class CoarsePlan {
   // Row of candidate j: blockCount() blocks of [32 cosines, 32 sines]. These rows are built on
   // first use (by any thread; the others wait): the pruned search never needs them.
   const int16_t* row(int j) const {
-    std::call_once(entriesBuilt_, [this] { buildEntries(); });
+    std::call_once(entriesBuilt_, [this] {
+      buildEntries();
+      haveEntries_.store(true, std::memory_order_release);
+    });
     return entries_.data() + static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
   }
+  // Whether the 16-bit rows have been built (by some thread) already.
+  bool hasRows() const { return haveEntries_.load(std::memory_order_acquire); }
   // Entry e of the table stands for kBoundScale * round8(e) + a residual of at most
   // kBoundResidual in magnitude: e / 257 rounded to nearest lies in [-127, 127] for every
   // |e| <= 32767, and 257 being odd, e / 257 is never a half, so |e - 257 round8(e)| <= 128.
@@ -55,6 +61,7 @@ class CoarsePlan {
   int padded_;
   int candidates_;
   mutable std::once_flag entriesBuilt_;
+  mutable std::atomic<bool> haveEntries_{false};
   mutable std::vector<int16_t> entries_;
   std::vector<int8_t> boundEntries_;
   std::vector<int32_t> columnSums_;

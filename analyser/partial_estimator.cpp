@@ -198,7 +198,9 @@ struct BoundWindow {
   int nonZero = 0;           // samples with q_i != 0 (the others' products are exactly 0)
 };
 
-BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, uint8_t* low8) {
+// u receives block b at u + b * blockStride; low8 its blocks one after the other.
+BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, int blockStride,
+                               uint8_t* low8) {
   int lowest = 0;
   int highest = 0;
   for (int i = 0; i < padded; ++i) {
@@ -222,9 +224,11 @@ BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, uint8_t
     magnitude += std::abs(v);
     nonZero += v != 0 ? 1 : 0;
     // Block of 32 samples = 64 bytes; each group of four samples appears twice.
-    const int at = 64 * (i / 32) + 8 * ((i % 32) / 4) + i % 4;
+    const int inBlock = 8 * ((i % 32) / 4) + i % 4;
+    const int at = blockStride * (i / 32) + inBlock;
     u[at] = u[at + 4] = static_cast<uint8_t>(h + 128);
-    low8[at] = low8[at + 4] = static_cast<uint8_t>((l + 128) & 0xFF);
+    const int lowAt = 64 * (i / 32) + inBlock;
+    low8[lowAt] = low8[lowAt + 4] = static_cast<uint8_t>((l + 128) & 0xFF);
   }
   b.lowSum = low;
   b.magnitudeSum = magnitude;
@@ -271,7 +275,8 @@ void PartialEstimator::coarseSumIntervals(const int32_t* window, int n, int j,
   const int padded = plan_->paddedLength();
   const int16_t* q[1];
   quantiseBatch(&window, 1, n, padded, q);
-  const BoundWindow b = prepareBoundWindow(q[0], padded, bytes_.data(), bytes_.data() + 2 * padded);
+  const BoundWindow b =
+      prepareBoundWindow(q[0], padded, bytes_.data(), 64, bytes_.data() + 2 * padded);
   const BoundTerms t = boundTerms(b);
   const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
                                          plan_->blockCount(), plan_->candidateCount()};
@@ -299,13 +304,13 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   const int16_t* q[kMaxBatch];
   quantiseBatch(windows, count, n, padded, q);
   BoundWindow bounds[kMaxBatch];
-  const uint8_t* u[kMaxBatch];
+  // The batch's rounded samples with their blocks interleaved, then each window's remainders.
+  uint8_t* u = bytes_.data();
   const uint8_t* low8[kMaxBatch];
   for (int w = 0; w < count; ++w) {
-    uint8_t* out = bytes_.data() + static_cast<size_t>(2 * w) * static_cast<size_t>(2 * padded);
-    bounds[w] = prepareBoundWindow(q[w], padded, out, out + 2 * padded);
-    u[w] = out;
-    low8[w] = out + 2 * padded;
+    uint8_t* low = bytes_.data() + static_cast<size_t>(count + w) * static_cast<size_t>(2 * padded);
+    bounds[w] = prepareBoundWindow(q[w], padded, u + 64 * w, 64 * count, low);
+    low8[w] = low;
   }
   const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
                                          plan_->blockCount(), candidates};
@@ -335,8 +340,8 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   // double computations (some 1e-16 relative) many times over; P, r and the squares' inputs
   // are exact in double (below 2^53 with at most 17 fractional bits).
   // Windows whose bounds leave more candidates than this (quiet ones, where the truncation of
-  // every product outweighs the signal) have all their candidates summed exactly together: one
-  // table look-up then serves them all, cheaper than one per window and candidate.
+  // every product outweighs the signal) have all their candidates summed exactly together by
+  // the exact kernel over the 16-bit rows, cheaper there than one look-up per candidate.
   constexpr int kMostKept = 300;
   int fallback[kMaxBatch];
   int fallbackCount = 0;
@@ -393,9 +398,16 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
       continue;
     }
     CoarseSums* exact = sums_.data();
-    uint32_t* steps = steps_.data();
-    for (int k = 0; k < keptCount; ++k) steps[k] = coarsePhaseStep(kept_[static_cast<size_t>(k)]);
-    pruning.exactRows(table_.packed.data(), q[w], n + n % 2, steps, keptCount, exact);
+    if (plan_->hasRows()) {
+      // Built for a window summed in full: reading rows beats looking entries up.
+      pruning.planRows(planView(n), q[w], kept_.data(), keptCount, exact);
+    } else {
+      uint32_t* steps = steps_.data();
+      for (int k = 0; k < keptCount; ++k) {
+        steps[k] = coarsePhaseStep(kept_[static_cast<size_t>(k)]);
+      }
+      pruning.exactRows(table_.packed.data(), q[w], n + n % 2, steps, keptCount, exact);
+    }
     int64_t best = -1;
     winners[w] = 0;
     for (int k = 0; k < keptCount; ++k) {
@@ -411,10 +423,7 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   if (fallbackCount > 0) {
     const int16_t* fallbackQ[kMaxBatch];
     for (int k = 0; k < fallbackCount; ++k) fallbackQ[k] = q[fallback[k]];
-    uint32_t* steps = steps_.data();
-    for (int j = 0; j < candidates; ++j) steps[j] = coarsePhaseStep(j);
-    pruning.exactAll(table_.packed.data(), fallbackQ, fallbackCount, n + n % 2, steps, candidates,
-                     sums_.data());
+    coarseKernel(coarsePath_)(planView(n), fallbackQ, fallbackCount, sums_.data());
     int fallbackWinners[kMaxBatch];
     coarseWinnersFromSums(sums_.data(), fallbackCount, candidates, n, fallbackWinners);
     for (int k = 0; k < fallbackCount; ++k) winners[fallback[k]] = fallbackWinners[k];

@@ -32,12 +32,14 @@ struct BoundPlanView {
   const int8_t* row(int j) const { return entries + static_cast<long>(j) * blockCount * 64; }
 };
 
-// For `count` windows of unsigned 8-bit samples u (laid out as blockCount blocks of 64 bytes:
-// in block b, for m = 0 .. 7, samples 32 b + 4 m .. + 3 twice over), the exact integer dot
-// products of u with every candidate's 8-bit cosines and sines:
-// dots[(2 w) * candidateCount + j] and dots[(2 w + 1) * candidateCount + j].
-using CoarseDotFn = void (*)(BoundPlanView plan, const uint8_t* const* u, int count, int32_t* dots);
-// The same dot products for one window and the candidates rows[0 .. rowCount-1] only:
+// For `count` (up to 16) windows of unsigned 8-bit samples, in blocks of 64 bytes (in block b,
+// for m = 0 .. 7, samples 32 b + 4 m .. + 3 twice over) with the windows' blocks interleaved
+// (block b of window w at u + 64 (b count + w)), the exact integer dot products with every
+// candidate's 8-bit cosines and sines: dots[(2 w) * candidateCount + j] and
+// dots[(2 w + 1) * candidateCount + j].
+using CoarseDotFn = void (*)(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots);
+// The same dot products for one window (its blocks one after the other) and the candidates
+// rows[0 .. rowCount-1] only:
 // dotA[r] with the cosines, dotB[r] with the sines of row rows[r].
 using RowDotsFn = void (*)(BoundPlanView plan, const uint8_t* u, const int* rows, int rowCount,
                            int32_t* dotA, int32_t* dotB);
@@ -62,13 +64,18 @@ using KeepFn = int (*)(const double* upper, int candidates, double threshold, in
 using ExactAllFn = void (*)(const uint32_t* packedTable, const int16_t* const* q, int count, int n2,
                             const uint32_t* steps, int candidates, CoarseSums* sums);
 
+// The same from the 16-bit rows of a plan (q zero-padded to the plan's length), for the
+// candidates rows[0 .. rowCount-1]: cheaper than the look-ups once those rows exist.
+using PlanRowsFn = void (*)(PlanView plan, const int16_t* q, const int* rows, int rowCount,
+                            CoarseSums* sums);
+
 struct PruningKernels {
   CoarseDotFn dots = nullptr;
   BoundFn bounds = nullptr;
   KeepFn keep = nullptr;
   RowDotsFn rowDots = nullptr;
   ExactRowsFn exactRows = nullptr;
-  ExactAllFn exactAll = nullptr;
+  PlanRowsFn planRows = nullptr;
 };
 PruningKernels pruningKernelsPortable();
 // Empty when this build has no such kernels.

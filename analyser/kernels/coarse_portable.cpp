@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace analyser::kernels {
 
@@ -47,11 +48,15 @@ void rowDotsPortable(BoundPlanView plan, const uint8_t* u, const int* rows, int 
   }
 }
 
-void dotsPortable(BoundPlanView plan, const uint8_t* const* u, int count, int32_t* dots) {
+void dotsPortable(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots) {
+  std::vector<uint8_t> window(static_cast<size_t>(plan.blockCount) * 64);
   for (int w = 0; w < count; ++w) {
+    for (int b = 0; b < plan.blockCount; ++b) {
+      std::copy_n(u + 64 * (static_cast<long>(b) * count + w), 64, window.begin() + 64 * b);
+    }
     int32_t* cosines = dots + static_cast<long>(2 * w) * plan.candidateCount;
     for (int j = 0; j < plan.candidateCount; ++j) {
-      rowDotsPortable(plan, u[w], &j, 1, cosines + j, cosines + plan.candidateCount + j);
+      rowDotsPortable(plan, window.data(), &j, 1, cosines + j, cosines + plan.candidateCount + j);
     }
   }
 }
@@ -74,12 +79,13 @@ void exactRowsPortable(const uint32_t* packedTable, const int16_t* q, int n2, co
   }
 }
 
-void exactAllPortable(const uint32_t* packedTable, const int16_t* const* q, int count, int n2,
-                      const uint32_t* steps, int candidates, CoarseSums* sums) {
-  for (int w = 0; w < count; ++w) {
-    for (int j = 0; j < candidates; ++j) {
-      exactRowsPortable(packedTable, q[w], n2, steps + j, 1, sums + j * count + w);
-    }
+void planRowsPortable(PlanView plan, const int16_t* q, const int* rows, int rowCount,
+                      CoarseSums* sums) {
+  for (int r = 0; r < rowCount; ++r) {
+    PlanView single = plan;
+    single.entries = plan.row(rows[r]);
+    single.candidateCount = 1;
+    coarseSumsPortable(single, &q, 1, sums + r);
   }
 }
 
@@ -110,7 +116,7 @@ int keepPortable(const double* upper, int candidates, double threshold, int* kep
 
 PruningKernels pruningKernelsPortable() {
   return {&dotsPortable,    &boundsPortable,    &keepPortable,
-          &rowDotsPortable, &exactRowsPortable, &exactAllPortable};
+          &rowDotsPortable, &exactRowsPortable, &planRowsPortable};
 }
 
 }  // namespace analyser::kernels

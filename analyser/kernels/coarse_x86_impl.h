@@ -156,6 +156,19 @@ void avx512Kernel(PlanView plan, const int16_t* const* q, int count, CoarseSums*
   }
 }
 
+inline void avx512PlanRows(PlanView plan, const int16_t* q, const int* rows, int rowCount,
+                           CoarseSums* sums) {
+  for (int r = 0; r < rowCount; ++r) {
+    CoarseSums out[1] = {};
+#if defined(__AVX512VNNI__)
+    avx512Range<1, true>(plan.row(rows[r]), &q, 0, plan.blockCount, out);
+#else
+    avx512Range<1, false>(plan.row(rows[r]), &q, 0, plan.blockCount, out);
+#endif
+    sums[r] = out[0];
+  }
+}
+
 // The exact sums of the candidates that pruning keeps, sixteen samples at a time straight from
 // the packed table: lane l of the phase vector is (i + l) * step modulo 2^32, the literal
 // accumulator; its top 16 bits index the table. Each sample is doubled into both halves of a
@@ -192,82 +205,6 @@ inline void avx512GatherRows(const uint32_t* packedTable, const int16_t* q, int 
   }
 }
 
-// avx512GatherRows for every candidate and a group of W windows: one gather serves them all.
-template <int W>
-void gatherAllGroup(const uint32_t* packedTable, const uint32_t* const* pairs, int padded,
-                    const uint32_t* steps, int candidates, int count, CoarseSums* sums) {
-  const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-  const __m512i cosineOnly = _mm512_set1_epi32(0x00000001);
-  const __m512i sineOnly = _mm512_set1_epi32(0x00010000);
-  for (int j = 0; j < candidates; ++j) {
-    __m512i phase = _mm512_mullo_epi32(lanes, _mm512_set1_epi32(static_cast<int>(steps[j])));
-    const __m512i advance = _mm512_set1_epi32(static_cast<int>(steps[j] * 16u));
-    __m512i accA[W];
-    __m512i accB[W];
-#pragma GCC unroll 8
-    for (int w = 0; w < W; ++w) accA[w] = accB[w] = _mm512_setzero_si512();
-    for (int i = 0; i < padded; i += 16) {
-      const __m512i entries = _mm512_i32gather_epi32(_mm512_srli_epi32(phase, 16), packedTable, 4);
-#pragma GCC unroll 8
-      for (int w = 0; w < W; ++w) {
-        const __m512i products = _mm512_mulhi_epi16(_mm512_load_si512(pairs[w] + i), entries);
-#if defined(__AVX512VNNI__)
-        accA[w] = _mm512_dpwssd_epi32(accA[w], products, cosineOnly);
-        accB[w] = _mm512_dpwssd_epi32(accB[w], products, sineOnly);
-#else
-        accA[w] = _mm512_add_epi32(accA[w], _mm512_madd_epi16(products, cosineOnly));
-        accB[w] = _mm512_add_epi32(accB[w], _mm512_madd_epi16(products, sineOnly));
-#endif
-      }
-      phase = _mm512_add_epi32(phase, advance);
-    }
-#pragma GCC unroll 8
-    for (int w = 0; w < W; ++w)
-      sums[j * count + w] = {horizontalSum(accA[w]), horizontalSum(accB[w])};
-  }
-}
-
-inline void avx512GatherAll(const uint32_t* packedTable, const int16_t* const* q, int count, int n2,
-                            const uint32_t* steps, int candidates, CoarseSums* sums) {
-  alignas(64) static thread_local uint32_t pairs[16][kMaxFrameLength + 16];
-  const int padded = (n2 + 15) / 16 * 16;
-  const uint32_t* rows[16];
-  for (int w = 0; w < count; ++w) {
-    for (int i = 0; i < n2; ++i) pairs[w][i] = static_cast<uint16_t>(q[w][i]) * 0x10001u;
-    for (int i = n2; i < padded; ++i) pairs[w][i] = 0;
-    rows[w] = pairs[w];
-  }
-  for (int w0 = 0; w0 < count; w0 += 8) {
-    CoarseSums* out = sums + w0;
-    switch (count - w0 < 8 ? count - w0 : 8) {
-      case 8:
-        gatherAllGroup<8>(packedTable, rows + w0, padded, steps, candidates, count, out);
-        break;
-      case 7:
-        gatherAllGroup<7>(packedTable, rows + w0, padded, steps, candidates, count, out);
-        break;
-      case 6:
-        gatherAllGroup<6>(packedTable, rows + w0, padded, steps, candidates, count, out);
-        break;
-      case 5:
-        gatherAllGroup<5>(packedTable, rows + w0, padded, steps, candidates, count, out);
-        break;
-      case 4:
-        gatherAllGroup<4>(packedTable, rows + w0, padded, steps, candidates, count, out);
-        break;
-      case 3:
-        gatherAllGroup<3>(packedTable, rows + w0, padded, steps, candidates, count, out);
-        break;
-      case 2:
-        gatherAllGroup<2>(packedTable, rows + w0, padded, steps, candidates, count, out);
-        break;
-      default:
-        gatherAllGroup<1>(packedTable, rows + w0, padded, steps, candidates, count, out);
-        break;
-    }
-  }
-}
-
 #endif
 
 #if defined(__AVX512VNNI__)
@@ -275,21 +212,30 @@ inline void avx512GatherAll(const uint32_t* packedTable, const int16_t* const* q
 // of the accumulator sums four products (unsigned sample x signed entry), the even lanes over
 // cosines and the odd ones over sines. Every product lies within 255 x 127, so a whole window
 // (at most 2944 samples) sums to less than 2^27 in magnitude: no lane can overflow.
-// Blocks [b0, b1) of every candidate for W windows; the first range of a batch stores its
-// sums, later ones add to them (modulo 2^32, though no sum comes near it).
+// acc + the byte dot products of unsigned u and signed e, in place: GCC 12 copies the
+// accumulators between registers around every _mm512_dpbusd_epi32 of an unrolled loop, which
+// cost as much as the products themselves.
+inline __m512i dotBytes(__m512i acc, __m512i u, __m512i e) {
+  asm("vpdpbusd %2, %1, %0" : "+v"(acc) : "v"(u), "v"(e));
+  return acc;
+}
+
+// Blocks [b0, b1) of every candidate for the W windows of a batch; the first range stores its
+// sums, later ones add to them (modulo 2^32, though no sum comes near it). The windows' blocks
+// are interleaved, so one pointer and constant offsets reach all of them.
 template <int W>
-void vnniDots(BoundPlanView plan, const uint8_t* const* u, int b0, int b1, bool first,
-              int32_t* dots) {
+void vnniDots(BoundPlanView plan, const uint8_t* u, int b0, int b1, bool first, int32_t* dots) {
   for (int j = 0; j < plan.candidateCount; ++j) {
     __m512i acc[W];
 #pragma GCC unroll 16
     for (int w = 0; w < W; ++w) acc[w] = _mm512_setzero_si512();
     const int8_t* row = plan.row(j);
-    for (int block = b0; block < b1; ++block) {
+    const uint8_t* samples = u + 64L * W * b0;
+    for (int block = b0; block < b1; ++block, samples += 64 * W) {
       const __m512i entries = _mm512_loadu_si512(row + 64 * block);
 #pragma GCC unroll 16
       for (int w = 0; w < W; ++w) {
-        acc[w] = _mm512_dpbusd_epi32(acc[w], _mm512_loadu_si512(u[w] + 64 * block), entries);
+        acc[w] = dotBytes(acc[w], _mm512_loadu_si512(samples + 64 * w), entries);
       }
     }
 #pragma GCC unroll 16
@@ -309,24 +255,20 @@ void vnniDots(BoundPlanView plan, const uint8_t* const* u, int b0, int b1, bool 
 
 template <int... I>
 constexpr auto vnniDotsTable(std::integer_sequence<int, I...>) {
-  return std::array<void (*)(BoundPlanView, const uint8_t* const*, int, int, bool, int32_t*),
+  return std::array<void (*)(BoundPlanView, const uint8_t*, int, int, bool, int32_t*),
                     sizeof...(I)>{&vnniDots<I + 1>...};
 }
 
 // All windows of a batch (up to 16) run over each row together, so the rows are read once.
 // The samples are taken in ranges of at most 24 blocks (1.5 KB per window), so that those of
 // 16 windows stay in the first-level cache while every row passes.
-inline void avx512VnniDots(BoundPlanView plan, const uint8_t* const* u, int count, int32_t* dots) {
+inline void avx512VnniDots(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots) {
   static constexpr auto kGroups = vnniDotsTable(std::make_integer_sequence<int, 16>{});
   constexpr int kRangeBlocks = 24;
   const int ranges = (plan.blockCount + kRangeBlocks - 1) / kRangeBlocks;
-  for (int w0 = 0; w0 < count; w0 += 16) {
-    const int group = count - w0 < 16 ? count - w0 : 16;
-    for (int r = 0; r < ranges; ++r) {
-      kGroups[static_cast<size_t>(group - 1)](
-          plan, u + w0, plan.blockCount * r / ranges, plan.blockCount * (r + 1) / ranges, r == 0,
-          dots + static_cast<long>(2 * w0) * plan.candidateCount);
-    }
+  for (int r = 0; r < ranges; ++r) {
+    kGroups[static_cast<size_t>(count - 1)](plan, u, plan.blockCount * r / ranges,
+                                            plan.blockCount * (r + 1) / ranges, r == 0, dots);
   }
 }
 
