@@ -1,6 +1,8 @@
 #include "coarse_plan.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 namespace analyser {
 
@@ -20,7 +22,12 @@ CoarsePlan::CoarsePlan(const SineCosineTable& table, int n)
       padded_((n + kBlock - 1) / kBlock * kBlock),
       candidates_(kCoarseCandidates),
       boundEntries_(static_cast<size_t>(kCoarseCandidates) * static_cast<size_t>(2 * padded_)),
-      columnSums_(static_cast<size_t>(2 * kCoarseCandidates), 0) {
+      columnSums_(static_cast<size_t>(2 * kCoarseCandidates), 0),
+      entries_(static_cast<int16_t*>(
+          std::calloc(static_cast<size_t>(kCoarseCandidates) * static_cast<size_t>(2 * padded_),
+                      sizeof(int16_t)))),
+      rowBuilt_(std::make_unique<std::once_flag[]>(kCoarseCandidates)) {
+  if (!entries_) throw std::bad_alloc();
   // The 8-bit cosine and sine of every table entry, side by side.
   std::vector<uint16_t> rounded(65536);
   for (uint32_t k = 0; k < 65536; ++k) {
@@ -56,21 +63,23 @@ CoarsePlan::CoarsePlan(const SineCosineTable& table, int n)
   }
 }
 
-void CoarsePlan::buildEntries() const {
-  entries_.assign(static_cast<size_t>(candidates_) * static_cast<size_t>(2 * padded_), 0);
+void CoarsePlan::Free::operator()(int16_t* p) const {
+  std::free(p);
+}
+
+void CoarsePlan::buildRow(int j) const {
+  // Entries of the padding stay 0 (the memory comes zeroed).
+  int16_t* out = rowAddress(j);
   const int n2 = n_ + (n_ % 2);
-  for (int j = 0; j < candidates_; ++j) {
-    int16_t* out = entries_.data() + static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
-    const uint32_t step = coarsePhaseStep(j);
-    uint32_t accumulator = 0;
-    for (int i = 0; i < n2; ++i) {
-      const uint32_t k = accumulator >> 16;
-      const int block = i / kBlock;
-      const int lane = i % kBlock;
-      out[2 * kBlock * block + lane] = table_.cosine(k);
-      out[2 * kBlock * block + kBlock + lane] = table_.sine(k);
-      accumulator += step;
-    }
+  const uint32_t step = coarsePhaseStep(j);
+  uint32_t accumulator = 0;
+  for (int i = 0; i < n2; ++i) {
+    const uint32_t k = accumulator >> 16;
+    const int block = i / kBlock;
+    const int lane = i % kBlock;
+    out[2 * kBlock * block + lane] = table_.cosine(k);
+    out[2 * kBlock * block + kBlock + lane] = table_.sine(k);
+    accumulator += step;
   }
 }
 

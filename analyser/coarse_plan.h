@@ -4,7 +4,6 @@
 // to 8 bits, from which the pruning kernels bound every candidate's sums cheaply.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -26,17 +25,18 @@ class CoarsePlan {
   int paddedLength() const { return padded_; }
   int blockCount() const { return padded_ / kBlock; }
   int candidateCount() const { return candidates_; }
-  // Row of candidate j: blockCount() blocks of [32 cosines, 32 sines]. These rows are built on
-  // first use (by any thread; the others wait): the pruned search never needs them.
+  // Row of candidate j: blockCount() blocks of [32 cosines, 32 sines]. Each row is built on
+  // first use (by any thread; others asking at once wait): the pruned search needs only the
+  // rows of the candidates it sums exactly, and memory is taken only for those.
   const int16_t* row(int j) const {
-    std::call_once(entriesBuilt_, [this] {
-      buildEntries();
-      haveEntries_.store(true, std::memory_order_release);
-    });
-    return entries_.data() + static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
+    std::call_once(rowBuilt_[static_cast<size_t>(j)], [this, j] { buildRow(j); });
+    return rowAddress(j);
   }
-  // Whether the 16-bit rows have been built (by some thread) already.
-  bool hasRows() const { return haveEntries_.load(std::memory_order_acquire); }
+  // The first row, with every row built: for the kernels that run over all of them.
+  const int16_t* allRows() const {
+    for (int j = 0; j < candidates_; ++j) row(j);
+    return rowAddress(0);
+  }
   // Entry e of the table stands for kBoundScale * round8(e) + a residual of at most
   // kBoundResidual in magnitude: e / 257 rounded to nearest lies in [-127, 127] for every
   // |e| <= 32767, and 257 being odd, e / 257 is never a half, so |e - 257 round8(e)| <= 128.
@@ -49,22 +49,25 @@ class CoarsePlan {
   }
   // Per candidate: the sum of its 8-bit cosines and the sum of its 8-bit sines.
   const int32_t* boundColumnSums() const { return columnSums_.data(); }
-  size_t bytes() const {
-    return entries_.size() * sizeof(int16_t) + boundEntries_.size() + columnSums_.size() * 4;
-  }
 
  private:
-  void buildEntries() const;
+  struct Free {
+    void operator()(int16_t* p) const;
+  };
+  void buildRow(int j) const;
+  int16_t* rowAddress(int j) const {
+    return entries_.get() + static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
+  }
 
   const SineCosineTable& table_;
   int n_;
   int padded_;
   int candidates_;
-  mutable std::once_flag entriesBuilt_;
-  mutable std::atomic<bool> haveEntries_{false};
-  mutable std::vector<int16_t> entries_;
   std::vector<int8_t> boundEntries_;
   std::vector<int32_t> columnSums_;
+  // Zeroed memory (calloc), so that rows never built take no pages.
+  std::unique_ptr<int16_t[], Free> entries_;
+  std::unique_ptr<std::once_flag[]> rowBuilt_;
 };
 
 // Shares one plan per length among the estimators of all threads. Only the most recently

@@ -90,8 +90,7 @@ PartialEstimator::PartialEstimator(const SineCosineTable& table,
       bytes_(static_cast<size_t>(kMaxBatch) * 4 * (kMaxFrameLength + CoarsePlan::kBlock)),
       dots_(static_cast<size_t>(kMaxBatch + 1) * 2 * kCoarseCandidates),
       upper_(kCoarseCandidates),
-      kept_(kCoarseCandidates),
-      steps_(kCoarseCandidates) {}
+      kept_(kCoarseCandidates) {}
 
 PartialEstimator::~PartialEstimator() = default;
 
@@ -131,7 +130,7 @@ const CoarsePlan& PartialEstimator::planFor(int n) {
 
 kernels::PlanView PartialEstimator::planView(int n) {
   const CoarsePlan& plan = planFor(n);
-  return {plan.row(0), plan.blockCount(), plan.candidateCount()};
+  return {plan.allRows(), plan.blockCount(), plan.candidateCount()};
 }
 
 void PartialEstimator::coarseSums(const int32_t* const* windows, int count, int n,
@@ -398,16 +397,9 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
       continue;
     }
     CoarseSums* exact = sums_.data();
-    if (plan_->hasRows()) {
-      // Built for a window summed in full: reading rows beats looking entries up.
-      pruning.planRows(planView(n), q[w], kept_.data(), keptCount, exact);
-    } else {
-      uint32_t* steps = steps_.data();
-      for (int k = 0; k < keptCount; ++k) {
-        steps[k] = coarsePhaseStep(kept_[static_cast<size_t>(k)]);
-      }
-      pruning.exactRows(table_.packed.data(), q[w], n + n % 2, steps, keptCount, exact);
-    }
+    for (int k = 0; k < keptCount; ++k) plan_->row(kept_[static_cast<size_t>(k)]);
+    pruning.planRows({plan_->row(0), plan_->blockCount(), candidates}, q[w], kept_.data(),
+                     keptCount, exact);
     int64_t best = -1;
     winners[w] = 0;
     for (int k = 0; k < keptCount; ++k) {

@@ -170,7 +170,7 @@ class PartialEstimator {
   void quantiseBatch(const int32_t* const* windows, int count, int n, int padded,
                      const int16_t** q);
   // The per-length tables for n, fetched from the cache when the length changes; the view of
-  // their 16-bit rows (built on first use).
+  // all their 16-bit rows (built then, where not yet).
   const CoarsePlan& planFor(int n);
   kernels::PlanView planView(int n);
   PartialEstimate fineSearch(const int32_t* window, int n, int coarseWinner);
@@ -193,7 +193,6 @@ class PartialEstimator {
   std::vector<int32_t> dots_;
   std::vector<double> upper_;
   std::vector<int> kept_;
-  std::vector<uint32_t> steps_;
   int64_t coarseCandidatesKept_ = 0;
   int64_t coarseWindowsPruned_ = 0;
   int64_t fineLevelsSearched_ = 0;

@@ -43,12 +43,6 @@ using CoarseDotFn = void (*)(BoundPlanView plan, const uint8_t* u, int count, in
 // dotA[r] with the cosines, dotB[r] with the sines of row rows[r].
 using RowDotsFn = void (*)(BoundPlanView plan, const uint8_t* u, const int* rows, int rowCount,
                            int32_t* dotA, int32_t* dotB);
-// The exact coarse sums of one quantised window of n2 samples (q, not padded) for rowCount
-// candidates of phase steps steps[0 .. rowCount-1], looked up in the 65536 packed sine/cosine
-// entries as the literal search does.
-using ExactRowsFn = void (*)(const uint32_t* packedTable, const int16_t* q, int n2,
-                             const uint32_t* steps, int rowCount, CoarseSums* sums);
-
 // The bounds of every candidate from its dots (see PartialEstimator::prunedWinners): with
 // P = (dot - 128 * columnSum) * scale - centre for the cosines and the sines alike, and
 // hi = |P| + radius, lo = max(|P| - radius, 0), upper[j] = hiA^2 + hiB^2; returns the greatest
@@ -59,13 +53,8 @@ using BoundFn = double (*)(const int32_t* dotA, const int32_t* dotB, const int32
 // The indices j (ascending) with upper[j] >= threshold, into kept; returns how many.
 using KeepFn = int (*)(const double* upper, int candidates, double threshold, int* kept);
 
-// The same for every candidate of `count` windows (up to 16) at once, each table entry looked
-// up once for all of them: sums[j * count + w] for the steps[0 .. candidates-1].
-using ExactAllFn = void (*)(const uint32_t* packedTable, const int16_t* const* q, int count, int n2,
-                            const uint32_t* steps, int candidates, CoarseSums* sums);
-
-// The same from the 16-bit rows of a plan (q zero-padded to the plan's length), for the
-// candidates rows[0 .. rowCount-1]: cheaper than the look-ups once those rows exist.
+// The exact coarse sums of one quantised window (zero-padded to the plan's length) from the
+// 16-bit rows of a plan, for the candidates rows[0 .. rowCount-1] (those rows built).
 using PlanRowsFn = void (*)(PlanView plan, const int16_t* q, const int* rows, int rowCount,
                             CoarseSums* sums);
 
@@ -74,7 +63,6 @@ struct PruningKernels {
   BoundFn bounds = nullptr;
   KeepFn keep = nullptr;
   RowDotsFn rowDots = nullptr;
-  ExactRowsFn exactRows = nullptr;
   PlanRowsFn planRows = nullptr;
 };
 PruningKernels pruningKernelsPortable();

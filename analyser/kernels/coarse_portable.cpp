@@ -61,24 +61,6 @@ void dotsPortable(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots
   }
 }
 
-void exactRowsPortable(const uint32_t* packedTable, const int16_t* q, int n2, const uint32_t* steps,
-                       int rowCount, CoarseSums* sums) {
-  for (int r = 0; r < rowCount; ++r) {
-    uint32_t a = 0;
-    uint32_t b = 0;
-    uint32_t accumulator = 0;
-    for (int i = 0; i < n2; ++i) {
-      const uint32_t entry = packedTable[accumulator >> 16];
-      const auto cosine = static_cast<int16_t>(entry & 0xFFFF);
-      const auto sine = static_cast<int16_t>(entry >> 16);
-      a += static_cast<uint32_t>((int32_t{q[i]} * cosine) >> 16);
-      b += static_cast<uint32_t>((int32_t{q[i]} * sine) >> 16);
-      accumulator += steps[r];
-    }
-    sums[r] = {static_cast<int32_t>(a), static_cast<int32_t>(b)};
-  }
-}
-
 void planRowsPortable(PlanView plan, const int16_t* q, const int* rows, int rowCount,
                       CoarseSums* sums) {
   for (int r = 0; r < rowCount; ++r) {
@@ -115,8 +97,7 @@ int keepPortable(const double* upper, int candidates, double threshold, int* kep
 }  // namespace
 
 PruningKernels pruningKernelsPortable() {
-  return {&dotsPortable,    &boundsPortable,    &keepPortable,
-          &rowDotsPortable, &exactRowsPortable, &planRowsPortable};
+  return {&dotsPortable, &boundsPortable, &keepPortable, &rowDotsPortable, &planRowsPortable};
 }
 
 }  // namespace analyser::kernels

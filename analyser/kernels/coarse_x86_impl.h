@@ -169,42 +169,6 @@ inline void avx512PlanRows(PlanView plan, const int16_t* q, const int* rows, int
   }
 }
 
-// The exact sums of the candidates that pruning keeps, sixteen samples at a time straight from
-// the packed table: lane l of the phase vector is (i + l) * step modulo 2^32, the literal
-// accumulator; its top 16 bits index the table. Each sample is doubled into both halves of a
-// dword, so that one multiply-high by the packed entry (sine high, cosine low) gives both
-// floor(q cos / 65536) and floor(q sin / 65536); a multiply-add with (1, 0) or (0, 1) then
-// picks one of them, sign-extended, into each 32-bit lane (sums modulo 2^32, as everywhere).
-inline void avx512GatherRows(const uint32_t* packedTable, const int16_t* q, int n2,
-                             const uint32_t* steps, int rowCount, CoarseSums* sums) {
-  alignas(64) uint32_t pairs[kMaxFrameLength + 16];
-  const int padded = (n2 + 15) / 16 * 16;
-  for (int i = 0; i < n2; ++i) pairs[i] = static_cast<uint16_t>(q[i]) * 0x10001u;
-  for (int i = n2; i < padded; ++i) pairs[i] = 0;
-  const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-  const __m512i cosineOnly = _mm512_set1_epi32(0x00000001);
-  const __m512i sineOnly = _mm512_set1_epi32(0x00010000);
-  for (int r = 0; r < rowCount; ++r) {
-    __m512i phase = _mm512_mullo_epi32(lanes, _mm512_set1_epi32(static_cast<int>(steps[r])));
-    const __m512i advance = _mm512_set1_epi32(static_cast<int>(steps[r] * 16u));
-    __m512i accA = _mm512_setzero_si512();
-    __m512i accB = _mm512_setzero_si512();
-    for (int i = 0; i < padded; i += 16) {
-      const __m512i entries = _mm512_i32gather_epi32(_mm512_srli_epi32(phase, 16), packedTable, 4);
-      const __m512i products = _mm512_mulhi_epi16(_mm512_load_si512(pairs + i), entries);
-#if defined(__AVX512VNNI__)
-      accA = _mm512_dpwssd_epi32(accA, products, cosineOnly);
-      accB = _mm512_dpwssd_epi32(accB, products, sineOnly);
-#else
-      accA = _mm512_add_epi32(accA, _mm512_madd_epi16(products, cosineOnly));
-      accB = _mm512_add_epi32(accB, _mm512_madd_epi16(products, sineOnly));
-#endif
-      phase = _mm512_add_epi32(phase, advance);
-    }
-    sums[r] = {horizontalSum(accA), horizontalSum(accB)};
-  }
-}
-
 #endif
 
 #if defined(__AVX512VNNI__)
