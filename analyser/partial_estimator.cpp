@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "coarse_plan.h"
 #include "estimator_detail.h"
@@ -215,19 +216,29 @@ BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, int blo
   int32_t low = 0;
   int32_t magnitude = 0;  // both below 2944 * 32768 < 2^27
   int nonZero = 0;
+  // First the bytes in sample order (a loop that vectorises), then groups of four copied
+  // twice into each block of 32 samples (64 bytes).
+  uint8_t high[kMaxFrameLength + CoarsePlan::kBlock];
+  uint8_t rest[kMaxFrameLength + CoarsePlan::kBlock];
+  const int shift = b.shift;
   for (int i = 0; i < padded; ++i) {
     const int v = q[i];
-    const int h = (v + half) >> b.shift;
-    const int l = v - h * (1 << b.shift);
+    const int h = (v + half) >> shift;
+    const int l = v - h * (1 << shift);
     low += std::abs(l);
     magnitude += std::abs(v);
     nonZero += v != 0 ? 1 : 0;
-    // Block of 32 samples = 64 bytes; each group of four samples appears twice.
-    const int inBlock = 8 * ((i % 32) / 4) + i % 4;
-    const int at = blockStride * (i / 32) + inBlock;
-    u[at] = u[at + 4] = static_cast<uint8_t>(h + 128);
-    const int lowAt = 64 * (i / 32) + inBlock;
-    low8[lowAt] = low8[lowAt + 4] = static_cast<uint8_t>((l + 128) & 0xFF);
+    high[i] = static_cast<uint8_t>((h + 128) & 0xFF);
+    rest[i] = static_cast<uint8_t>((l + 128) & 0xFF);
+  }
+  for (int i = 0; i < padded; i += 4) {
+    const int inBlock = 8 * ((i % 32) / 4);
+    uint8_t* to = u + blockStride * (i / 32) + inBlock;
+    std::memcpy(to, high + i, 4);
+    std::memcpy(to + 4, high + i, 4);
+    uint8_t* lowTo = low8 + 64 * (i / 32) + inBlock;
+    std::memcpy(lowTo, rest + i, 4);
+    std::memcpy(lowTo + 4, rest + i, 4);
   }
   b.lowSum = low;
   b.magnitudeSum = magnitude;
