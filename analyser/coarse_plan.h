@@ -1,6 +1,7 @@
 // Precomputed coarse-search tables for one window length: the packed sine/cosine entries that
 // the literal coarse search would look up, for every candidate and every sample, so that the
-// fast kernels need neither phase arithmetic nor table look-ups.
+// fast kernels need neither phase arithmetic nor table look-ups; and the same entries rounded
+// to 8 bits, from which the pruning kernels bound every candidate's sums cheaply.
 #pragma once
 
 #include <cstdint>
@@ -24,22 +25,54 @@ class CoarsePlan {
   int paddedLength() const { return padded_; }
   int blockCount() const { return padded_ / kBlock; }
   int candidateCount() const { return candidates_; }
-  // Row of candidate j: blockCount() blocks of [32 cosines, 32 sines].
+  // Row of candidate j: blockCount() blocks of [32 cosines, 32 sines]. Each row is built on
+  // first use (by any thread; others asking at once wait): the pruned search needs only the
+  // rows of the candidates it sums exactly, and memory is taken only for those.
   const int16_t* row(int j) const {
-    return entries_.data() + static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
+    std::call_once(rowBuilt_[static_cast<size_t>(j)], [this, j] { buildRow(j); });
+    return rowAddress(j);
   }
-  size_t bytes() const { return entries_.size() * sizeof(int16_t); }
+  // The first row, with every row built: for the kernels that run over all of them.
+  const int16_t* allRows() const {
+    for (int j = 0; j < candidates_; ++j) row(j);
+    return rowAddress(0);
+  }
+  // Entry e of the table stands for kBoundScale * round8(e) + a residual of at most
+  // kBoundResidual in magnitude: e / 257 rounded to nearest lies in [-127, 127] for every
+  // |e| <= 32767, and 257 being odd, e / 257 is never a half, so |e - 257 round8(e)| <= 128.
+  static constexpr int kBoundScale = 257;
+  static constexpr int kBoundResidual = 128;
+  // Row of candidate j in 8 bits: blockCount() blocks of 64 bytes; in block b, for m = 0 .. 7,
+  // four cosines then four sines of samples 32 b + 4 m .. 32 b + 4 m + 3.
+  const int8_t* boundRow(int j) const {
+    return boundEntries_.data() + static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
+  }
+  // Per candidate: the sum of its 8-bit cosines and the sum of its 8-bit sines.
+  const int32_t* boundColumnSums() const { return columnSums_.data(); }
 
  private:
+  struct Free {
+    void operator()(int16_t* p) const;
+  };
+  void buildRow(int j) const;
+  int16_t* rowAddress(int j) const {
+    return entries_.get() + static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
+  }
+
+  const SineCosineTable& table_;
   int n_;
   int padded_;
   int candidates_;
-  std::vector<int16_t> entries_;
+  std::vector<int8_t> boundEntries_;
+  std::vector<int32_t> columnSums_;
+  // Zeroed memory (calloc), so that rows never built take no pages.
+  std::unique_ptr<int16_t[], Free> entries_;
+  std::unique_ptr<std::once_flag[]> rowBuilt_;
 };
 
 // Shares one plan per length among the estimators of all threads. Only the most recently
-// requested length is kept (the largest plan is about 12 MB); a plan still in use elsewhere
-// lives on until its last user lets go.
+// requested length is kept (the largest plan is about 6 MB, 18 MB with the 16-bit rows); a plan
+// still in use elsewhere lives on until its last user lets go.
 class CoarsePlanCache {
  public:
   explicit CoarsePlanCache(const SineCosineTable& table) : table_(table) {}

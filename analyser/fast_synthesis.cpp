@@ -7,7 +7,6 @@ namespace analyser {
 
 namespace {
 
-constexpr double kTurn = 6.2831853071796;
 constexpr int kLanes = 8;  // samples advanced together; the recurrence steps by 8 delta
 
 typedef double Lanes4 __attribute__((vector_size(32)));
@@ -98,7 +97,7 @@ void subtractPartialRange(const WaveSignal& wave, const AnalysisSettings& settin
   if (from >= to) return;
   const double f = tables.frequency(frame, slot) / 10.0;
   subtractSine(wave.residual + start, static_cast<int>(from), static_cast<int>(to), level,
-               tables.phase(frame, slot) * kTurn / 65536, kTurn * f / 44100);
+               tables.phase(frame, slot) * kFullTurn / 65536, kFullTurn * f / kSampleRate);
 }
 
 }  // namespace analyser

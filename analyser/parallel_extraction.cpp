@@ -18,7 +18,7 @@ namespace analyser {
 namespace {
 
 // Frames per batch: the estimator's batch, so one pass over the per-length tables serves them.
-constexpr int32_t kBatchFrames = PartialEstimator::kMaxBatch;
+constexpr int32_t kBatchFrames = kCoarseBatchLimit;
 constexpr int kMaxThreads = 64;
 
 using Clock = std::chrono::steady_clock;
@@ -47,7 +47,7 @@ bool rebuildResidualParallel(const WaveSignal& wave, const AnalysisSettings& set
     std::copy(wave.signal + begin, wave.signal + end, wave.residual + begin);
     // Windows start between 2205 samples before their frame and the frame itself.
     const int64_t firstFrame = (begin - kMarginSamples - n) / n;
-    const int64_t lastFrame = (end - kMarginSamples + 2205) / n + 1;
+    const int64_t lastFrame = (end - kMarginSamples + kMaxWindowLead) / n + 1;
     const auto g0 = static_cast<int32_t>(std::max<int64_t>(firstFrame, 0));
     const auto g1 = static_cast<int32_t>(std::min<int64_t>(lastFrame, frameCount));
     for (int32_t g = g0; g < g1 && !stop.load(std::memory_order_relaxed); ++g) {
@@ -112,6 +112,7 @@ ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisS
   for (int t = 0; t < threads; ++t) {
     estimators.push_back(std::make_unique<PartialEstimator>(tables.sineCosine, plans));
     estimators.back()->setPaths(options.coarsePath, options.finePath);
+    estimators.back()->setCoarsePruning(options.coarsePruning);
   }
   std::vector<PartialEstimate> results(static_cast<size_t>(frameCount));
   std::vector<uint8_t> batchDone(static_cast<size_t>(batchCount));

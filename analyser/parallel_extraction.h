@@ -17,6 +17,8 @@ struct ExtractionOptions {
   // Estimator paths (the best the processor has, unless a test asks for others).
   CoarsePath coarsePath = bestCoarsePath();
   FinePath finePath = bestFinePath();
+  // Prune the coarse candidates by their bounds (same winners); false sums every one exactly.
+  bool coarsePruning = true;
   // Rebuild the residual with the recurrence synthesis; false uses subtractPartial itself.
   bool fastSynthesis = true;
 };

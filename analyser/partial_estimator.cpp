@@ -1,125 +1,23 @@
+// The fast batched estimator: coarse sums of a batch of windows by a vector kernel over the
+// per-length tables, the winner choice from those sums, and the fine search by recurrence
+// kernels, re-deciding with the literal sums wherever rounding could change a stored value.
 #include "partial_estimator.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <limits>
+#include <cstring>
 
 #include "coarse_plan.h"
+#include "estimator_detail.h"
+#include "estimator_dispatch.h"
 #include "kernels/coarse_kernels.h"
 #include "kernels/fine_kernels.h"
 
 namespace analyser {
 
+using namespace detail;
+
 namespace {
-
-// The analyser's own turn constants (14 digits), not the exact ones of the maths library.
-constexpr double kFullTurn = 6.2831853071796;
-constexpr double kHalfTurn = 3.1415926535898;
-constexpr double kLowestFrequency = 55.0;
-constexpr double kHighestFrequency = 8000.0;
-constexpr int kCoarseIndexLimit = 2048;  // indices above 1050 all lie beyond 8000 Hz
-
-// Steps per 128-fold range of the fine levels 1..6.
-constexpr std::array<int, kFineLevels> kFineStepsPer128 = {4096,   16384,   65536,
-                                                           262144, 1048576, 4194304};
-
-// r = 128^(1/steps), evaluated once per level and then raised to integer powers. The ratios of
-// the fine levels are kept, since the search needs them for every candidate.
-double gridRatio(int stepsPer128) {
-  static const std::array<double, kFineLevels> fineRatios = [] {
-    std::array<double, kFineLevels> r{};
-    for (int l = 0; l < kFineLevels; ++l) r[l] = std::pow(128.0, 1.0 / kFineStepsPer128[l]);
-    return r;
-  }();
-  for (int l = 0; l < kFineLevels; ++l) {
-    if (kFineStepsPer128[l] == stepsPer128) return fineRatios[l];
-  }
-  return std::pow(128.0, 1.0 / stepsPer128);
-}
-
-struct CoarseGrid {
-  int count = 0;
-  std::array<uint32_t, kCoarseIndexLimit> steps{};
-};
-
-const CoarseGrid& coarseGrid() {
-  static const CoarseGrid grid = [] {
-    CoarseGrid g;
-    const double r = gridRatio(kCoarseStepsPer128);
-    for (int j = 0; j < kCoarseIndexLimit; ++j) {
-      const double f = kLowestFrequency * std::pow(r, j);
-      if (f > kHighestFrequency) continue;
-      // f <= 8000 keeps the value below 2^35, so the conversion is in range; only the low
-      // 32 bits matter because the accumulator is read modulo 2^32.
-      const auto step = static_cast<uint64_t>(f * 65536 / kSampleRate * 65536 + 0.5);
-      g.steps[static_cast<size_t>(j)] = static_cast<uint32_t>(step);
-      g.count = j + 1;
-    }
-    return g;
-  }();
-  return grid;
-}
-
-int32_t wrapToInt32(uint32_t v) {
-  return static_cast<int32_t>(v);
-}
-// Levels only exceed 32 bits for windows far beyond any 24-bit recording (a runaway
-// residual); they saturate rather than wrap.
-int32_t saturatedLevel(int64_t level) {
-  return level > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                     : static_cast<int32_t>(level);
-}
-
-bool x86Supports(const char* feature) {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_cpu_init();
-  const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-  if (feature[0] == '2') return __builtin_cpu_supports("avx2");
-  if (feature[0] == 'f') return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-  if (feature[0] == 'v') {
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-           __builtin_cpu_supports("fma");
-  }
-  if (feature[0] == 'b') return avx512;
-  return avx512 && __builtin_cpu_supports("avx512vnni");
-#else
-  (void)feature;
-  return false;
-#endif
-}
-
-kernels::CoarseKernelFn coarseKernel(CoarsePath path) {
-  switch (path) {
-    case CoarsePath::Portable:
-      return &kernels::coarseSumsPortable;
-    case CoarsePath::Avx2:
-      return x86Supports("2") ? kernels::coarseSumsAvx2Kernel() : nullptr;
-    case CoarsePath::Avx512:
-      return x86Supports("bw") ? kernels::coarseSumsAvx512Kernel() : nullptr;
-    case CoarsePath::Avx512Vnni:
-      return x86Supports("vnni") ? kernels::coarseSumsAvx512VnniKernel() : nullptr;
-    case CoarsePath::Reference:
-      break;
-  }
-  return nullptr;
-}
-
-kernels::FineKernels fineKernels(FinePath path) {
-  switch (path) {
-    case FinePath::Portable:
-      return kernels::fineKernelsPortable();
-    case FinePath::Avx2:
-      return x86Supports("fma") ? kernels::fineKernelsAvx2() : kernels::FineKernels{};
-    case FinePath::Avx512:
-      return x86Supports("vl") ? kernels::fineKernelsAvx512() : kernels::FineKernels{};
-    case FinePath::Reference:
-      break;
-  }
-  return {};
-}
-
-constexpr PartialEstimate kSilence{0, kLowestFrequency, 32768};
 
 bool allZero(const int32_t* window, int n) {
   for (int i = 0; i < n; ++i) {
@@ -130,219 +28,6 @@ bool allZero(const int32_t* window, int n) {
 // modular since C++20
 
 }  // namespace
-
-void buildSineCosineTable(SineCosineTable& table) {
-  table.packed.resize(65536);
-  for (uint32_t k = 0; k < 65536; ++k) {
-    const double angle = k * kFullTurn / 65536;
-    // std::round rounds halves away from zero; |value| <= 32767 fits 16 bits.
-    const auto s = static_cast<int16_t>(std::round(std::sin(angle) * 32767));
-    const auto c = static_cast<int16_t>(std::round(std::cos(angle) * 32767));
-    table.packed[k] =
-        (static_cast<uint32_t>(static_cast<uint16_t>(s)) << 16) | static_cast<uint16_t>(c);
-  }
-}
-
-int32_t frequencyTenths(double hertz) {
-  if (!(hertz > 0.0)) return 0;
-  const double tenths = hertz * 10 + 0.5;
-  if (tenths >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  return static_cast<int32_t>(tenths);
-}
-
-double gridFrequency(int stepsPer128, int64_t j) {
-  return kLowestFrequency * std::pow(gridRatio(stepsPer128), static_cast<double>(j));
-}
-
-uint32_t coarsePhaseStep(int j) {
-  return coarseGrid().steps[static_cast<size_t>(j)];
-}
-
-int16_t quantiseSample(int32_t v) {
-  // In 64 bits so that v + 256 and 256 - v cannot overflow.
-  const int64_t w = v;
-  const int64_t q = w >= 0 ? (w + 256) / 512 : -((256 - w) / 512);
-  return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(q) & 0xFFFF));
-}
-
-int quantiseWindow(const int32_t* window, int n, int16_t* q) {
-  // quantiseSample in 32-bit unsigned arithmetic, without branches, so that it vectorises:
-  // sign * ((|v| + 256) >> 9), where |v| <= 2^31 and the sum cannot overflow 32 bits.
-  for (int i = 0; i < n; ++i) {
-    const auto u = static_cast<uint32_t>(window[i]);
-    const uint32_t negative = 0u - (u >> 31);  // all ones for a negative sample
-    const uint32_t magnitude = ((u ^ negative) - negative + 256u) >> 9;
-    q[i] =
-        static_cast<int16_t>(static_cast<uint16_t>(((magnitude ^ negative) - negative) & 0xFFFF));
-  }
-  if (n % 2 != 0) {
-    q[n] = 0;
-    return n + 1;
-  }
-  return n;
-}
-
-CoarseSums coarseSumsReference(const SineCosineTable& table, const int16_t* q, int n2,
-                               uint32_t step) {
-  uint32_t a = 0;
-  uint32_t b = 0;
-  uint32_t accumulator = 0;
-  for (int i = 0; i < n2; ++i) {
-    const uint32_t k = accumulator >> 16;
-    // A 16 x 16 bit product always fits 32 bits; >> 16 of a negative value is an arithmetic
-    // shift (floor division by 65536).
-    const int32_t cosineProduct = (int32_t{q[i]} * table.cosine(k)) >> 16;
-    const int32_t sineProduct = (int32_t{q[i]} * table.sine(k)) >> 16;
-    a += static_cast<uint32_t>(cosineProduct);
-    b += static_cast<uint32_t>(sineProduct);
-    accumulator += step;
-  }
-  return {wrapToInt32(a), wrapToInt32(b)};
-}
-
-int64_t coarseLevel(CoarseSums sums, int n) {
-  const double a = sums.a;
-  const double b = sums.b;
-  // At most 2048 * 2^31.5 / 735, far inside 64 bits.
-  return static_cast<int64_t>(2048 * std::sqrt(a * a + b * b) / n);
-}
-
-int coarseSearchReference(const SineCosineTable& table, const int16_t* q, int n) {
-  const int n2 = n + (n % 2);
-  const CoarseGrid& grid = coarseGrid();
-  int64_t best = -1;
-  int winner = 0;
-  for (int j = 0; j < grid.count; ++j) {
-    const int64_t level = coarseLevel(coarseSumsReference(table, q, n2, grid.steps[j]), n);
-    if (level > best) {
-      best = level;
-      winner = j;
-    }
-  }
-  return winner;
-}
-
-FineSums fineSumsReference(const double* x, int n, double frequency) {
-  const double delta = kFullTurn * frequency / kSampleRate;
-  double theta = 0.0;
-  double xc = 0.0;
-  double xs = 0.0;
-  for (int i = 0; i < n; ++i) {
-    xc += x[i] * std::cos(theta);
-    xs -= x[i] * std::sin(theta);
-    theta += delta;
-  }
-  return {xc, xs};
-}
-
-FineCandidate evaluateFineReference(const double* x, int n, double frequency) {
-  const FineSums s = fineSumsReference(x, n, frequency);
-  return {fineLevel(s.xc, s.xs, n), fineLevelPhase(s.xc, s.xs)};
-}
-
-int64_t fineLevel(double xc, double xs, int n) {
-  // Samples are 32-bit, so the level is below 2^33: 64 bits hold it.
-  return static_cast<int64_t>(2 * std::sqrt(xc * xc + xs * xs) / n);
-}
-
-namespace {
-
-// The phase before truncation: atan lies within +-pi/2, so the value lies in (0, 131072).
-double unroundedPhase(double xc, double xs) {
-  const double t = xc == 0.0 ? 4294967295.0 : xs / xc;
-  const double quadrant = xc < 0.0 ? 16384.0 : 49152.0;
-  return std::atan(t) / kHalfTurn / 2 * 65536 + 65536.5 - quadrant;
-}
-
-// True when some value within `tolerance` of v truncates differently from v.
-bool nearIntegerStep(double v, double tolerance) {
-  const double below = v - std::floor(v);
-  return below <= tolerance || 1.0 - below <= tolerance;
-}
-
-}  // namespace
-
-int32_t fineLevelPhase(double xc, double xs) {
-  return static_cast<int32_t>(static_cast<int64_t>(unroundedPhase(xc, xs)) % 65536);
-}
-
-PartialEstimate fineSearchReference(const double* x, int n, int coarseWinner) {
-  int64_t b = coarseWinner;
-  PartialEstimate result;
-  int64_t resultLevel = 0;
-  for (int steps : kFineStepsPer128) {
-    int64_t best = -1;
-    int64_t winner = 0;
-    for (int64_t j = 4 * b - 4; j <= 4 * b + 4; ++j) {
-      if (j < 0) continue;
-      const double f = gridFrequency(steps, j);
-      if (f > kHighestFrequency) continue;
-      const FineCandidate c = evaluateFineReference(x, n, f);
-      if (c.level > best) {
-        best = c.level;
-        winner = j;
-        result.frequency = f;
-        result.phase = c.phase;
-        resultLevel = c.level;
-      }
-    }
-    b = winner;
-  }
-  result.level = saturatedLevel(resultLevel);
-  return result;
-}
-
-bool coarsePathAvailable(CoarsePath path) {
-  return path == CoarsePath::Reference || coarseKernel(path) != nullptr;
-}
-
-bool finePathAvailable(FinePath path) {
-  return path == FinePath::Reference || fineKernels(path).rotation != nullptr;
-}
-
-CoarsePath bestCoarsePath() {
-  for (CoarsePath p : {CoarsePath::Avx512Vnni, CoarsePath::Avx512, CoarsePath::Avx2}) {
-    if (coarsePathAvailable(p)) return p;
-  }
-  return CoarsePath::Portable;
-}
-
-FinePath bestFinePath() {
-  for (FinePath p : {FinePath::Avx512, FinePath::Avx2}) {
-    if (finePathAvailable(p)) return p;
-  }
-  return FinePath::Portable;
-}
-
-const char* pathName(CoarsePath path) {
-  switch (path) {
-    case CoarsePath::Reference:
-      return "reference";
-    case CoarsePath::Portable:
-      return "portable";
-    case CoarsePath::Avx2:
-      return "avx2";
-    case CoarsePath::Avx512:
-      return "avx512bw";
-    case CoarsePath::Avx512Vnni:
-      return "avx512vnni";
-  }
-  return "?";
-}
-
-const char* pathName(FinePath path) {
-  switch (path) {
-    case FinePath::Reference:
-      return "reference";
-    case FinePath::Portable:
-      return "recurrence";
-    case FinePath::Avx2:
-      return "recurrence-avx2-fma";
-    case FinePath::Avx512:
-      return "recurrence-avx512vl";
-  }
-  return "?";
-}
 
 void coarseWinnersFromSums(const CoarseSums* sums, int count, int candidates, int n, int* winners) {
   // |A|, |B| <= 2944 * 16384 < 2^26, so A^2 + B^2 < 2^53: exact in double, and the coarse
@@ -402,7 +87,11 @@ PartialEstimator::PartialEstimator(const SineCosineTable& table,
       finePath_(bestFinePath()),
       x_(kMaxFrameLength + 1),
       q_(static_cast<size_t>(kMaxBatch) * (kMaxFrameLength + CoarsePlan::kBlock)),
-      sums_(static_cast<size_t>(kMaxBatch) * kCoarseCandidates) {}
+      sums_(static_cast<size_t>(kMaxBatch) * kCoarseCandidates),
+      bytes_(static_cast<size_t>(kMaxBatch) * 4 * (kMaxFrameLength + CoarsePlan::kBlock)),
+      dots_(static_cast<size_t>(kMaxBatch + 1) * 2 * kCoarseCandidates),
+      upper_(kCoarseCandidates),
+      kept_(kCoarseCandidates) {}
 
 PartialEstimator::~PartialEstimator() = default;
 
@@ -432,12 +121,17 @@ void PartialEstimator::quantiseBatch(const int32_t* const* windows, int count, i
   }
 }
 
-kernels::PlanView PartialEstimator::planView(int n) {
+const CoarsePlan& PartialEstimator::planFor(int n) {
   if (!plan_ || plan_->frameLength() != n) {
     plan_.reset();
     plan_ = plans_.plan(n);
   }
-  return {plan_->row(0), plan_->blockCount(), plan_->candidateCount()};
+  return *plan_;
+}
+
+kernels::PlanView PartialEstimator::planView(int n) {
+  const CoarsePlan& plan = planFor(n);
+  return {plan.allRows(), plan.blockCount(), plan.candidateCount()};
 }
 
 void PartialEstimator::coarseSums(const int32_t* const* windows, int count, int n,
@@ -482,8 +176,263 @@ void PartialEstimator::estimateBatch(const int32_t* const* windows, int count, i
 
 void PartialEstimator::coarseWinners(const int32_t* const* windows, int count, int n,
                                      int* winners) {
+  if (pruning_ && coarsePath_ != CoarsePath::Reference &&
+      pruningKernels(coarsePath_).dots != nullptr) {
+    prunedWinners(windows, count, n, winners);
+    return;
+  }
   coarseSums(windows, count, n, sums_.data());
   coarseWinnersFromSums(sums_.data(), count, kCoarseCandidates, n, winners);
+}
+
+namespace {
+
+// One window's samples in 8 bits for the bound kernels: h_i = round(q_i / 2^shift) in
+// [-128, 127], stored as u_i = h_i + 128 in the kernels' layout, with the sums that bound
+// what the rounding leaves out; and for shifts up to 8 the remainders l_i = q_i - 2^shift h_i,
+// which then lie in [-128, 127] too, stored as l_i + 128.
+struct BoundWindow {
+  int shift = 0;
+  int64_t lowSum = 0;        // L = sum |q_i - 2^shift h_i|
+  int64_t magnitudeSum = 0;  // M = sum |q_i|
+  int nonZero = 0;           // samples with q_i != 0 (the others' products are exactly 0)
+};
+
+// u receives block b at u + b * blockStride; low8 its blocks one after the other.
+BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, int blockStride,
+                               uint8_t* low8) {
+  int lowest = 0;
+  int highest = 0;
+  for (int i = 0; i < padded; ++i) {
+    lowest = std::min<int>(lowest, q[i]);
+    highest = std::max<int>(highest, q[i]);
+  }
+  // The smallest shift that brings every rounded sample into 8 bits (9 always does:
+  // (32767 + 256) >> 9 = 64).
+  BoundWindow b;
+  auto rounded = [&](int v) { return b.shift == 0 ? v : (v + (1 << (b.shift - 1))) >> b.shift; };
+  while (rounded(highest) > 127 || rounded(lowest) < -128) ++b.shift;
+  const int half = b.shift == 0 ? 0 : 1 << (b.shift - 1);
+  int32_t low = 0;
+  int32_t magnitude = 0;  // both below 2944 * 32768 < 2^27
+  int nonZero = 0;
+  // First the bytes in sample order (a loop that vectorises), then groups of four copied
+  // twice into each block of 32 samples (64 bytes).
+  uint8_t high[kMaxFrameLength + CoarsePlan::kBlock];
+  uint8_t rest[kMaxFrameLength + CoarsePlan::kBlock];
+  const int shift = b.shift;
+  for (int i = 0; i < padded; ++i) {
+    const int v = q[i];
+    const int h = (v + half) >> shift;
+    const int l = v - h * (1 << shift);
+    low += std::abs(l);
+    magnitude += std::abs(v);
+    nonZero += v != 0 ? 1 : 0;
+    high[i] = static_cast<uint8_t>((h + 128) & 0xFF);
+    rest[i] = static_cast<uint8_t>((l + 128) & 0xFF);
+  }
+  for (int i = 0; i < padded; i += 4) {
+    const int inBlock = 8 * ((i % 32) / 4);
+    uint8_t* to = u + blockStride * (i / 32) + inBlock;
+    std::memcpy(to, high + i, 4);
+    std::memcpy(to + 4, high + i, 4);
+    uint8_t* lowTo = low8 + 64 * (i / 32) + inBlock;
+    std::memcpy(lowTo, rest + i, 4);
+    std::memcpy(lowTo + 4, rest + i, 4);
+  }
+  b.lowSum = low;
+  b.magnitudeSum = magnitude;
+  b.nonZero = nonZero;
+  return b;
+}
+
+// The scales and radii of the two bounds of a window (see prunedWinners).
+struct BoundTerms {
+  double scale = 0.0;   // P = (dot - 128 sum t) * scale - centre
+  double centre = 0.0;  // Z / 2
+  double radius = 0.0;  // r
+  bool refinable = false;
+  double fineRadius = 0.0;  // r'
+};
+
+BoundTerms boundTerms(const BoundWindow& b) {
+  BoundTerms t;
+  t.scale = std::ldexp(static_cast<double>(CoarsePlan::kBoundScale), b.shift) / 65536;
+  t.centre = b.nonZero / 2.0;
+  t.radius =
+      (static_cast<double>(CoarsePlan::kBoundScale) * 127 * static_cast<double>(b.lowSum) +
+       static_cast<double>(CoarsePlan::kBoundResidual) * static_cast<double>(b.magnitudeSum)) /
+          65536 +
+      t.centre;
+  t.refinable = b.shift >= 1 && b.shift <= 8;
+  t.fineRadius =
+      CoarsePlan::kBoundResidual * static_cast<double>(b.magnitudeSum) / 65536 + t.centre;
+  return t;
+}
+
+// P' from the dots of the rounded samples and of their remainders with one row's entries.
+double refinedCentre(int32_t dot, int32_t lowDot, int32_t columnSum, int shift, double centre) {
+  return ((dot - 128.0 * columnSum) * (1 << shift) + (lowDot - 128.0 * columnSum)) *
+             (CoarsePlan::kBoundScale / 65536.0) -
+         centre;
+}
+
+}  // namespace
+
+void PartialEstimator::coarseSumIntervals(const int32_t* window, int n, int j,
+                                          CoarseSumInterval* first, CoarseSumInterval* refined) {
+  planFor(n);
+  const int padded = plan_->paddedLength();
+  const int16_t* q[1];
+  quantiseBatch(&window, 1, n, padded, q);
+  const BoundWindow b =
+      prepareBoundWindow(q[0], padded, bytes_.data(), 64, bytes_.data() + 2 * padded);
+  const BoundTerms t = boundTerms(b);
+  const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
+                                         plan_->blockCount(), plan_->candidateCount()};
+  const kernels::PruningKernels portable = kernels::pruningKernelsPortable();
+  int32_t dot[2];
+  int32_t lowDot[2];
+  portable.rowDots(boundView, bytes_.data(), &j, 1, &dot[0], &dot[1]);
+  portable.rowDots(boundView, bytes_.data() + 2 * padded, &j, 1, &lowDot[0], &lowDot[1]);
+  const int32_t* columns = plan_->boundColumnSums() + 2 * j;
+  *first = {(dot[0] - 128.0 * columns[0]) * t.scale - t.centre,
+            (dot[1] - 128.0 * columns[1]) * t.scale - t.centre, t.radius};
+  *refined = *first;
+  if (t.refinable) {
+    *refined = {refinedCentre(dot[0], lowDot[0], columns[0], b.shift, t.centre),
+                refinedCentre(dot[1], lowDot[1], columns[1], b.shift, t.centre), t.fineRadius};
+  }
+}
+
+void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, int n,
+                                     int* winners) {
+  const kernels::PruningKernels pruning = pruningKernels(coarsePath_);
+  planFor(n);
+  const int padded = plan_->paddedLength();
+  const int candidates = plan_->candidateCount();
+  const int16_t* q[kMaxBatch];
+  quantiseBatch(windows, count, n, padded, q);
+  BoundWindow bounds[kMaxBatch];
+  // The batch's rounded samples with their blocks interleaved, then each window's remainders.
+  uint8_t* u = bytes_.data();
+  const uint8_t* low8[kMaxBatch];
+  for (int w = 0; w < count; ++w) {
+    uint8_t* low = bytes_.data() + static_cast<size_t>(count + w) * static_cast<size_t>(2 * padded);
+    bounds[w] = prepareBoundWindow(q[w], padded, u + 64 * w, 64 * count, low);
+    low8[w] = low;
+  }
+  const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
+                                         plan_->blockCount(), candidates};
+  pruning.dots(boundView, u, count, dots_.data());
+
+  // Why a candidate left out cannot be the literal winner. For one window (B as A, with the
+  // sines), write every table entry e = 257 t + d with t its 8-bit entry and |d| <= 128
+  // (CoarsePlan), and every quantised sample q = 2^s h + l with |l| <= 2^(s-1) (l = 0 for
+  // s = 0). Each literal term is floor(q e / 65536) = q e / 65536 - f with 0 <= f < 1, and
+  // f = 0 where q = 0, so with Z the number of non-zero samples
+  //   A = (2^s 257 sum h t + 257 sum l t + sum q d) / 65536 - F,   0 <= F <= Z,
+  // and |257 sum l t + sum q d| <= 257 * 127 * L + 128 * M (L = sum |l|, M = sum |q|). The
+  // kernel's dot is exact, and sum h t = dot(u, t) - 128 sum t. So A lies within
+  //   r = (257 * 127 * L + 128 * M) / 65536 + Z / 2   of   P = 2^s 257 sum h t / 65536 - Z / 2.
+  // The literal sums never wrap: |floor(q e / 65536)| <= 16384 for 16-bit q and |e| <= 32767,
+  // so |A| <= 2940 * 16384 < 2^31, and A is that true integer. Then sqrt(A^2 + B^2) lies in
+  // [sqrt(lo_A^2 + lo_B^2), sqrt(hi_A^2 + hi_B^2)], hi = |P| + r, lo = max(|P| - r, 0). The
+  // candidate of the greatest lower bound has a literal level of at least
+  // LB = trunc(2048 sqrt(lower) / N) (taken a little low); a candidate whose upper bound gives
+  // a level below LB has a literal level below LB and can neither win nor tie.
+  // For shifts 1 to 8 the candidates left are bounded again with sum l t computed exactly too
+  // (l + 128 fits 8 bits): A then lies within r' = 128 M / 65536 + Z / 2 of
+  // P' = 257 (2^s sum h t + sum l t) / 65536 - Z / 2, an interval inside the first one; LB and
+  // the test are repeated with it (a larger LB only prunes more). Every remaining
+  // candidate is summed exactly, and the first of the greatest exact level among them, in
+  // index order, is the literal winner. The factors 1 -+ 1e-9 cover the rounding of these
+  // double computations (some 1e-16 relative) many times over; P, r and the squares' inputs
+  // are exact in double (below 2^53 with at most 17 fractional bits).
+  // Windows whose bounds leave more candidates than this (quiet ones, where the truncation of
+  // every product outweighs the signal) have all their candidates summed exactly together by
+  // the exact kernel over the 16-bit rows, cheaper there than one look-up per candidate.
+  constexpr int kMostKept = 300;
+  int fallback[kMaxBatch];
+  int fallbackCount = 0;
+  for (int w = 0; w < count; ++w) {
+    const BoundWindow& b = bounds[w];
+    if (b.magnitudeSum == 0) {  // every q is 0: all sums and levels are 0, the first wins
+      winners[w] = 0;
+      ++coarseWindowsPruned_;
+      continue;
+    }
+    const BoundTerms t = boundTerms(b);
+    const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * w) * candidates;
+    const int32_t* dotB = dotA + candidates;
+    const double bestLower = pruning.bounds(dotA, dotB, plan_->boundColumnSums(), candidates,
+                                            t.scale, t.centre, t.radius, upper_.data());
+    const auto lowestWinningLevel =
+        static_cast<int64_t>(2048 * std::sqrt(bestLower) * (1 - 1e-9) / n);
+    const double root = static_cast<double>(lowestWinningLevel) * n / 2048;
+    const double threshold = root * root * (1 - 1e-9);
+    int keptCount = pruning.keep(upper_.data(), candidates, threshold, kept_.data());
+    if (t.refinable && keptCount > 1) {
+      int32_t* lowA = dots_.data() + static_cast<size_t>(2 * count) * candidates;
+      int32_t* lowB = lowA + keptCount;
+      pruning.rowDots(boundView, low8[w], kept_.data(), keptCount, lowA, lowB);
+      const int32_t* columns = plan_->boundColumnSums();
+      double refinedLower = 0.0;
+      for (int k = 0; k < keptCount; ++k) {
+        const int j = kept_[static_cast<size_t>(k)];
+        const double pa =
+            std::abs(refinedCentre(dotA[j], lowA[k], columns[2 * j], b.shift, t.centre));
+        const double pb =
+            std::abs(refinedCentre(dotB[j], lowB[k], columns[2 * j + 1], b.shift, t.centre));
+        const double la = std::max(pa - t.fineRadius, 0.0);
+        const double lb = std::max(pb - t.fineRadius, 0.0);
+        refinedLower = std::max(refinedLower, la * la + lb * lb);
+        upper_[static_cast<size_t>(k)] =
+            (pa + t.fineRadius) * (pa + t.fineRadius) + (pb + t.fineRadius) * (pb + t.fineRadius);
+      }
+      const auto refinedLevel =
+          std::max(lowestWinningLevel,
+                   static_cast<int64_t>(2048 * std::sqrt(refinedLower) * (1 - 1e-9) / n));
+      const double refinedRoot = static_cast<double>(refinedLevel) * n / 2048;
+      const double refinedThreshold = refinedRoot * refinedRoot * (1 - 1e-9);
+      int left = 0;
+      for (int k = 0; k < keptCount; ++k) {
+        if (upper_[static_cast<size_t>(k)] >= refinedThreshold) {
+          kept_[static_cast<size_t>(left++)] = kept_[static_cast<size_t>(k)];
+        }
+      }
+      keptCount = left;
+    }
+    if (keptCount > kMostKept) {  // searched in full below, with the other such windows
+      fallback[fallbackCount++] = w;
+      continue;
+    }
+    CoarseSums* exact = sums_.data();
+    for (int k = 0; k < keptCount; ++k) plan_->row(kept_[static_cast<size_t>(k)]);
+    pruning.planRows({plan_->row(0), plan_->blockCount(), candidates}, q[w], kept_.data(),
+                     keptCount, exact);
+    int64_t best = -1;
+    winners[w] = 0;
+    for (int k = 0; k < keptCount; ++k) {
+      const int64_t level = coarseLevel(exact[k], n);
+      if (level > best) {
+        best = level;
+        winners[w] = kept_[static_cast<size_t>(k)];
+      }
+    }
+    coarseCandidatesKept_ += keptCount;
+    ++coarseWindowsPruned_;
+  }
+  if (fallbackCount > 0) {
+    const int16_t* fallbackQ[kMaxBatch];
+    for (int k = 0; k < fallbackCount; ++k) fallbackQ[k] = q[fallback[k]];
+    coarseKernel(coarsePath_)(planView(n), fallbackQ, fallbackCount, sums_.data());
+    int fallbackWinners[kMaxBatch];
+    coarseWinnersFromSums(sums_.data(), fallbackCount, candidates, n, fallbackWinners);
+    for (int k = 0; k < fallbackCount; ++k) winners[fallback[k]] = fallbackWinners[k];
+    coarseCandidatesKept_ += static_cast<int64_t>(fallbackCount) * candidates;
+    coarseWindowsPruned_ += fallbackCount;
+  }
 }
 
 namespace {

@@ -6,17 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "analysis_constants.h"
 #include "kernels/fine_kernels.h"
 
 namespace analyser {
-
-inline constexpr int kSampleRate = 44100;
-inline constexpr int kMaxFrameLength = 2940;
-// Coarse grid: 55 * 128^(j/1024) Hz for j = 0 .. kCoarseCandidates-1 (index 1051 lies above
-// 8000 Hz).
-inline constexpr int kCoarseStepsPer128 = 1024;
-inline constexpr int kCoarseCandidates = 1051;
-inline constexpr int kFineLevels = 6;
 
 // 65536 packed entries: sine (x32767, rounded half away from zero) in the upper 16 bits,
 // cosine in the lower 16 bits, of the angle k * 6.2831853071796 / 65536.
@@ -105,8 +98,6 @@ namespace kernels {
 struct PlanView;
 }
 
-// Most windows coarseWinnersFromSums takes at once.
-inline constexpr int kCoarseBatchLimit = 16;
 // Winning coarse index of each of `count` windows (1 to kCoarseBatchLimit) from the sums of all
 // candidates (sums[j * count + k] for window k); the same choice as comparing every coarse
 // level strictly greater from -1.
@@ -128,6 +119,14 @@ class PartialEstimator {
   // Defaults to the best paths available.
   void setPaths(CoarsePath coarse, FinePath fine);
   CoarsePath coarsePath() const { return coarsePath_; }
+  // With pruning on (the default), a coarse path that has pruning kernels (portable, AVX-512
+  // VNNI) bounds every candidate cheaply and sums exactly only those that could win; the winner
+  // is the literal one either way. Off, every candidate is summed exactly.
+  void setCoarsePruning(bool on) { pruning_ = on; }
+  bool coarsePruning() const { return pruning_; }
+  // Candidates summed exactly by pruned searches, and the windows those searches covered.
+  int64_t coarseCandidatesKept() const { return coarseCandidatesKept_; }
+  int64_t coarseWindowsPruned() const { return coarseWindowsPruned_; }
   FinePath finePath() const { return finePath_; }
   // Replaces the fast fine kernels of the selected path (both set) or restores them (both
   // null), with the error bound, relative to the sum of magnitudes, that the search allows
@@ -144,6 +143,15 @@ class PartialEstimator {
   // Coarse sums of every candidate for `count` windows by the selected coarse path:
   // sums[j * count + w], j < kCoarseCandidates.
   void coarseSums(const int32_t* const* windows, int count, int n, CoarseSums* sums);
+  // The intervals the pruned search puts around candidate j's coarse sums (a, b) for one
+  // window: the first bound, and the refined one (the first again where the window has none).
+  struct CoarseSumInterval {
+    double centreA = 0.0;
+    double centreB = 0.0;
+    double radius = 0.0;
+  };
+  void coarseSumIntervals(const int32_t* window, int n, int j, CoarseSumInterval* first,
+                          CoarseSumInterval* refined);
   // The winning coarse index of each window by the selected coarse path.
   void coarseWinners(const int32_t* const* windows, int count, int n, int* winners);
   // The literal scalar kernel: the reference every faster path is checked against.
@@ -161,9 +169,13 @@ class PartialEstimator {
   // Quantised, zero-padded copies of the windows in q_; q receives their addresses.
   void quantiseBatch(const int32_t* const* windows, int count, int n, int padded,
                      const int16_t** q);
-  // The per-length tables for n, fetched from the cache when the length changes.
+  // The per-length tables for n, fetched from the cache when the length changes; the view of
+  // all their 16-bit rows (built then, where not yet).
+  const CoarsePlan& planFor(int n);
   kernels::PlanView planView(int n);
   PartialEstimate fineSearch(const int32_t* window, int n, int coarseWinner);
+  // coarseWinners by bounds and exact sums of the candidates that could win.
+  void prunedWinners(const int32_t* const* windows, int count, int n, int* winners);
 
   const SineCosineTable& table_;
   std::unique_ptr<CoarsePlanCache> ownPlans_;
@@ -176,6 +188,13 @@ class PartialEstimator {
   std::vector<double> x_;
   std::vector<int16_t> q_;
   std::vector<CoarseSums> sums_;
+  bool pruning_ = true;
+  std::vector<uint8_t> bytes_;  // 8-bit samples of a batch, for the bound kernels
+  std::vector<int32_t> dots_;
+  std::vector<double> upper_;
+  std::vector<int> kept_;
+  int64_t coarseCandidatesKept_ = 0;
+  int64_t coarseWindowsPruned_ = 0;
   int64_t fineLevelsSearched_ = 0;
   int64_t fineLevelsRedecided_ = 0;
   int64_t fineLanesResummed_ = 0;

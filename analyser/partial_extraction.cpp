@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <new>
 
 namespace analyser {
 
 namespace {
-
-// The analyser's full turn, to 14 digits as the estimator uses it.
-constexpr double kTurn = 6.2831853071796;
 
 int64_t windowStart(const AnalysisSettings& settings, int32_t frame, int slot) {
   return int64_t{kMarginSamples} + int64_t{frame} * settings.frameLength +
@@ -20,13 +19,13 @@ int64_t windowStart(const AnalysisSettings& settings, int32_t frame, int slot) {
 int32_t frameLengthFor(int32_t unitsPerSecond) {
   switch (unitsPerSecond) {
     case 15:
-      return 2940;
+      return kFrameLengths[0];
     case 20:
-      return 2205;
+      return kFrameLengths[1];
     case 30:
-      return 1470;
+      return kFrameLengths[2];
     default:
-      return 735;
+      return kFrameLengths[3];
   }
 }
 
@@ -49,16 +48,24 @@ int32_t windowOffset(const AnalysisSettings& settings, int slot) {
   }
 }
 
+void AnalyserTables::Free::operator()(int32_t* p) const {
+  std::free(p);
+}
+
 AnalyserTables::AnalyserTables()
     : datImage(static_cast<std::size_t>(kFrames) * common::kNoteFrameBytes),
-      levels_(static_cast<std::size_t>(kFrames) * kAnalysedSlots),
-      frequencies_(levels_.size()),
-      phases_(levels_.size()) {}
+      frames_(static_cast<int32_t*>(
+          std::calloc(static_cast<std::size_t>(3) * kFrames * kAnalysedSlots, sizeof(int32_t)))) {
+  if (!frames_) throw std::bad_alloc();
+}
 
 void AnalyserTables::clear() {
-  std::fill(levels_.begin(), levels_.end(), 0);
-  std::fill(frequencies_.begin(), frequencies_.end(), 0);
-  std::fill(phases_.begin(), phases_.end(), 0);
+  // Frames from touchedFrames_ on were never handed out for writing since the last clear.
+  for (int table = 0; table < 3; ++table) {
+    int32_t* first = frames_.get() + index(table, 0, 0);
+    std::fill(first, first + static_cast<std::size_t>(touchedFrames_) * kAnalysedSlots, 0);
+  }
+  touchedFrames_ = 0;
   std::fill(datImage.begin(), datImage.end(), 0);
 }
 
@@ -78,8 +85,8 @@ void subtractPartial(const WaveSignal& wave, const AnalysisSettings& settings,
   if (level == 0) return;  // a*sin(theta) is 0 throughout
   const double a = level;
   const double f = tables.frequency(frame, slot) / 10.0;
-  const double delta = kTurn * f / 44100;
-  double theta = tables.phase(frame, slot) * kTurn / 65536;
+  const double delta = kFullTurn * f / kSampleRate;
+  double theta = tables.phase(frame, slot) * kFullTurn / 65536;
   int32_t* out = wave.residual + windowStart(settings, frame, slot);
   for (int32_t i = 0; i < settings.frameLength; ++i) {
     // |a * sin| <= 2^31, so the truncation fits 64 bits; the difference wraps to 32 bits as a

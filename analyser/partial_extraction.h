@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "note_frame.h"
@@ -42,23 +43,35 @@ class AnalyserTables {
   // Zeroes the three frame tables and the DAT image over their whole capacity.
   void clear();
 
-  int32_t& level(int32_t frame, int slot) { return levels_[index(frame, slot)]; }
-  int32_t& frequency(int32_t frame, int slot) { return frequencies_[index(frame, slot)]; }
-  int32_t& phase(int32_t frame, int slot) { return phases_[index(frame, slot)]; }
-  int32_t level(int32_t frame, int slot) const { return levels_[index(frame, slot)]; }
-  int32_t frequency(int32_t frame, int slot) const { return frequencies_[index(frame, slot)]; }
-  int32_t phase(int32_t frame, int slot) const { return phases_[index(frame, slot)]; }
+  int32_t& level(int32_t frame, int slot) { return entry(0, frame, slot); }
+  int32_t& frequency(int32_t frame, int slot) { return entry(1, frame, slot); }
+  int32_t& phase(int32_t frame, int slot) { return entry(2, frame, slot); }
+  int32_t level(int32_t frame, int slot) const { return frames_[index(0, frame, slot)]; }
+  int32_t frequency(int32_t frame, int slot) const { return frames_[index(1, frame, slot)]; }
+  int32_t phase(int32_t frame, int slot) const { return frames_[index(2, frame, slot)]; }
 
   SineCosineTable sineCosine;
   std::vector<uint8_t> datImage;  // kFrames * 64 bytes
 
  private:
-  static std::size_t index(int32_t frame, int slot) {
-    return static_cast<std::size_t>(frame) * kAnalysedSlots + static_cast<std::size_t>(slot);
+  static std::size_t index(int table, int32_t frame, int slot) {
+    return (static_cast<std::size_t>(table) * kFrames + static_cast<std::size_t>(frame)) *
+               kAnalysedSlots +
+           static_cast<std::size_t>(slot);
   }
-  std::vector<int32_t> levels_;
-  std::vector<int32_t> frequencies_;
-  std::vector<int32_t> phases_;
+  // Writable access marks the frame as possibly non-zero, so that clear() need only zero the
+  // frames below the highest one handed out (a short recording touches little of the tables).
+  int32_t& entry(int table, int32_t frame, int slot) {
+    if (frame >= touchedFrames_) touchedFrames_ = frame + 1;
+    return frames_[index(table, frame, slot)];
+  }
+  struct Free {
+    void operator()(int32_t* p) const;
+  };
+  // The three tables one after the other, from zeroed memory (calloc: pages the conversion
+  // never reaches are never written, nor even mapped in).
+  std::unique_ptr<int32_t[], Free> frames_;
+  int32_t touchedFrames_ = 0;
 };
 
 // Set-up before a conversion's progress window opens: builds the sine/cosine table and clears

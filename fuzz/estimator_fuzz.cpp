@@ -1,6 +1,7 @@
 // The partial estimator on arbitrary windows: every coarse path this processor supports must
 // give exactly the reference kernel's sums for every candidate (the fast kernels promise
-// identical sums), and the estimate must stay within its ranges.
+// identical sums), the pruned searches the literal winner, and the estimate must stay within
+// its ranges.
 //
 // Input: byte 0 picks the frame length (bits 0-1), mono or stereo working form (bit 2) and one
 // or two windows per batch (bit 3); the rest are 16-bit little-endian samples, repeated to
@@ -79,6 +80,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         fail(std::string(pathName(path)) + " sums differ at " + std::to_string(j) + ": " +
              std::to_string(got[j].a) + "," + std::to_string(got[j].b) + " instead of " +
              std::to_string(want[j].a) + "," + std::to_string(want[j].b));
+      }
+    }
+  }
+
+  // The pruned searches (bounds, then exact sums of the candidates that could win) must find
+  // the literal winner: the first candidate of the greatest level, from the literal sums.
+  for (int w = 0; w < count; ++w) {
+    int64_t best = -1;
+    int literal = 0;
+    for (int j = 0; j < kCoarseCandidates; ++j) {
+      const int64_t level = coarseLevel(want[static_cast<std::size_t>(j * count + w)], n);
+      if (level > best) {
+        best = level;
+        literal = j;
+      }
+    }
+    for (const CoarsePath path : {CoarsePath::Portable, CoarsePath::Avx512Vnni}) {
+      if (!coarsePathAvailable(path)) continue;
+      estimator.setPaths(path, bestFinePath());
+      int winners[2] = {-1, -1};
+      estimator.coarseWinners(windows, count, n, winners);
+      if (winners[w] != literal) {
+        fail(std::string(pathName(path)) + " pruned winner " + std::to_string(winners[w]) +
+             " instead of " + std::to_string(literal));
       }
     }
   }

@@ -69,7 +69,9 @@ std::string writePlotPng(const PartialPlot& plot, int width, int height,
                          const std::string& pngPath);
 
 // Whole jobs for the command lines: the picture of a recording (any file decodeRecording
-// reads) with its DAT's tracks, and of a rendering with the DAT it came from.
+// reads) with its DAT's tracks, and of a rendering with the DAT it came from. The tracks are
+// drawn from time 0, so the rendering should start at the DAT's frame 0: rendered with
+// RenderOptions::startTick set to the MIDI file's note start tick.
 std::string plotRecording(const std::string& recordingPath, const std::string& datPath,
                           const std::string& pngPath);
 std::string plotRendering(const std::vector<int16_t>& stereo44k, const std::string& datPath,

@@ -88,8 +88,8 @@ struct SndfileCloser {
 
 class Decoder {
  public:
-  Decoder(SNDFILE* file, const SF_INFO& sfinfo, SampleBuffer& out)
-      : file_(file), sfinfo_(sfinfo), out_(out) {}
+  Decoder(SNDFILE* file, const SF_INFO& sfinfo, SampleBuffer& out, int64_t maxFrames)
+      : file_(file), sfinfo_(sfinfo), out_(out), maxFrames_(maxFrames) {}
 
   std::string run(RecordingInfo& info, int& channels) {
     if (sfinfo_.channels < 1 || sfinfo_.samplerate < 1) return text(msg::kUnsupportedFile);
@@ -115,7 +115,7 @@ class Decoder {
       }
       // Rounded up: a resampler delivers at most one frame more than the exact ratio.
       expected = (sfinfo_.frames * kTargetRate + sfinfo_.samplerate - 1) / sfinfo_.samplerate;
-      if (expected > int64_t{analyser::kMaxSampleCount} + 1) return text(msg::kAudioTooLong);
+      if (expected > maxFrames_ + 1) return text(msg::kAudioTooLong);
     }
     const int64_t initial = known ? expected + 1 : kTargetRate;
     if (!out_.reserve(static_cast<std::size_t>(initial) * static_cast<std::size_t>(channels_))) {
@@ -175,7 +175,7 @@ class Decoder {
       if (!out_.push(toSample16(values[i]))) return text(msg::kNoMemory);
     }
     framesOut_ += static_cast<int64_t>(frames);
-    if (framesOut_ > analyser::kMaxSampleCount) return text(msg::kAudioTooLong);
+    if (framesOut_ > maxFrames_) return text(msg::kAudioTooLong);
     return {};
   }
 
@@ -202,6 +202,7 @@ class Decoder {
   SNDFILE* file_;
   SF_INFO sfinfo_;
   SampleBuffer& out_;
+  int64_t maxFrames_;
   int channels_ = 1;
   std::unique_ptr<soxr, SoxrDeleter> resampler_;
   double ratio_ = 1.0;
@@ -242,7 +243,8 @@ SF_VIRTUAL_IO memoryIo() {
 
 // Opens `path` (or the image, when `image` is given) and decodes it into `buffer`.
 std::string decodeInto(const std::string& path, const MemoryFile* image, SampleBuffer& buffer,
-                       RecordingInfo& info, int& channels) {
+                       RecordingInfo& info, int& channels,
+                       int64_t maxFrames = analyser::kMaxSampleCount) {
   SF_INFO sfinfo{};
   std::unique_ptr<SNDFILE, SndfileCloser> file;
   MemoryFile memory{};
@@ -259,10 +261,11 @@ std::string decodeInto(const std::string& path, const MemoryFile* image, SampleB
   if (!file) {
     return text(sf_error(nullptr) == SF_ERR_SYSTEM ? msg::kCannotOpen : msg::kUnsupportedFile);
   }
-  return Decoder(file.get(), sfinfo, buffer).run(info, channels);
+  return Decoder(file.get(), sfinfo, buffer, maxFrames).run(info, channels);
 }
 
-std::string decodeToRecording(const std::string& path, const MemoryFile* image, Recording& out) {
+std::string decodeToRecording(const std::string& path, const MemoryFile* image, Recording& out,
+                              int64_t maxFrames = analyser::kMaxSampleCount) {
   out = Recording{};
   // The vector is resized in place: a grown block is a fresh vector whose first values the
   // buffer copies over before the old one is dropped.
@@ -275,7 +278,7 @@ std::string decodeToRecording(const std::string& path, const MemoryFile* image, 
     }
     return blocks.back().data();
   });
-  std::string failure = decodeInto(path, image, buffer, out.info, out.channels);
+  std::string failure = decodeInto(path, image, buffer, out.info, out.channels, maxFrames);
   if (!failure.empty()) {
     out = Recording{};
     return failure;
@@ -290,12 +293,15 @@ std::string decodeRecording(const std::string& path, Recording& out) {
   return decodeToRecording(path, nullptr, out);
 }
 
-std::string decodeRecordingFromMemory(const uint8_t* data, std::size_t size, Recording& out) {
+std::string decodeRecordingFromMemory(const uint8_t* data, std::size_t size, Recording& out,
+                                      int64_t maxFrames) {
   if (size > static_cast<std::size_t>(std::numeric_limits<sf_count_t>::max())) {
     return text(msg::kNoMemory);
   }
   const MemoryFile image{data, static_cast<sf_count_t>(size), 0};
-  return decodeToRecording({}, &image, out);
+  const int64_t limit = maxFrames < 0 ? int64_t{analyser::kMaxSampleCount}
+                                      : std::min<int64_t>(maxFrames, analyser::kMaxSampleCount);
+  return decodeToRecording({}, &image, out, limit);
 }
 
 std::string convertedDatPath(const std::string& inputPath) {

@@ -36,8 +36,11 @@ struct Recording {
 // every sample is rounded to 16 bits and clamped. The file is read in blocks, and its claimed
 // length is checked before anything is allocated for it. Returns "" or a fixed message text.
 std::string decodeRecording(const std::string& path, Recording& out);
-// The same for a file image in memory (through libsndfile's virtual I/O).
-std::string decodeRecordingFromMemory(const uint8_t* data, std::size_t size, Recording& out);
+// The same for a file image in memory (through libsndfile's virtual I/O). `maxFrames` lowers
+// the length limit (frames at 44100 Hz; the analyser's 600 s when negative), so that a fuzzer
+// can bound the work one input causes.
+std::string decodeRecordingFromMemory(const uint8_t* data, std::size_t size, Recording& out,
+                                      int64_t maxFrames = -1);
 
 // The DAT path for a converted input: the extension replaced by ".dat" (x.flac -> x.dat, a
 // name without one gains it).

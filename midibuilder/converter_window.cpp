@@ -100,31 +100,50 @@ ConverterCommand::ConverterCommand(common::Environment& env,
 
 ConverterCommand::~ConverterCommand() = default;
 
-void ConverterCommand::convert() {
-  BuilderOptions options;
+OptionCheck readBuilderOptions(const common::Environment& env) {
+  OptionCheck check;
+  BuilderOptions& options = check.options;
   // The last checked button of each group wins; a front end always has one checked.
   const common::ControlModel& model = converterControls();
-  options.usedChannels = common::checkedNumber(env_, model.option("channels"), 6);
-  options.polyphony = common::checkedNumber(env_, model.option("polyphony"), 6);
-  options.device = common::checkedNumber(env_, model.option("device"), kDeviceHalvoran);
-  options.pitchSort = env_.isRadioChecked(kPitchSortOn);
+  options.usedChannels = common::checkedNumber(env, model.option("channels"), 6);
+  options.polyphony = common::checkedNumber(env, model.option("polyphony"), 6);
+  options.device = common::checkedNumber(env, model.option("device"), kDeviceHalvoran);
+  options.pitchSort = env.isRadioChecked(kPitchSortOn);
 
+  const auto refuse = [&check](std::string_view text, int control) {
+    check.message = text;
+    check.control = control;
+    return check;
+  };
+  if (options.usedChannels < options.polyphony) {
+    return refuse(msg::kChannelsBelowPolyphony, kChannels4);
+  }
+
+  options.tempo = common::parseDecimal(env.controlText(kTempoField));
+  // Written so that no value outside the range (infinity included) passes.
+  if (!(options.tempo >= 30.0 && options.tempo <= 1000.0)) {
+    return refuse(msg::kTempoRange, kTempoField);
+  }
+
+  options.timeBase = common::parseInteger(env.controlText(kTimeBaseField));
+  if (options.timeBase < 24 || options.timeBase > 65535) {
+    return refuse(msg::kTimeBaseRange, kTimeBaseField);
+  }
+
+  options.noteStartTime = common::parseInteger(env.controlText(kNoteStartField));
+  if (options.noteStartTime < 2 * static_cast<int64_t>(options.timeBase)) {
+    return refuse(msg::kNoteStartTooEarly, kNoteStartField);
+  }
+  return check;
+}
+
+void ConverterCommand::convert() {
   const auto refuse = [this](std::string_view text) {
     env_.showMessage(text, common::MessageIcon::Exclamation);
   };
-  if (options.usedChannels < options.polyphony) return refuse(msg::kChannelsBelowPolyphony);
-
-  options.tempo = common::parseDecimal(env_.controlText(kTempoField));
-  // Written so that no value outside the range (infinity included) passes.
-  if (!(options.tempo >= 30.0 && options.tempo <= 1000.0)) return refuse(msg::kTempoRange);
-
-  options.timeBase = common::parseInteger(env_.controlText(kTimeBaseField));
-  if (options.timeBase < 24 || options.timeBase > 65535) return refuse(msg::kTimeBaseRange);
-
-  options.noteStartTime = common::parseInteger(env_.controlText(kNoteStartField));
-  if (options.noteStartTime < 2 * static_cast<int64_t>(options.timeBase)) {
-    return refuse(msg::kNoteStartTooEarly);
-  }
+  const OptionCheck check = readBuilderOptions(env_);
+  if (!check.message.empty()) return refuse(check.message);
+  const BuilderOptions& options = check.options;
 
   const std::string path(common::trimTrailingSpace(env_.controlText(kDatFileField)));
   if (!endsInDat(path)) return refuse(msg::kSpecifyDat);

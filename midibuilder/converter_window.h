@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "alloc_registry.h"
 #include "builder_tables.h"
@@ -45,6 +46,16 @@ inline constexpr const char* kDefaultNoteStartText = "1920";
 // The converter window's controls: number fields and radio groups with their command-line
 // spellings and the window's initial state.
 const common::ControlModel& converterControls();
+
+// The MIDI options as the window's controls give them, checked in the window's order; `message`
+// is the first refusal (empty when every option passes) and `control` the control it is about:
+// kChannels4 for the channel and polyphony groups, else the number field (0 when none fails).
+struct OptionCheck {
+  BuilderOptions options;
+  std::string_view message;
+  int control = 0;
+};
+OptionCheck readBuilderOptions(const common::Environment& env);
 
 // One whole conversion of a DAT file with validated options: load, prepare, optional pitch
 // sort, channel assignment, MIDI file built and written beside the input. Returns the message

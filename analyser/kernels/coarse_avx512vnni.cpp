@@ -16,4 +16,13 @@ CoarseKernelFn coarseSumsAvx512VnniKernel() {
 #endif
 }
 
+PruningKernels pruningKernelsAvx512Vnni() {
+#if defined(__AVX512BW__) && defined(__AVX512VNNI__)
+  return {&x86::avx512VnniDots, &x86::avx512Bounds, &x86::avx512Keep, &x86::avx512VnniRowDots,
+          &x86::avx512PlanRows};
+#else
+  return {};
+#endif
+}
+
 }  // namespace analyser::kernels

@@ -1,5 +1,5 @@
 // Coarse-search kernels over a precomputed plan. Each computes, for `count` quantised windows
-// (1 to kMaxCoarseBatch, each 32 * plan.blockCount samples, zero-padded), the sums of every
+// (1 to kCoarseBatchLimit, each 32 * plan.blockCount samples, zero-padded), the sums of every
 // candidate: sums[j * count + w]. All of them give exactly the sums of the literal search.
 #pragma once
 
@@ -18,10 +18,56 @@ struct PlanView {
   const int16_t* row(int j) const { return entries + static_cast<long>(j) * blockCount * 64; }
 };
 
-inline constexpr int kMaxCoarseBatch = 16;
-
 using CoarseKernelFn = void (*)(PlanView plan, const int16_t* const* q, int count,
                                 CoarseSums* sums);
+
+// ---- Pruning: cheap bounds of every candidate, exact sums for a few -------------------------
+
+// The 8-bit entries of a CoarsePlan (see CoarsePlan::boundRow).
+struct BoundPlanView {
+  const int8_t* entries;
+  const int32_t* columnSums;  // per candidate: sum of its cosine bytes, of its sine bytes
+  int blockCount;
+  int candidateCount;
+  const int8_t* row(int j) const { return entries + static_cast<long>(j) * blockCount * 64; }
+};
+
+// For `count` (up to 16) windows of unsigned 8-bit samples, in blocks of 64 bytes (in block b,
+// for m = 0 .. 7, samples 32 b + 4 m .. + 3 twice over) with the windows' blocks interleaved
+// (block b of window w at u + 64 (b count + w)), the exact integer dot products with every
+// candidate's 8-bit cosines and sines: dots[(2 w) * candidateCount + j] and
+// dots[(2 w + 1) * candidateCount + j].
+using CoarseDotFn = void (*)(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots);
+// The same dot products for one window (its blocks one after the other) and the candidates
+// rows[0 .. rowCount-1] only:
+// dotA[r] with the cosines, dotB[r] with the sines of row rows[r].
+using RowDotsFn = void (*)(BoundPlanView plan, const uint8_t* u, const int* rows, int rowCount,
+                           int32_t* dotA, int32_t* dotB);
+// The bounds of every candidate from its dots (see PartialEstimator::prunedWinners): with
+// P = (dot - 128 * columnSum) * scale - centre for the cosines and the sines alike, and
+// hi = |P| + radius, lo = max(|P| - radius, 0), upper[j] = hiA^2 + hiB^2; returns the greatest
+// loA^2 + loB^2.
+using BoundFn = double (*)(const int32_t* dotA, const int32_t* dotB, const int32_t* columnSums,
+                           int candidates, double scale, double centre, double radius,
+                           double* upper);
+// The indices j (ascending) with upper[j] >= threshold, into kept; returns how many.
+using KeepFn = int (*)(const double* upper, int candidates, double threshold, int* kept);
+
+// The exact coarse sums of one quantised window (zero-padded to the plan's length) from the
+// 16-bit rows of a plan, for the candidates rows[0 .. rowCount-1] (those rows built).
+using PlanRowsFn = void (*)(PlanView plan, const int16_t* q, const int* rows, int rowCount,
+                            CoarseSums* sums);
+
+struct PruningKernels {
+  CoarseDotFn dots = nullptr;
+  BoundFn bounds = nullptr;
+  KeepFn keep = nullptr;
+  RowDotsFn rowDots = nullptr;
+  PlanRowsFn planRows = nullptr;
+};
+PruningKernels pruningKernelsPortable();
+// Empty when this build has no such kernels.
+PruningKernels pruningKernelsAvx512Vnni();
 
 void coarseSumsPortable(PlanView plan, const int16_t* const* q, int count, CoarseSums* sums);
 // nullptr when this build has no such kernel (non-x86 targets); check the CPU before use.

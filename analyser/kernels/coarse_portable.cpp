@@ -1,5 +1,9 @@
 #include "coarse_kernels.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 namespace analyser::kernels {
 
 void coarseSumsPortable(PlanView plan, const int16_t* const* q, int count, CoarseSums* sums) {
@@ -21,6 +25,79 @@ void coarseSumsPortable(PlanView plan, const int16_t* const* q, int count, Coars
       sums[j * count + w] = {static_cast<int32_t>(a), static_cast<int32_t>(b)};
     }
   }
+}
+
+namespace {
+
+void rowDotsPortable(BoundPlanView plan, const uint8_t* u, const int* rows, int rowCount,
+                     int32_t* dotA, int32_t* dotB) {
+  const int bytes = plan.blockCount * 64;
+  for (int r = 0; r < rowCount; ++r) {
+    const int8_t* row = plan.row(rows[r]);
+    int32_t a = 0;
+    int32_t b = 0;
+    // Groups of 8 bytes: four cosines, then four sines, of the same four samples.
+    for (int k = 0; k < bytes; k += 8) {
+      for (int i = 0; i < 4; ++i) {
+        a += int32_t{u[k + i]} * row[k + i];
+        b += int32_t{u[k + 4 + i]} * row[k + 4 + i];
+      }
+    }
+    dotA[r] = a;
+    dotB[r] = b;
+  }
+}
+
+void dotsPortable(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots) {
+  std::vector<uint8_t> window(static_cast<size_t>(plan.blockCount) * 64);
+  for (int w = 0; w < count; ++w) {
+    for (int b = 0; b < plan.blockCount; ++b) {
+      std::copy_n(u + 64 * (static_cast<long>(b) * count + w), 64, window.begin() + 64 * b);
+    }
+    int32_t* cosines = dots + static_cast<long>(2 * w) * plan.candidateCount;
+    for (int j = 0; j < plan.candidateCount; ++j) {
+      rowDotsPortable(plan, window.data(), &j, 1, cosines + j, cosines + plan.candidateCount + j);
+    }
+  }
+}
+
+void planRowsPortable(PlanView plan, const int16_t* q, const int* rows, int rowCount,
+                      CoarseSums* sums) {
+  for (int r = 0; r < rowCount; ++r) {
+    PlanView single = plan;
+    single.entries = plan.row(rows[r]);
+    single.candidateCount = 1;
+    coarseSumsPortable(single, &q, 1, sums + r);
+  }
+}
+
+double boundsPortable(const int32_t* dotA, const int32_t* dotB, const int32_t* columnSums,
+                      int candidates, double scale, double centre, double radius, double* upper) {
+  double bestLower = 0.0;
+  for (int j = 0; j < candidates; ++j) {
+    const double pa = std::abs((dotA[j] - 128.0 * columnSums[2 * j]) * scale - centre);
+    const double pb = std::abs((dotB[j] - 128.0 * columnSums[2 * j + 1]) * scale - centre);
+    const double la = std::max(pa - radius, 0.0);
+    const double lb = std::max(pb - radius, 0.0);
+    bestLower = std::max(bestLower, la * la + lb * lb);
+    upper[j] = (pa + radius) * (pa + radius) + (pb + radius) * (pb + radius);
+  }
+  return bestLower;
+}
+
+int keepPortable(const double* upper, int candidates, double threshold, int* kept) {
+  int count = 0;
+  for (int j = 0; j < candidates; ++j) {
+    kept[count] = j;
+    count += upper[j] >= threshold ? 1 : 0;
+  }
+  return count;
+}
+
+}  // namespace
+
+PruningKernels pruningKernelsPortable() {
+  return {&dotsPortable, &boundsPortable, &keepPortable, &rowDotsPortable, &planRowsPortable};
 }
 
 }  // namespace analyser::kernels

@@ -19,6 +19,11 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
+
 #include "coarse_kernels.h"
 
 namespace analyser::kernels::x86 {
@@ -149,6 +154,183 @@ void avx512Kernel(PlanView plan, const int16_t* const* q, int count, CoarseSums*
       }
     }
   }
+}
+
+inline void avx512PlanRows(PlanView plan, const int16_t* q, const int* rows, int rowCount,
+                           CoarseSums* sums) {
+  for (int r = 0; r < rowCount; ++r) {
+    CoarseSums out[1] = {};
+#if defined(__AVX512VNNI__)
+    avx512Range<1, true>(plan.row(rows[r]), &q, 0, plan.blockCount, out);
+#else
+    avx512Range<1, false>(plan.row(rows[r]), &q, 0, plan.blockCount, out);
+#endif
+    sums[r] = out[0];
+  }
+}
+
+#endif
+
+#if defined(__AVX512VNNI__)
+// Dot products of W windows' 8-bit samples with one candidate's 8-bit row: each dword lane
+// of the accumulator sums four products (unsigned sample x signed entry), the even lanes over
+// cosines and the odd ones over sines. Every product lies within 255 x 127, so a whole window
+// (at most 2944 samples) sums to less than 2^27 in magnitude: no lane can overflow.
+// acc + the byte dot products of unsigned u and signed e, in place: GCC 12 copies the
+// accumulators between registers around every _mm512_dpbusd_epi32 of an unrolled loop, which
+// cost as much as the products themselves.
+inline __m512i dotBytes(__m512i acc, __m512i u, __m512i e) {
+  asm("vpdpbusd %2, %1, %0" : "+v"(acc) : "v"(u), "v"(e));
+  return acc;
+}
+
+// Blocks [b0, b1) of every candidate for the W windows of a batch; the first range stores its
+// sums, later ones add to them (modulo 2^32, though no sum comes near it). The windows' blocks
+// are interleaved, so one pointer and constant offsets reach all of them.
+template <int W>
+void vnniDots(BoundPlanView plan, const uint8_t* u, int b0, int b1, bool first, int32_t* dots) {
+  for (int j = 0; j < plan.candidateCount; ++j) {
+    __m512i acc[W];
+#pragma GCC unroll 16
+    for (int w = 0; w < W; ++w) acc[w] = _mm512_setzero_si512();
+    const int8_t* row = plan.row(j);
+    const uint8_t* samples = u + 64L * W * b0;
+    for (int block = b0; block < b1; ++block, samples += 64 * W) {
+      const __m512i entries = _mm512_loadu_si512(row + 64 * block);
+#pragma GCC unroll 16
+      for (int w = 0; w < W; ++w) {
+        acc[w] = dotBytes(acc[w], _mm512_loadu_si512(samples + 64 * w), entries);
+      }
+    }
+#pragma GCC unroll 16
+    for (int w = 0; w < W; ++w) {
+      // Even lanes to lane 0, odd lanes to lane 1.
+      const __m256i x =
+          _mm256_add_epi32(_mm512_castsi512_si256(acc[w]), _mm512_extracti64x4_epi64(acc[w], 1));
+      __m128i y = _mm_add_epi32(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1));
+      y = _mm_add_epi32(y, _mm_shuffle_epi32(y, 0x4E));
+      int32_t& a = dots[static_cast<long>(2 * w) * plan.candidateCount + j];
+      int32_t& b = dots[static_cast<long>(2 * w + 1) * plan.candidateCount + j];
+      a = first ? _mm_cvtsi128_si32(y) : a + _mm_cvtsi128_si32(y);
+      b = first ? _mm_extract_epi32(y, 1) : b + _mm_extract_epi32(y, 1);
+    }
+  }
+}
+
+template <int... I>
+constexpr auto vnniDotsTable(std::integer_sequence<int, I...>) {
+  return std::array<void (*)(BoundPlanView, const uint8_t*, int, int, bool, int32_t*),
+                    sizeof...(I)>{&vnniDots<I + 1>...};
+}
+
+// All windows of a batch (up to 16) run over each row together, so the rows are read once.
+// The samples are taken in ranges of at most 24 blocks (1.5 KB per window), so that those of
+// 16 windows stay in the first-level cache while every row passes.
+inline void avx512VnniDots(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots) {
+  static constexpr auto kGroups = vnniDotsTable(std::make_integer_sequence<int, 16>{});
+  constexpr int kRangeBlocks = 24;
+  const int ranges = (plan.blockCount + kRangeBlocks - 1) / kRangeBlocks;
+  for (int r = 0; r < ranges; ++r) {
+    kGroups[static_cast<size_t>(count - 1)](plan, u, plan.blockCount * r / ranges,
+                                            plan.blockCount * (r + 1) / ranges, r == 0, dots);
+  }
+}
+
+inline void avx512VnniRowDots(BoundPlanView plan, const uint8_t* u, const int* rows, int rowCount,
+                              int32_t* dotA, int32_t* dotB) {
+  for (int r = 0; r < rowCount; ++r) {
+    const int8_t* row = plan.row(rows[r]);
+    __m512i acc0 = _mm512_setzero_si512();
+    __m512i acc1 = _mm512_setzero_si512();
+    int block = 0;
+    for (; block + 1 < plan.blockCount; block += 2) {
+      acc0 = _mm512_dpbusd_epi32(acc0, _mm512_loadu_si512(u + 64 * block),
+                                 _mm512_loadu_si512(row + 64 * block));
+      acc1 = _mm512_dpbusd_epi32(acc1, _mm512_loadu_si512(u + 64 * block + 64),
+                                 _mm512_loadu_si512(row + 64 * block + 64));
+    }
+    if (block < plan.blockCount) {
+      acc0 = _mm512_dpbusd_epi32(acc0, _mm512_loadu_si512(u + 64 * block),
+                                 _mm512_loadu_si512(row + 64 * block));
+    }
+    const __m512i acc = _mm512_add_epi32(acc0, acc1);
+    const __m256i x =
+        _mm256_add_epi32(_mm512_castsi512_si256(acc), _mm512_extracti64x4_epi64(acc, 1));
+    __m128i y = _mm_add_epi32(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1));
+    y = _mm_add_epi32(y, _mm_shuffle_epi32(y, 0x4E));
+    dotA[r] = _mm_cvtsi128_si32(y);
+    dotB[r] = _mm_extract_epi32(y, 1);
+  }
+}
+
+// boundsPortable eight candidates at a time: the same operations in the same order (every
+// intermediate is exact or rounded once, as there), so the two give the same bounds.
+inline double avx512Bounds(const int32_t* dotA, const int32_t* dotB, const int32_t* columnSums,
+                           int candidates, double scale, double centre, double radius,
+                           double* upper) {
+  const __m512d vScale = _mm512_set1_pd(scale);
+  const __m512d vCentre = _mm512_set1_pd(centre);
+  const __m512d vRadius = _mm512_set1_pd(radius);
+  const __m512d zero = _mm512_setzero_pd();
+  const __m512d bias = _mm512_set1_pd(128.0);
+  // Column sums are stored in pairs (cosines, sines): even and odd dwords.
+  const __m512i evens = _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 14, 12, 10, 8, 6, 4, 2, 0);
+  const __m512i odds = _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 15, 13, 11, 9, 7, 5, 3, 1);
+  __m512d best = zero;
+  int j = 0;
+  for (; j + 8 <= candidates; j += 8) {
+    const __m512i columns = _mm512_loadu_si512(columnSums + 2 * j);
+    const __m512d ca =
+        _mm512_cvtepi32_pd(_mm512_castsi512_si256(_mm512_permutexvar_epi32(evens, columns)));
+    const __m512d cb =
+        _mm512_cvtepi32_pd(_mm512_castsi512_si256(_mm512_permutexvar_epi32(odds, columns)));
+    const __m512d da =
+        _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dotA + j)));
+    const __m512d db =
+        _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dotB + j)));
+    const __m512d pa = _mm512_abs_pd(
+        _mm512_sub_pd(_mm512_mul_pd(_mm512_sub_pd(da, _mm512_mul_pd(bias, ca)), vScale), vCentre));
+    const __m512d pb = _mm512_abs_pd(
+        _mm512_sub_pd(_mm512_mul_pd(_mm512_sub_pd(db, _mm512_mul_pd(bias, cb)), vScale), vCentre));
+    const __m512d la = _mm512_max_pd(_mm512_sub_pd(pa, vRadius), zero);
+    const __m512d lb = _mm512_max_pd(_mm512_sub_pd(pb, vRadius), zero);
+    best = _mm512_max_pd(best, _mm512_add_pd(_mm512_mul_pd(la, la), _mm512_mul_pd(lb, lb)));
+    const __m512d ha = _mm512_add_pd(pa, vRadius);
+    const __m512d hb = _mm512_add_pd(pb, vRadius);
+    _mm512_storeu_pd(upper + j, _mm512_add_pd(_mm512_mul_pd(ha, ha), _mm512_mul_pd(hb, hb)));
+  }
+  double bestLower = _mm512_reduce_max_pd(best);
+  for (; j < candidates; ++j) {
+    const double pa = std::abs((dotA[j] - 128.0 * columnSums[2 * j]) * scale - centre);
+    const double pb = std::abs((dotB[j] - 128.0 * columnSums[2 * j + 1]) * scale - centre);
+    const double la = std::max(pa - radius, 0.0);
+    const double lb = std::max(pb - radius, 0.0);
+    bestLower = std::max(bestLower, la * la + lb * lb);
+    upper[j] = (pa + radius) * (pa + radius) + (pb + radius) * (pb + radius);
+  }
+  return bestLower;
+}
+
+inline int avx512Keep(const double* upper, int candidates, double threshold, int* kept) {
+  const __m512d vThreshold = _mm512_set1_pd(threshold);
+  const __m512i step = _mm512_set1_epi32(16);
+  __m512i index = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  int count = 0;
+  int j = 0;
+  for (; j + 16 <= candidates; j += 16) {
+    const __mmask8 low = _mm512_cmp_pd_mask(_mm512_loadu_pd(upper + j), vThreshold, _CMP_GE_OQ);
+    const __mmask8 high =
+        _mm512_cmp_pd_mask(_mm512_loadu_pd(upper + j + 8), vThreshold, _CMP_GE_OQ);
+    const auto keep = static_cast<__mmask16>(low | (high << 8));
+    _mm512_mask_compressstoreu_epi32(kept + count, keep, index);
+    count += __builtin_popcount(keep);
+    index = _mm512_add_epi32(index, step);
+  }
+  for (; j < candidates; ++j) {
+    kept[count] = j;
+    count += upper[j] >= threshold ? 1 : 0;
+  }
+  return count;
 }
 
 #endif

@@ -1,10 +1,11 @@
 // extraction-agreement FILE [UNITS [PASSES [ONSET_SHIFT]]]
 //
-// Extracts the partials of a WAVE file twice: with the fast paths (vector fine search and
-// recurrence synthesis, as the convert command runs), and with the literal fine search and
-// synthesis (library sine and cosine per sample). The coarse search is the same in both, since
-// every coarse path gives identical sums. Prints how many stored values (level, frequency,
-// phase) differ and by how much, and the first few of them.
+// Extracts the partials of a WAVE file twice: with the fast paths (pruned coarse search, vector
+// fine search and recurrence synthesis, as the convert command runs), and with the literal
+// coarse decision, fine search and synthesis (every coarse candidate summed exactly, library
+// sine and cosine per sample). The exact coarse sums of the vector kernels are those of the
+// literal loop (tested and fuzzed), so the second is the literal extraction. Prints how many
+// stored values (level, frequency, phase) differ and by how much, and the first few of them.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
   ExtractionOptions literalOptions;
   literalOptions.finePath = FinePath::Reference;
   literalOptions.fastSynthesis = false;
+  literalOptions.coarsePruning = false;
   extractPartialsParallel(loaded.wave, settings, literal, hook, literalOptions);
 
   int64_t values[3] = {};

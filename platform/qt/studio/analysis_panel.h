@@ -1,0 +1,56 @@
+// The studio's analysis panel: the analysis options of the command line with the window's
+// defaults (optimise off, unit 1/60 s, onset shift off), the analyse and cancel buttons, and the
+// progress bar with the remaining time.
+#pragma once
+
+#include <QGroupBox>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace studio {
+
+struct AnalysisRequest;
+
+class AnalysisPanel : public QGroupBox {
+  Q_OBJECT
+
+ public:
+  explicit AnalysisPanel(QWidget* parent = nullptr);
+
+  // Copies the options into `request`.
+  void fillRequest(AnalysisRequest& request) const;
+  // Running: analyse disabled, cancel and the progress shown; idle: the other way round.
+  void setRunning(bool running);
+  void setProgress(const QString& remaining, double fractionDone);
+
+  QPushButton* analyseButton() const { return analyse_; }
+  QPushButton* cancelButton() const { return cancel_; }
+  QCheckBox* optimiseBox() const { return optimise_; }
+  QComboBox* unitBox() const { return unit_; }
+  QCheckBox* onsetShiftBox() const { return onsetShift_; }
+
+ Q_SIGNALS:
+  void analyseRequested();
+  void cancelRequested();
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void retranslate();
+
+  QCheckBox* optimise_;
+  QLabel* unitLabel_;
+  QComboBox* unit_;
+  QCheckBox* onsetShift_;
+  QPushButton* analyse_;
+  QPushButton* cancel_;
+  QProgressBar* progress_;
+  QLabel* remaining_;
+};
+
+}  // namespace studio

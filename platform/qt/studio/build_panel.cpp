@@ -1,0 +1,198 @@
+#include "build_panel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "converter_window.h"
+#include "platform_services.h"
+#include "studio_language.h"
+
+namespace studio {
+
+using namespace midibuilder;
+
+namespace {
+
+QLabel* makeRefusalLabel() {
+  auto* label = new QLabel;
+  label->setWordWrap(true);
+  label->setStyleSheet(QStringLiteral("color: #b00020;"));
+  label->hide();
+  return label;
+}
+
+}  // namespace
+
+BuildPanel::BuildPanel(QWidget* parent)
+    : QGroupBox(parent),
+      polyphonyLabel_(new QLabel),
+      polyphony_(new QComboBox),
+      channelsLabel_(new QLabel),
+      channels_(new QComboBox),
+      channelsRefusal_(makeRefusalLabel()),
+      deviceLabel_(new QLabel),
+      device_(new QComboBox),
+      deviceHint_(new QLabel),
+      pitchSort_(new QCheckBox),
+      tempoLabel_(new QLabel),
+      tempo_(new QLineEdit(QString::fromLatin1(kDefaultTempoText))),
+      tempoRefusal_(makeRefusalLabel()),
+      timeBaseLabel_(new QLabel),
+      timeBase_(new QLineEdit(QString::fromLatin1(kDefaultTimeBaseText))),
+      timeBaseRefusal_(makeRefusalLabel()),
+      noteStartLabel_(new QLabel),
+      noteStart_(new QLineEdit(QString::fromLatin1(kDefaultNoteStartText))),
+      noteStartRefusal_(makeRefusalLabel()),
+      build_(new QPushButton) {
+  for (int voices = 4; voices <= 6; ++voices) polyphony_->addItem(QString::number(voices), voices);
+  polyphony_->setCurrentIndex(2);
+  for (int used = 4; used <= 8; ++used) channels_->addItem(QString::number(used), used);
+  channels_->setCurrentIndex(2);
+  device_->addItem(QStringLiteral("Halvoran"), int{kHalvoran});
+  device_->addItem(QStringLiteral("SC-88"), int{kSc88});
+  device_->addItem(QStringLiteral("SC-8850"), int{kSc8850});
+  device_->addItem(QStringLiteral("MSGS"), int{kMsgs});
+  device_->setCurrentIndex(2);
+  pitchSort_->setChecked(true);
+  deviceHint_->setWordWrap(true);
+  QFont hintFont = deviceHint_->font();
+  hintFont.setItalic(true);
+  deviceHint_->setFont(hintFont);
+  build_->setObjectName(QStringLiteral("build"));
+  polyphonyLabel_->setBuddy(polyphony_);
+  channelsLabel_->setBuddy(channels_);
+  deviceLabel_->setBuddy(device_);
+  tempoLabel_->setBuddy(tempo_);
+  timeBaseLabel_->setBuddy(timeBase_);
+  noteStartLabel_->setBuddy(noteStart_);
+
+  auto* grid = new QGridLayout;
+  int row = 0;
+  const auto addRow = [&](QLabel* label, QWidget* field, QLabel* below) {
+    grid->addWidget(label, row, 0);
+    grid->addWidget(field, row, 1);
+    ++row;
+    if (below) grid->addWidget(below, row++, 0, 1, 2);
+  };
+  addRow(polyphonyLabel_, polyphony_, nullptr);
+  addRow(channelsLabel_, channels_, channelsRefusal_);
+  addRow(deviceLabel_, device_, deviceHint_);
+  grid->addWidget(pitchSort_, row++, 0, 1, 2);
+  addRow(tempoLabel_, tempo_, tempoRefusal_);
+  addRow(timeBaseLabel_, timeBase_, timeBaseRefusal_);
+  addRow(noteStartLabel_, noteStart_, noteStartRefusal_);
+  grid->setColumnStretch(1, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(grid);
+  layout->addWidget(build_);
+
+  connect(build_, &QPushButton::clicked, this, &BuildPanel::buildRequested);
+  for (QComboBox* box : {polyphony_, channels_, device_}) {
+    connect(box, &QComboBox::currentIndexChanged, this, &BuildPanel::optionsChanged);
+  }
+  connect(pitchSort_, &QCheckBox::toggled, this, &BuildPanel::optionsChanged);
+  for (QLineEdit* field : {tempo_, timeBase_, noteStart_}) {
+    connect(field, &QLineEdit::textChanged, this, &BuildPanel::optionsChanged);
+  }
+  retranslate();
+}
+
+std::optional<BuilderOptions> BuildPanel::validatedOptions() {
+  clearRefusals();
+  const OptionCheck check = readBuilderOptions(*this);
+  if (check.message.empty()) return check.options;
+  refusal_ = std::string(check.message);
+  refusalControl_ = check.control;
+  if (QLabel* label = refusalLabel(check.control)) {
+    label->setText(messageText(refusal_));
+    label->show();
+  }
+  return std::nullopt;
+}
+
+QString BuildPanel::refusalText(int control) const {
+  const QLabel* label = refusalLabel(control);
+  return label && !label->isHidden() ? label->text() : QString();
+}
+
+QLabel* BuildPanel::refusalLabel(int control) const {
+  switch (control) {
+    case kChannels4:
+      return channelsRefusal_;
+    case kTempoField:
+      return tempoRefusal_;
+    case kTimeBaseField:
+      return timeBaseRefusal_;
+    case kNoteStartField:
+      return noteStartRefusal_;
+    default:
+      return nullptr;
+  }
+}
+
+void BuildPanel::clearRefusals() {
+  refusal_.clear();
+  refusalControl_ = 0;
+  for (QLabel* label : {channelsRefusal_, tempoRefusal_, timeBaseRefusal_, noteStartRefusal_}) {
+    label->clear();
+    label->hide();
+  }
+}
+
+std::string BuildPanel::controlText(int id) const {
+  switch (id) {
+    case kTempoField:
+      return qtfront::toUtf8(tempo_->text());
+    case kTimeBaseField:
+      return qtfront::toUtf8(timeBase_->text());
+    case kNoteStartField:
+      return qtfront::toUtf8(noteStart_->text());
+    default:
+      return {};
+  }
+}
+
+void BuildPanel::setControlText(int, std::string_view) {}
+
+bool BuildPanel::isRadioChecked(int id) const {
+  if (id >= kPolyphony4 && id <= kPolyphony6) {
+    return polyphony_->currentData().toInt() == 4 + (id - kPolyphony4);
+  }
+  if (id >= kChannels4 && id <= kChannels8) {
+    return channels_->currentData().toInt() == 4 + (id - kChannels4);
+  }
+  if (id >= kHalvoran && id <= kMsgs) return device_->currentData().toInt() == id;
+  if (id == kPitchSortOn) return pitchSort_->isChecked();
+  if (id == kPitchSortOff) return !pitchSort_->isChecked();
+  return false;
+}
+
+// The builder's checks report through OptionCheck; nothing is shown through the environment.
+void BuildPanel::showMessage(std::string_view, common::MessageIcon) {}
+
+void BuildPanel::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange) retranslate();
+  QGroupBox::changeEvent(event);
+}
+
+void BuildPanel::retranslate() {
+  setTitle(tr("MIDI file"));
+  polyphonyLabel_->setText(tr("Polyphony"));
+  channelsLabel_->setText(tr("Channels used"));
+  deviceLabel_->setText(tr("MIDI device"));
+  deviceHint_->setText(tr("SC-8850: FluidSynth plays it with the analysed levels and pitches."));
+  pitchSort_->setText(tr("Pitch sort"));
+  tempoLabel_->setText(tr("Tempo"));
+  timeBaseLabel_->setText(tr("Time base"));
+  noteStartLabel_->setText(tr("Note start (ticks)"));
+  build_->setText(tr("Build MIDI"));
+  if (QLabel* label = refusalLabel(refusalControl_)) label->setText(messageText(refusal_));
+}
+
+}  // namespace studio

@@ -1,0 +1,84 @@
+// The studio's build panel: the MIDI builder's options, checked exactly as the Quorvel window
+// checks them, with the refusal shown next to the field it is about. The default device here is
+// SC-8850, the setting whose levels and pitches FluidSynth reproduces as analysed.
+#pragma once
+
+#include <QGroupBox>
+#include <optional>
+
+#include "builder_tables.h"
+#include "environment.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace studio {
+
+class BuildPanel : public QGroupBox, private common::Environment {
+  Q_OBJECT
+
+ public:
+  explicit BuildPanel(QWidget* parent = nullptr);
+
+  // The options when they pass the builder's checks; otherwise the first refusal is shown
+  // beside its field and nothing is returned.
+  std::optional<midibuilder::BuilderOptions> validatedOptions();
+  // The refusal shown beside the control (analyser's ids), empty when none.
+  QString refusalText(int control) const;
+
+  QComboBox* polyphonyBox() const { return polyphony_; }
+  QComboBox* channelsBox() const { return channels_; }
+  QComboBox* deviceBox() const { return device_; }
+  QCheckBox* pitchSortBox() const { return pitchSort_; }
+  QLineEdit* tempoField() const { return tempo_; }
+  QLineEdit* timeBaseField() const { return timeBase_; }
+  QLineEdit* noteStartField() const { return noteStart_; }
+  QPushButton* buildButton() const { return build_; }
+
+ Q_SIGNALS:
+  void buildRequested();
+  // Any option changed: an earlier MIDI file no longer matches them.
+  void optionsChanged();
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  // common::Environment, answering the Quorvel window's control ids from the panel's widgets.
+  std::string controlText(int id) const override;
+  void setControlText(int id, std::string_view text) override;
+  bool isRadioChecked(int id) const override;
+  void showMessage(std::string_view text, common::MessageIcon icon) override;
+
+  void retranslate();
+  void clearRefusals();
+  QLabel* refusalLabel(int control) const;
+
+  QLabel* polyphonyLabel_;
+  QComboBox* polyphony_;
+  QLabel* channelsLabel_;
+  QComboBox* channels_;
+  QLabel* channelsRefusal_;
+  QLabel* deviceLabel_;
+  QComboBox* device_;
+  QLabel* deviceHint_;
+  QCheckBox* pitchSort_;
+  QLabel* tempoLabel_;
+  QLineEdit* tempo_;
+  QLabel* tempoRefusal_;
+  QLabel* timeBaseLabel_;
+  QLineEdit* timeBase_;
+  QLabel* timeBaseRefusal_;
+  QLabel* noteStartLabel_;
+  QLineEdit* noteStart_;
+  QLabel* noteStartRefusal_;
+  QPushButton* build_;
+  // The last refusal in the core's words, shown again in the new language on a switch.
+  std::string refusal_;
+  int refusalControl_ = 0;
+};
+
+}  // namespace studio
