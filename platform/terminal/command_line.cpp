@@ -188,9 +188,21 @@ std::string usageErrorText(std::string_view program, std::string_view error) {
 }
 
 std::string baseName(const std::string& argv0, std::string_view fallback) {
+#ifdef _WIN32
+  // Windows hands over the full path, with either separator, and the .exe suffix.
+  std::size_t start = argv0.find_last_of("/\\");
+#else
   std::size_t start = argv0.find_last_of('/');
+#endif
   start = start == std::string::npos ? 0 : start + 1;
   std::string name = argv0.substr(start);
+#ifdef _WIN32
+  if (name.size() > 4) {
+    std::string suffix = name.substr(name.size() - 4);
+    for (char& c : suffix) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (suffix == ".exe") name.resize(name.size() - 4);
+  }
+#endif
   return name.empty() ? std::string(fallback) : name;
 }
 
