@@ -13,7 +13,8 @@ typedef double Lanes4 __attribute__((vector_size(32)));
 
 }  // namespace
 
-void subtractSine(int32_t* window, int from, int to, double a, double theta0, double delta) {
+void subtractSine(int32_t* window, int from, int to, double a, double theta0, double delta,
+                  bool addBack) {
   if (from >= to) return;
   // Rotations by l * delta for l = 0 .. 8 (lane offsets, then the step), by successive
   // multiplication: accurate to a few units in the last place, with two library calls.
@@ -77,9 +78,9 @@ void subtractSine(int32_t* window, int from, int to, double a, double theta0, do
           for (; accumulatedSteps < i; ++accumulatedSteps) accumulated += delta;
           value = a * std::sin(accumulated);
         }
-        const auto partial = static_cast<int64_t>(value);
-        window[i] =
-            static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(window[i]) - partial));
+        const auto partial = static_cast<uint32_t>(static_cast<int64_t>(value));
+        const auto sample = static_cast<uint32_t>(window[i]);
+        window[i] = static_cast<int32_t>(addBack ? sample + partial : sample - partial);
       }
     }
   }
@@ -87,7 +88,7 @@ void subtractSine(int32_t* window, int from, int to, double a, double theta0, do
 
 void subtractPartialRange(const WaveSignal& wave, const AnalysisSettings& settings,
                           const AnalyserTables& tables, int32_t frame, int slot, int64_t begin,
-                          int64_t end) {
+                          int64_t end, bool addBack) {
   const int32_t level = tables.level(frame, slot);
   if (level == 0) return;
   const int64_t start = int64_t{kMarginSamples} + int64_t{frame} * settings.frameLength +
@@ -97,7 +98,7 @@ void subtractPartialRange(const WaveSignal& wave, const AnalysisSettings& settin
   if (from >= to) return;
   const double f = tables.frequency(frame, slot) / 10.0;
   subtractSine(wave.residual + start, static_cast<int>(from), static_cast<int>(to), level,
-               tables.phase(frame, slot) * kFullTurn / 65536, kFullTurn * f / kSampleRate);
+               tables.phase(frame, slot) * kFullTurn / 65536, kFullTurn * f / kSampleRate, addBack);
 }
 
 }  // namespace analyser

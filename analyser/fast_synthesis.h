@@ -16,12 +16,15 @@ inline constexpr int kSynthesisBlock = 256;
 // For i in [from, to): window[i] -= trunc(a * sin(theta_i)) as a wrapping 32-bit subtraction,
 // theta_i being theta0 with delta added i times (accumulated, as the literal synthesis does).
 // The samples are exactly those of the literal synthesis, so they do not depend on `from` or
-// `to`.
-void subtractSine(int32_t* window, int from, int to, double a, double theta0, double delta);
+// `to`. With `addBack` the same values are added instead, which undoes the subtraction
+// exactly (both wrap modulo 2^32).
+void subtractSine(int32_t* window, int from, int to, double a, double theta0, double delta,
+                  bool addBack = false);
 
-// subtractPartial(frame, slot) restricted to buffer positions [begin, end) of the residual.
+// subtractPartial(frame, slot) restricted to buffer positions [begin, end) of the residual;
+// with `addBack` it adds the partial back instead.
 void subtractPartialRange(const WaveSignal& wave, const AnalysisSettings& settings,
                           const AnalyserTables& tables, int32_t frame, int slot, int64_t begin,
-                          int64_t end);
+                          int64_t end, bool addBack = false);
 
 }  // namespace analyser

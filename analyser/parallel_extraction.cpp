@@ -8,6 +8,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "coarse_plan.h"
@@ -26,35 +27,19 @@ using Clock = std::chrono::steady_clock;
 // How often the calling thread lets the hook see to the window while the residual is rebuilt.
 constexpr auto kWaitingInterval = std::chrono::milliseconds(20);
 
-// Copies the signal into the residual and subtracts the other slots' partials, each of
-// `threads` threads over its own range of buffer positions (windows cut by a range border are
-// synthesised in parts, which gives the same samples). Meanwhile the calling thread calls
-// hook.waiting() at once and then every kWaitingInterval, so that a long recording does not
-// leave the window unanswered for a whole rebuild. Returns false when the hook asked to
-// cancel; the threads then stop after their current frame.
-bool rebuildResidualParallel(const WaveSignal& wave, const AnalysisSettings& settings,
-                             const AnalyserTables& tables, int32_t frameCount, int slot,
-                             int threads, ProgressHook& hook) {
-  const int64_t length = wave.bufferLength();
-  const int32_t n = settings.frameLength;
+// Runs work(begin, end, stop) over `threads` disjoint ranges of buffer positions that together
+// cover the whole residual, one thread each. Meanwhile the calling thread calls hook.waiting()
+// at once and then every kWaitingInterval, so that a long recording does not leave the window
+// unanswered for a whole sweep. Returns false when the hook asked to cancel; `stop` is then set
+// and the threads end after their current frame.
+template <typename RangeWork>
+bool sweepResidualParallel(int64_t length, int threads, ProgressHook& hook, RangeWork work) {
   std::atomic<bool> stop{false};
   std::mutex mutex;
   std::condition_variable rangeFinished;
   int finished = 0;  // under `mutex`
-  auto rebuildRange = [&](int t) {
-    const int64_t begin = length * t / threads;
-    const int64_t end = length * (t + 1) / threads;
-    std::copy(wave.signal + begin, wave.signal + end, wave.residual + begin);
-    // Windows start between 2205 samples before their frame and the frame itself.
-    const int64_t firstFrame = (begin - kMarginSamples - n) / n;
-    const int64_t lastFrame = (end - kMarginSamples + kMaxWindowLead) / n + 1;
-    const auto g0 = static_cast<int32_t>(std::max<int64_t>(firstFrame, 0));
-    const auto g1 = static_cast<int32_t>(std::min<int64_t>(lastFrame, frameCount));
-    for (int32_t g = g0; g < g1 && !stop.load(std::memory_order_relaxed); ++g) {
-      for (int d = 0; d < kAnalysedSlots; ++d) {
-        if (d != slot) subtractPartialRange(wave, settings, tables, g, d, begin, end);
-      }
-    }
+  auto sweepRange = [&](int t) {
+    work(length * t / threads, length * (t + 1) / threads, stop);
     {
       std::lock_guard lock(mutex);
       ++finished;
@@ -66,13 +51,13 @@ bool rebuildResidualParallel(const WaveSignal& wave, const AnalysisSettings& set
   workers.reserve(static_cast<size_t>(threads));
   int started = 0;
   try {
-    for (; started < threads; ++started) workers.emplace_back(rebuildRange, started);
+    for (; started < threads; ++started) workers.emplace_back(sweepRange, started);
   } catch (const std::system_error&) {
   }
   bool cancelled = hook.waiting() == FrameAnswer::Cancel;
   if (cancelled) stop = true;
-  // Ranges without a thread are rebuilt here (not answering the hook meanwhile).
-  for (int t = started; t < threads; ++t) rebuildRange(t);
+  // Ranges without a thread are swept here (not answering the hook meanwhile).
+  for (int t = started; t < threads; ++t) sweepRange(t);
   {
     std::unique_lock lock(mutex);
     while (!rangeFinished.wait_for(lock, kWaitingInterval, [&] { return finished == threads; })) {
@@ -85,6 +70,56 @@ bool rebuildResidualParallel(const WaveSignal& wave, const AnalysisSettings& set
   }
   for (std::thread& worker : workers) worker.join();
   return !cancelled;
+}
+
+// The frames whose windows may reach buffer positions [begin, end): windows start between
+// 2205 samples before their frame and the frame itself.
+std::pair<int32_t, int32_t> framesReaching(int64_t begin, int64_t end, int32_t n,
+                                           int32_t frameCount) {
+  const int64_t firstFrame = (begin - kMarginSamples - n) / n;
+  const int64_t lastFrame = (end - kMarginSamples + kMaxWindowLead) / n + 1;
+  return {static_cast<int32_t>(std::max<int64_t>(firstFrame, 0)),
+          static_cast<int32_t>(std::min<int64_t>(lastFrame, frameCount))};
+}
+
+// The residual of a slot pass from scratch: a copy of the signal minus every other slot's
+// partial in every frame.
+bool rebuildResidualParallel(const WaveSignal& wave, const AnalysisSettings& settings,
+                             const AnalyserTables& tables, int32_t frameCount, int slot,
+                             int threads, ProgressHook& hook) {
+  const int32_t n = settings.frameLength;
+  return sweepResidualParallel(
+      wave.bufferLength(), threads, hook,
+      [&](int64_t begin, int64_t end, const std::atomic<bool>& stop) {
+        std::copy(wave.signal + begin, wave.signal + end, wave.residual + begin);
+        const auto [g0, g1] = framesReaching(begin, end, n, frameCount);
+        for (int32_t g = g0; g < g1 && !stop.load(std::memory_order_relaxed); ++g) {
+          for (int d = 0; d < kAnalysedSlots; ++d) {
+            if (d != slot) subtractPartialRange(wave, settings, tables, g, d, begin, end);
+          }
+        }
+      });
+}
+
+// From the residual of one slot pass to that of the next: the residual of `done` is the signal
+// minus every other slot's partial, and only slot `done` has changed since. Subtracting its new
+// partial and adding back that of `next` (unchanged since it was subtracted) gives the signal
+// minus every slot but `next`, exactly as a rebuild would, since every subtraction wraps modulo
+// 2^32 and so the order of the terms does not matter. Two syntheses per frame instead of five,
+// and no copy.
+bool advanceResidualParallel(const WaveSignal& wave, const AnalysisSettings& settings,
+                             const AnalyserTables& tables, int32_t frameCount, int done, int next,
+                             int threads, ProgressHook& hook) {
+  const int32_t n = settings.frameLength;
+  return sweepResidualParallel(
+      wave.bufferLength(), threads, hook,
+      [&](int64_t begin, int64_t end, const std::atomic<bool>& stop) {
+        const auto [g0, g1] = framesReaching(begin, end, n, frameCount);
+        for (int32_t g = g0; g < g1 && !stop.load(std::memory_order_relaxed); ++g) {
+          subtractPartialRange(wave, settings, tables, g, done, begin, end);
+          subtractPartialRange(wave, settings, tables, g, next, begin, end, true);
+        }
+      });
 }
 
 }  // namespace
@@ -121,7 +156,12 @@ ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisS
     for (int slot = 0; slot < kAnalysedSlots; ++slot) {
       const Clock::time_point passStart = Clock::now();
       if (options.fastSynthesis) {
-        if (!rebuildResidualParallel(wave, settings, tables, frameCount, slot, threads, hook)) {
+        const bool first = pass == 0 && slot == 0;
+        const int previous = slot == 0 ? kAnalysedSlots - 1 : slot - 1;
+        if (!(first
+                  ? rebuildResidualParallel(wave, settings, tables, frameCount, slot, threads, hook)
+                  : advanceResidualParallel(wave, settings, tables, frameCount, previous, slot,
+                                            threads, hook))) {
           return ExtractionResult::Cancelled;
         }
       } else {

@@ -1,6 +1,7 @@
 // The partial extraction on worker threads. The estimates of one slot pass depend only on the
-// residual rebuilt at its start, so workers compute them in batches of consecutive frames
-// while the calling thread stores them and calls the progress hook once per frame, in frame
+// residual made at its start (rebuilt for the first slot pass, then brought from one slot pass
+// to the next by the one slot that changed), so workers compute them in batches of consecutive
+// frames while the calling thread stores them and calls the progress hook once per frame, in frame
 // order, as the single-threaded extraction does. The tables come out the same whatever the
 // number of threads.
 #pragma once
@@ -19,7 +20,8 @@ struct ExtractionOptions {
   FinePath finePath = bestFinePath();
   // Prune the coarse candidates by their bounds (same winners); false sums every one exactly.
   bool coarsePruning = true;
-  // Rebuild the residual with the recurrence synthesis; false uses subtractPartial itself.
+  // Make the residual with the recurrence synthesis, updating it between slot passes by the
+  // slot that changed; false rebuilds it with subtractPartial itself for every slot pass.
   bool fastSynthesis = true;
 };
 
