@@ -86,6 +86,7 @@ PartialEstimator::PartialEstimator(const SineCosineTable& table,
       coarsePath_(bestCoarsePath()),
       finePath_(bestFinePath()),
       x_(kMaxFrameLength + 1),
+      xt_(static_cast<size_t>(kernels::kFineBatchWindows) * kMaxFrameLength),
       q_(static_cast<size_t>(kMaxBatch) * (kMaxFrameLength + CoarsePlan::kBlock)),
       sums_(static_cast<size_t>(kMaxBatch) * kCoarseCandidates),
       bytes_(static_cast<size_t>(kMaxBatch) * 4 * (kMaxFrameLength + CoarsePlan::kBlock)),
@@ -169,6 +170,13 @@ void PartialEstimator::estimateBatch(const int32_t* const* windows, int count, i
   if (activeCount == 0) return;
   int winners[kMaxBatch];
   coarseWinners(active, activeCount, n, winners);
+  const kernels::FineKernels fine = activeFineKernels();
+  if (fine.batchRotation != nullptr && fine.batchGoertzel != nullptr && activeCount > 1) {
+    PartialEstimate found[kMaxBatch];
+    fineSearchBatch(active, activeCount, n, winners, found);
+    for (int k = 0; k < activeCount; ++k) results[activeIndex[k]] = found[k];
+    return;
+  }
   for (int k = 0; k < activeCount; ++k) {
     results[activeIndex[k]] = fineSearch(active[k], n, winners[k]);
   }
@@ -457,104 +465,196 @@ int decideFineLevel(const double* xc, const double* xs, int lanes, int n) {
 
 }  // namespace
 
-PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int coarseWinner) {
-  double* x = x_.data();
-  for (int i = 0; i < n; ++i) x[i] = window[i];
-  const kernels::FineKernels fine =
-      fineOverride_.rotation != nullptr ? fineOverride_ : fineKernels(finePath_);
-  if (fine.rotation == nullptr) return fineSearchReference(x_.data(), n, coarseWinner);
+// The candidates of one fine level around the previous level's winner b: grid indices
+// 4b - 4 .. 4b + 4 that are not negative and lie at or below 8000 Hz.
+struct detail::FineLevel {
+  double frequency[kernels::kFineLanes] = {};
+  double delta[kernels::kFineLanes] = {};
+  int64_t index[kernels::kFineLanes] = {};
+  int lanes = 0;
+  double xc[kernels::kFineLanes] = {};
+  double xs[kernels::kFineLanes] = {};
+};
 
+namespace {
+
+void fineCandidates(int steps, int64_t b, FineLevel& level) {
+  level.lanes = 0;
+  for (int64_t j = 4 * b - 4; j <= 4 * b + 4; ++j) {
+    if (j < 0) continue;
+    const double f = gridFrequency(steps, j);
+    if (f > kHighestFrequency) continue;
+    level.frequency[level.lanes] = f;
+    level.delta[level.lanes] = kFullTurn * f / kSampleRate;
+    level.index[level.lanes++] = j;
+  }
+}
+
+}  // namespace
+
+PartialEstimator::FineBounds PartialEstimator::fineBounds(const int32_t* window, int n) const {
   // Exact in 64 bits (at most 2940 * 2^31); summed in four strands, which vectorises.
   int64_t magnitudes[4] = {};
   for (int i = 0; i + 3 < n; i += 4) {
     for (int k = 0; k < 4; ++k) magnitudes[k] += std::abs(int64_t{window[i + k]});
   }
   for (int i = n - n % 4; i < n; ++i) magnitudes[0] += std::abs(int64_t{window[i]});
-  const auto sumOfMagnitudes =
+  FineBounds bounds;
+  bounds.sumOfMagnitudes =
       static_cast<double>(magnitudes[0] + magnitudes[1] + magnitudes[2] + magnitudes[3]);
   // A sum error e moves 2 |X| / n by at most 2 sqrt(2) e / n; the slack covers the rounding of
   // the level's own square root and division.
-  const double sumBound = fineSumRelativeBound_ * sumOfMagnitudes + 1e-6;
-  const double levelBound = 3.0 * sumBound / n + 1e-6;
+  bounds.sum = fineSumRelativeBound_ * bounds.sumOfMagnitudes + 1e-6;
+  bounds.level = 3.0 * bounds.sum / n + 1e-6;
+  return bounds;
+}
+
+int PartialEstimator::decideFine(FineLevel& level, const int32_t* window, int n,
+                                 const FineBounds& bounds, bool last, bool windowInX) {
+  ++fineLevelsSearched_;
+  // The fast sums may differ from the literal ones by up to bounds.sum each, so each lane's
+  // truncated level is only known to lie in [floor(v - bound), floor(v + bound)]. Lanes whose
+  // highest possible level is below the best certain lowest level cannot win; every other
+  // lane whose level is uncertain is summed again literally, after which the decision (first
+  // lane with the greatest truncated level) is the literal one. Usually no lane, or only one,
+  // needs it.
+  const int lanes = level.lanes;
+  int64_t low[kernels::kFineLanes];
+  int64_t high[kernels::kFineLanes];
+  int64_t bestLow = -1;
+  for (int l = 0; l < lanes; ++l) {
+    const double value = fineLevelValue(level.xc[l], level.xs[l], n);
+    low[l] = static_cast<int64_t>(std::max(0.0, std::floor(value - bounds.level)));
+    high[l] = static_cast<int64_t>(std::floor(value + bounds.level));
+    bestLow = std::max(bestLow, low[l]);
+  }
+  bool literal[kernels::kFineLanes] = {};
+  bool resummed = false;
+  auto sumLiterally = [&](int l) {
+    if (!windowInX) {
+      for (int i = 0; i < n; ++i) x_[static_cast<size_t>(i)] = window[i];
+      windowInX = true;
+    }
+    const FineSums exact = fineSumsReference(x_.data(), n, level.frequency[l]);
+    level.xc[l] = exact.xc;
+    level.xs[l] = exact.xs;
+    literal[l] = true;
+    resummed = true;
+    ++fineLanesResummed_;
+  };
+  // A silent window sums to exact zeros on every path.
+  if (bounds.sumOfMagnitudes > 0.0) {
+    for (int l = 0; l < lanes; ++l) {
+      if (high[l] >= bestLow && low[l] != high[l]) sumLiterally(l);
+    }
+  }
+  const int winner = decideFineLevel(level.xc, level.xs, lanes, n);
+  if (last && !literal[winner] && bounds.sumOfMagnitudes > 0.0) {
+    // The stored phase must not sit within its bound of a truncation step, nor xc near zero
+    // (where the quadrant flips). The angle moves by at most about |error| / |X| radians
+    // (65536 / 2 pi phase units).
+    const double xc = level.xc[winner];
+    const double xs = level.xs[winner];
+    const double magnitude = fineLevelValue(xc, xs, n) * n / 2;
+    const bool robust = std::abs(xc) > 2 * bounds.sum && magnitude > 4 * bounds.sum &&
+                        !nearIntegerStep(unroundedPhase(xc, xs),
+                                         2.0 * bounds.sum / magnitude * 65536 / kFullTurn + 1e-6);
+    if (!robust) sumLiterally(winner);
+  }
+  if (resummed) ++fineLevelsRedecided_;
+  return winner;
+}
+
+PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int coarseWinner) {
+  double* x = x_.data();
+  for (int i = 0; i < n; ++i) x[i] = window[i];
+  const kernels::FineKernels fine = activeFineKernels();
+  if (fine.rotation == nullptr) return fineSearchReference(x_.data(), n, coarseWinner);
+  const FineBounds bounds = fineBounds(window, n);
 
   int64_t b = coarseWinner;
-  double xcWin = 0.0;
-  double xsWin = 0.0;
-  int64_t levelWin = 0;
-  PartialEstimate result;
+  FineLevel level;
+  int winner = 0;
   for (int steps : kFineStepsPer128) {
-    double frequency[kernels::kFineLanes] = {};
-    double delta[kernels::kFineLanes] = {};
-    int64_t index[kernels::kFineLanes] = {};
-    int lanes = 0;
-    for (int64_t j = 4 * b - 4; j <= 4 * b + 4; ++j) {
-      if (j < 0) continue;
-      const double f = gridFrequency(steps, j);
-      if (f > kHighestFrequency) continue;
-      frequency[lanes] = f;
-      delta[lanes] = kFullTurn * f / kSampleRate;
-      index[lanes++] = j;
-    }
-    double xc[kernels::kFineLanes];
-    double xs[kernels::kFineLanes];
+    fineCandidates(steps, b, level);
     // The candidates of a level lie within a few cents of each other: one kernel serves all.
     const kernels::FineKernelFn kernel =
-        delta[0] >= kernels::kGoertzelMinDelta ? fine.goertzel : fine.rotation;
-    kernel(x_.data(), n, delta, xc, xs);
-    ++fineLevelsSearched_;
-    // The fast sums may differ from the literal ones by up to sumBound each, so each lane's
-    // truncated level is only known to lie in [floor(v - bound), floor(v + bound)]. Lanes whose
-    // highest possible level is below the best certain lowest level cannot win; every other
-    // lane whose level is uncertain is summed again literally, after which the decision (first
-    // lane with the greatest truncated level) is the literal one. Usually no lane, or only one,
-    // needs it.
-    int64_t low[kernels::kFineLanes];
-    int64_t high[kernels::kFineLanes];
-    int64_t bestLow = -1;
-    for (int l = 0; l < lanes; ++l) {
-      const double value = fineLevelValue(xc[l], xs[l], n);
-      low[l] = static_cast<int64_t>(std::max(0.0, std::floor(value - levelBound)));
-      high[l] = static_cast<int64_t>(std::floor(value + levelBound));
-      bestLow = std::max(bestLow, low[l]);
+        level.delta[0] >= kernels::kGoertzelMinDelta ? fine.goertzel : fine.rotation;
+    kernel(x_.data(), n, level.delta, level.xc, level.xs);
+    winner = decideFine(level, window, n, bounds, steps == kFineStepsPer128[kFineLevels - 1], true);
+    b = level.index[winner];
+  }
+  PartialEstimate result;
+  result.frequency = level.frequency[winner];
+  result.level = saturatedLevel(fineLevel(level.xc[winner], level.xs[winner], n));
+  result.phase = fineLevelPhase(level.xc[winner], level.xs[winner]);
+  return result;
+}
+
+kernels::FineKernels PartialEstimator::activeFineKernels() const {
+  return fineOverride_.rotation != nullptr ? fineOverride_ : fineKernels(finePath_);
+}
+
+void PartialEstimator::fineSearchBatch(const int32_t* const* windows, int count, int n,
+                                       const int* coarseWinners, PartialEstimate* results) {
+  const kernels::FineKernels fine = activeFineKernels();
+  constexpr int kWindows = kernels::kFineBatchWindows;
+  // Groups of eight windows share the kernels' passes. Windows of similar frequency are put
+  // together (by their coarse winners), so that a group mostly runs the cheaper recurrence.
+  int order[kMaxBatch];
+  for (int k = 0; k < count; ++k) order[k] = k;
+  std::sort(order, order + count,
+            [&](int p, int q) { return coarseWinners[p] > coarseWinners[q]; });
+  double* xt = xt_.data();
+  for (int g0 = 0; g0 < count; g0 += kWindows) {
+    const int members = std::min(kWindows, count - g0);
+    const int32_t* w[kWindows];
+    FineBounds bounds[kWindows];
+    int64_t b[kWindows];
+    for (int k = 0; k < members; ++k) {
+      const int at = order[g0 + k];
+      w[k] = windows[at];
+      bounds[k] = fineBounds(w[k], n);
+      b[k] = coarseWinners[at];
+      for (int i = 0; i < n; ++i) xt[static_cast<size_t>(kWindows) * i + k] = w[k][i];
     }
-    bool literal[kernels::kFineLanes] = {};
-    bool resummed = false;
-    auto sumLiterally = [&](int l) {
-      const FineSums exact = fineSumsReference(x_.data(), n, frequency[l]);
-      xc[l] = exact.xc;
-      xs[l] = exact.xs;
-      literal[l] = true;
-      resummed = true;
-      ++fineLanesResummed_;
-    };
-    // A silent window sums to exact zeros on every path.
-    if (sumOfMagnitudes > 0.0) {
-      for (int l = 0; l < lanes; ++l) {
-        if (high[l] >= bestLow && low[l] != high[l]) sumLiterally(l);
+    for (int k = members; k < kWindows; ++k) {
+      for (int i = 0; i < n; ++i) xt[static_cast<size_t>(kWindows) * i + k] = 0.0;
+    }
+    FineLevel levels[kWindows];
+    int winner[kWindows] = {};
+    double delta[kernels::kFineCandidates * kWindows];
+    double xc[kernels::kFineCandidates * kWindows];
+    double xs[kernels::kFineCandidates * kWindows];
+    for (int steps : kFineStepsPer128) {
+      std::fill(std::begin(delta), std::end(delta), 0.0);
+      double lowestDelta = kFullTurn;
+      for (int k = 0; k < members; ++k) {
+        fineCandidates(steps, b[k], levels[k]);
+        for (int l = 0; l < levels[k].lanes; ++l) delta[kWindows * l + k] = levels[k].delta[l];
+        lowestDelta = std::min(lowestDelta, levels[k].delta[0]);
+      }
+      (lowestDelta >= kernels::kGoertzelMinDelta ? fine.batchGoertzel : fine.batchRotation)(
+          xt, n, delta, xc, xs);
+      const bool last = steps == kFineStepsPer128[kFineLevels - 1];
+      for (int k = 0; k < members; ++k) {
+        FineLevel& level = levels[k];
+        for (int l = 0; l < level.lanes; ++l) {
+          level.xc[l] = xc[kWindows * l + k];
+          level.xs[l] = xs[kWindows * l + k];
+        }
+        winner[k] = decideFine(level, w[k], n, bounds[k], last, false);
+        b[k] = level.index[winner[k]];
       }
     }
-    int winnerLane = decideFineLevel(xc, xs, lanes, n);
-    const bool last = steps == kFineStepsPer128[kFineLevels - 1];
-    if (last && !literal[winnerLane] && sumOfMagnitudes > 0.0) {
-      // The stored phase must not sit within its bound of a truncation step, nor xc near zero
-      // (where the quadrant flips). The angle moves by at most about |error| / |X| radians
-      // (65536 / 2 pi phase units).
-      const double magnitude = fineLevelValue(xc[winnerLane], xs[winnerLane], n) * n / 2;
-      const bool robust = std::abs(xc[winnerLane]) > 2 * sumBound && magnitude > 4 * sumBound &&
-                          !nearIntegerStep(unroundedPhase(xc[winnerLane], xs[winnerLane]),
-                                           2.0 * sumBound / magnitude * 65536 / kFullTurn + 1e-6);
-      if (!robust) sumLiterally(winnerLane);
+    for (int k = 0; k < members; ++k) {
+      const FineLevel& level = levels[k];
+      PartialEstimate& result = results[order[g0 + k]];
+      result.frequency = level.frequency[winner[k]];
+      result.level = saturatedLevel(fineLevel(level.xc[winner[k]], level.xs[winner[k]], n));
+      result.phase = fineLevelPhase(level.xc[winner[k]], level.xs[winner[k]]);
     }
-    if (resummed) ++fineLevelsRedecided_;
-    b = index[winnerLane];
-    result.frequency = frequency[winnerLane];
-    xcWin = xc[winnerLane];
-    xsWin = xs[winnerLane];
-    levelWin = fineLevel(xcWin, xsWin, n);
   }
-  result.level = saturatedLevel(levelWin);
-  result.phase = fineLevelPhase(xcWin, xsWin);
-  return result;
 }
 
 PartialEstimate PartialEstimator::estimateReference(const int32_t* window, int n) {

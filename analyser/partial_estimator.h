@@ -97,6 +97,9 @@ class CoarsePlanCache;
 namespace kernels {
 struct PlanView;
 }
+namespace detail {
+struct FineLevel;
+}
 
 // Winning coarse index of each of `count` windows (1 to kCoarseBatchLimit) from the sums of all
 // candidates (sums[j * count + k] for window k); the same choice as comparing every coarse
@@ -174,6 +177,22 @@ class PartialEstimator {
   const CoarsePlan& planFor(int n);
   kernels::PlanView planView(int n);
   PartialEstimate fineSearch(const int32_t* window, int n, int coarseWinner);
+  // The fine search of several windows, eight at a time through the batched kernels.
+  void fineSearchBatch(const int32_t* const* windows, int count, int n, const int* coarseWinners,
+                       PartialEstimate* results);
+  // The fast kernels in use (the override, where one is set), or none for the literal search.
+  kernels::FineKernels activeFineKernels() const;
+  // What the fast fine sums of one window may be off by: in either sum, and in a level.
+  struct FineBounds {
+    double sumOfMagnitudes = 0.0;
+    double sum = 0.0;
+    double level = 0.0;
+  };
+  FineBounds fineBounds(const int32_t* window, int n) const;
+  // Decides one fine level from fast sums, re-summing literally (from `window`, converted into
+  // x_ unless `windowInX`) whatever rounding could change; returns the winning lane.
+  int decideFine(detail::FineLevel& level, const int32_t* window, int n, const FineBounds& bounds,
+                 bool last, bool windowInX);
   // coarseWinners by bounds and exact sums of the candidates that could win.
   void prunedWinners(const int32_t* const* windows, int count, int n, int* winners);
 
@@ -186,6 +205,7 @@ class PartialEstimator {
   kernels::FineKernels fineOverride_;
   double fineSumRelativeBound_ = kFineSumRelativeBound;
   std::vector<double> x_;
+  std::vector<double> xt_;  // eight windows' samples interleaved, for the batched fine kernels
   std::vector<int16_t> q_;
   std::vector<CoarseSums> sums_;
   bool pruning_ = true;

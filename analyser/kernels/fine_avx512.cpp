@@ -5,6 +5,7 @@
 
 #if defined(__AVX512VL__)
 #define FINE_NAMESPACE avx512
+#include "fine_batch_impl.h"
 #include "fine_impl.h"
 #endif
 
@@ -12,7 +13,8 @@ namespace analyser::kernels {
 
 FineKernels fineKernelsAvx512() {
 #if defined(__AVX512VL__)
-  return {&avx512::fineSums, &avx512::goertzelSums};
+  return {&avx512::fineSums, &avx512::goertzelSums, &avx512::batchRotationSums,
+          &avx512::batchGoertzelSums};
 #else
   return {};
 #endif

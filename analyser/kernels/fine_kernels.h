@@ -19,9 +19,20 @@ using FineKernelFn = void (*)(const double* x, int n, const double* delta, doubl
 // like 1 / sin(delta), to about 6e-13 relative at this delta over 2940 samples (350 Hz).
 inline constexpr double kGoertzelMinDelta = 0.05;
 
+// Batched form: the nine candidates of one level for each of kFineBatchWindows windows of the
+// same length. xt holds the windows' samples interleaved (sample i of window k at
+// xt[kFineBatchWindows * i + k]); candidate l of window k has its delta, and receives its sums,
+// at index kFineBatchWindows * l + k. Unused lanes have delta 0 (their sums are not used).
+inline constexpr int kFineCandidates = 9;
+inline constexpr int kFineBatchWindows = 8;
+using FineBatchFn = void (*)(const double* xt, int n, const double* delta, double* xc, double* xs);
+
 struct FineKernels {
   FineKernelFn rotation = nullptr;
   FineKernelFn goertzel = nullptr;
+  // Absent (null) where eight-wide vectors would not pay.
+  FineBatchFn batchRotation = nullptr;
+  FineBatchFn batchGoertzel = nullptr;
 };
 
 FineKernels fineKernelsPortable();

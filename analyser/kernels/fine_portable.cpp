@@ -1,10 +1,13 @@
 #define FINE_NAMESPACE portable
+#include "fine_batch_impl.h"
 #include "fine_impl.h"
 
 namespace analyser::kernels {
 
 FineKernels fineKernelsPortable() {
-  return {&portable::fineSums, &portable::goertzelSums};
+  // The batched kernels' eight-wide vectors are lowered to the target's own width.
+  return {&portable::fineSums, &portable::goertzelSums, &portable::batchRotationSums,
+          &portable::batchGoertzelSums};
 }
 
 }  // namespace analyser::kernels

@@ -108,6 +108,45 @@ TEST(FineKernelTest, RecurrencesMatchExactSumsToDoublePrecision) {
       }
     }
   }
+  // The batched kernels: window k is x from sample 97 k on, and its candidates lie a little
+  // above k-dependent bases, so that a mixed-up lane or window shows at once. Lane (l, k) must
+  // match its own window's sums like the one-window kernels.
+  constexpr int kWindows = kernels::kFineBatchWindows;
+  const int n = 1470;
+  std::vector<double> xt(static_cast<size_t>(kWindows) * n);
+  for (int i = 0; i < n; ++i) {
+    for (int k = 0; k < kWindows; ++k) xt[kWindows * i + k] = x[static_cast<size_t>(97 * k + i)];
+  }
+  for (double base : {0.0078, 0.06}) {
+    double delta[kernels::kFineCandidates * kWindows];
+    for (int l = 0; l < kernels::kFineCandidates; ++l) {
+      for (int k = 0; k < kWindows; ++k) delta[kWindows * l + k] = base * (1 + 0.3 * k + 0.001 * l);
+    }
+    for (const kernels::FineKernels& set : sets) {
+      if (set.batchRotation == nullptr) continue;
+      for (kernels::FineBatchFn kernel : {set.batchRotation, set.batchGoertzel}) {
+        if (kernel == set.batchGoertzel && base < kernels::kGoertzelMinDelta) continue;
+        double xc[kernels::kFineCandidates * kWindows];
+        double xs[kernels::kFineCandidates * kWindows];
+        kernel(xt.data(), n, delta, xc, xs);
+        for (int at = 0; at < kernels::kFineCandidates * kWindows; ++at) {
+          const int k = at % kWindows;
+          long double c = 0;
+          long double s = 0;
+          double magnitudes = 0;
+          for (int i = 0; i < n; ++i) {
+            const double v = x[static_cast<size_t>(97 * k + i)];
+            c += v * std::cos(static_cast<long double>(delta[at]) * i);
+            s -= v * std::sin(static_cast<long double>(delta[at]) * i);
+            magnitudes += std::abs(v);
+          }
+          EXPECT_LT(std::hypot(xc[at] - static_cast<double>(c), xs[at] - static_cast<double>(s)),
+                    1e-12 * magnitudes)
+              << base << " lane " << at;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
