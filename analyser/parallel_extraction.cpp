@@ -21,6 +21,8 @@ namespace {
 // Frames per batch: the estimator's batch, so one pass over the per-length tables serves them.
 constexpr int32_t kBatchFrames = kCoarseBatchLimit;
 constexpr int kMaxThreads = 64;
+// Batches the calling thread waits for at once before it stores their frames.
+constexpr int32_t kBatchesPerWait = 4;
 
 using Clock = std::chrono::steady_clock;
 
@@ -171,7 +173,12 @@ ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisS
       std::mutex mutex;
       std::condition_variable batchFinished;
       std::fill(batchDone.begin(), batchDone.end(), uint8_t{0});
-      int32_t finishedFrames = 0;  // under `mutex`
+      std::atomic<int32_t> finishedFrames{0};
+      // Batches 0 .. donePrefix - 1 are all done; the calling thread sleeps until donePrefix
+      // reaches wakeAt, and the workers wake it only then (both under `mutex`). Waiting for a
+      // few batches at a time, not for each, saves most of the thread hand-offs.
+      int32_t donePrefix = 0;
+      int32_t wakeAt = -1;
       std::atomic<int32_t> nextBatch{0};
       std::atomic<bool> stop{false};
 
@@ -187,12 +194,18 @@ ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisS
             windows[k] = analysisWindow(wave, settings, first + k, slot);
           }
           estimator.estimateBatch(windows, count, n, results.data() + first);
+          finishedFrames.fetch_add(count, std::memory_order_relaxed);
+          bool wake = false;
           {
             std::lock_guard lock(mutex);
             batchDone[static_cast<size_t>(b)] = 1;
-            finishedFrames += count;
+            while (donePrefix < batchCount && batchDone[static_cast<size_t>(donePrefix)] != 0) {
+              ++donePrefix;
+            }
+            wake = wakeAt >= 0 && donePrefix >= wakeAt;
+            if (wake) wakeAt = -1;
           }
-          batchFinished.notify_all();
+          if (wake) batchFinished.notify_one();
         }
       };
       std::vector<std::thread> workers;
@@ -203,19 +216,23 @@ ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisS
       if (workers.empty()) worker(0);  // no thread could be started: estimate here
 
       bool cancelled = false;
+      int32_t readyBatches = 0;  // batches known to be done
       for (int32_t g = 0; g < frameCount; ++g) {
         hook.beginFrame();
-        int32_t finished = 0;
-        {
+        if (g / kBatchFrames >= readyBatches) {
           std::unique_lock lock(mutex);
-          const auto b = static_cast<size_t>(g / kBatchFrames);
-          batchFinished.wait(lock, [&] { return batchDone[b] != 0; });
-          finished = finishedFrames;
+          const int32_t target = std::min(g / kBatchFrames + kBatchesPerWait, batchCount);
+          if (donePrefix < target) {
+            wakeAt = target;
+            batchFinished.wait(lock, [&] { return donePrefix >= target; });
+          }
+          readyBatches = donePrefix;
         }
         // The estimates were made ahead on the workers: what one frame effectively costs is
         // the pass's time so far (residual included) shared among the estimates finished.
         const std::chrono::duration<double, std::micro> elapsed = Clock::now() - passStart;
-        hook.effectiveFrameMicros(elapsed.count() / finished);
+        hook.effectiveFrameMicros(elapsed.count() /
+                                  std::max(finishedFrames.load(std::memory_order_relaxed), 1));
         storeEstimate(tables, g, slot, results[static_cast<size_t>(g)]);
         if (hook.endFrame(pass, slot, g) == FrameAnswer::Cancel) {
           cancelled = true;
