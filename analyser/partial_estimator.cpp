@@ -321,52 +321,18 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   const int candidates = plan_->candidateCount();
   const int16_t* q[kMaxBatch];
   quantiseBatch(windows, count, n, padded, q);
-  // Windows whose bounds leave more candidates than kMostKept (quiet ones, where the
-  // truncation of every product outweighs the signal) have all their candidates summed exactly
-  // together by the exact kernel over the 16-bit rows, cheaper there than one look-up per
-  // candidate. Most such windows are known beforehand: the first bound's radius is at least
-  // Z / 2 + M / 512 (see below), while the sums of the strongest candidate of a noise-like
-  // window come to a few times sqrt(sum q^2) / 2. Where the radius exceeds sqrt(sum q^2), the
-  // bounds are not even computed (on speech with quiet noise between the words, every window so
-  // chosen ended with nearly all candidates left). The choice only saves time: either way the
-  // winner is the literal one.
-  constexpr int kMostKept = 300;
-  int fallback[kMaxBatch];
-  int fallbackCount = 0;
-  int bounded[kMaxBatch];
-  int boundedCount = 0;
-  for (int w = 0; w < count; ++w) {
-    int64_t energy = 0;
-    int64_t magnitude = 0;
-    int nonZero = 0;
-    for (int i = 0; i < padded; ++i) {
-      const int v = q[w][i];
-      energy += v * v;
-      magnitude += std::abs(v);
-      nonZero += v != 0 ? 1 : 0;
-    }
-    const bool quiet = magnitude > 0 && std::sqrt(static_cast<double>(energy)) <
-                                            nonZero / 2.0 + static_cast<double>(magnitude) / 512;
-    if (quiet) {
-      fallback[fallbackCount++] = w;
-    } else {
-      bounded[boundedCount++] = w;
-    }
-  }
   BoundWindow bounds[kMaxBatch];
-  // The rounded samples of the bounded windows with their blocks interleaved, then each one's
-  // remainders.
+  // The batch's rounded samples with their blocks interleaved, then each window's remainders.
   uint8_t* u = bytes_.data();
   const uint8_t* low8[kMaxBatch];
-  for (int k = 0; k < boundedCount; ++k) {
-    uint8_t* low =
-        bytes_.data() + static_cast<size_t>(boundedCount + k) * static_cast<size_t>(2 * padded);
-    bounds[k] = prepareBoundWindow(q[bounded[k]], padded, u + 64 * k, 64 * boundedCount, low);
-    low8[k] = low;
+  for (int w = 0; w < count; ++w) {
+    uint8_t* low = bytes_.data() + static_cast<size_t>(count + w) * static_cast<size_t>(2 * padded);
+    bounds[w] = prepareBoundWindow(q[w], padded, u + 64 * w, 64 * count, low);
+    low8[w] = low;
   }
   const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
                                          plan_->blockCount(), candidates};
-  if (boundedCount > 0) pruning.dots(boundView, u, boundedCount, dots_.data());
+  pruning.dots(boundView, u, count, dots_.data());
 
   // Why a candidate left out cannot be the literal winner. For one window (B as A, with the
   // sines), write every table entry e = 257 t + d with t its 8-bit entry and |d| <= 128
@@ -391,16 +357,21 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   // index order, is the literal winner. The factors 1 -+ 1e-9 cover the rounding of these
   // double computations (some 1e-16 relative) many times over; P, r and the squares' inputs
   // are exact in double (below 2^53 with at most 17 fractional bits).
-  for (int m = 0; m < boundedCount; ++m) {
-    const int w = bounded[m];
-    const BoundWindow& b = bounds[m];
+  // Windows whose bounds leave more candidates than this (quiet ones, where the truncation of
+  // every product outweighs the signal) have all their candidates summed exactly together by
+  // the exact kernel over the 16-bit rows, cheaper there than one look-up per candidate.
+  constexpr int kMostKept = 300;
+  int fallback[kMaxBatch];
+  int fallbackCount = 0;
+  for (int w = 0; w < count; ++w) {
+    const BoundWindow& b = bounds[w];
     if (b.magnitudeSum == 0) {  // every q is 0: all sums and levels are 0, the first wins
       winners[w] = 0;
       ++coarseWindowsPruned_;
       continue;
     }
     const BoundTerms t = boundTerms(b);
-    const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * m) * candidates;
+    const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * w) * candidates;
     const int32_t* dotB = dotA + candidates;
     const double bestLower = pruning.bounds(dotA, dotB, plan_->boundColumnSums(), candidates,
                                             t.scale, t.centre, t.radius, upper_.data());
@@ -410,9 +381,9 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
     const double threshold = root * root * (1 - 1e-9);
     int keptCount = pruning.keep(upper_.data(), candidates, threshold, kept_.data());
     if (t.refinable && keptCount > 1) {
-      int32_t* lowA = dots_.data() + static_cast<size_t>(2 * boundedCount) * candidates;
+      int32_t* lowA = dots_.data() + static_cast<size_t>(2 * count) * candidates;
       int32_t* lowB = lowA + keptCount;
-      pruning.rowDots(boundView, low8[m], kept_.data(), keptCount, lowA, lowB);
+      pruning.rowDots(boundView, low8[w], kept_.data(), keptCount, lowA, lowB);
       const int32_t* columns = plan_->boundColumnSums();
       double refinedLower = 0.0;
       for (int k = 0; k < keptCount; ++k) {
