@@ -171,7 +171,7 @@ void PartialEstimator::estimateBatch(const int32_t* const* windows, int count, i
   int winners[kMaxBatch];
   coarseWinners(active, activeCount, n, winners);
   const kernels::FineKernels fine = activeFineKernels();
-  if (fine.batchRotation != nullptr && fine.batchGoertzel != nullptr && activeCount > 1) {
+  if (fine.batchReinsch != nullptr && fine.batchGoertzel != nullptr && activeCount > 1) {
     PartialEstimate found[kMaxBatch];
     fineSearchBatch(active, activeCount, n, winners, found);
     for (int k = 0; k < activeCount; ++k) results[activeIndex[k]] = found[k];
@@ -634,7 +634,7 @@ void PartialEstimator::fineSearchBatch(const int32_t* const* windows, int count,
         for (int l = 0; l < levels[k].lanes; ++l) delta[kWindows * l + k] = levels[k].delta[l];
         lowestDelta = std::min(lowestDelta, levels[k].delta[0]);
       }
-      (lowestDelta >= kernels::kGoertzelMinDelta ? fine.batchGoertzel : fine.batchRotation)(
+      (lowestDelta >= kernels::kGoertzelMinDelta ? fine.batchGoertzel : fine.batchReinsch)(
           xt, n, delta, xc, xs);
       const bool last = steps == kFineStepsPer128[kFineLevels - 1];
       for (int k = 0; k < members; ++k) {

@@ -13,7 +13,7 @@ namespace analyser::kernels {
 
 FineKernels fineKernelsAvx512() {
 #if defined(__AVX512VL__)
-  return {&avx512::fineSums, &avx512::goertzelSums, &avx512::batchRotationSums,
+  return {&avx512::fineSums, &avx512::goertzelSums, &avx512::batchReinschSums,
           &avx512::batchGoertzelSums};
 #else
   return {};

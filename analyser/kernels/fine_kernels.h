@@ -30,8 +30,9 @@ using FineBatchFn = void (*)(const double* xt, int n, const double* delta, doubl
 struct FineKernels {
   FineKernelFn rotation = nullptr;
   FineKernelFn goertzel = nullptr;
-  // Absent (null) where eight-wide vectors would not pay.
-  FineBatchFn batchRotation = nullptr;
+  // Absent (null) where eight-wide vectors would not pay. The Reinsch recurrence serves
+  // every delta, the Goertzel one (cheaper) delta >= kGoertzelMinDelta.
+  FineBatchFn batchReinsch = nullptr;
   FineBatchFn batchGoertzel = nullptr;
 };
 

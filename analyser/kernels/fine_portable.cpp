@@ -6,7 +6,7 @@ namespace analyser::kernels {
 
 FineKernels fineKernelsPortable() {
   // The batched kernels' eight-wide vectors are lowered to the target's own width.
-  return {&portable::fineSums, &portable::goertzelSums, &portable::batchRotationSums,
+  return {&portable::fineSums, &portable::goertzelSums, &portable::batchReinschSums,
           &portable::batchGoertzelSums};
 }
 

@@ -117,14 +117,14 @@ TEST(FineKernelTest, RecurrencesMatchExactSumsToDoublePrecision) {
   for (int i = 0; i < n; ++i) {
     for (int k = 0; k < kWindows; ++k) xt[kWindows * i + k] = x[static_cast<size_t>(97 * k + i)];
   }
-  for (double base : {0.0078, 0.06}) {
+  for (double base : {0.0078, 0.03, 0.06}) {
     double delta[kernels::kFineCandidates * kWindows];
     for (int l = 0; l < kernels::kFineCandidates; ++l) {
       for (int k = 0; k < kWindows; ++k) delta[kWindows * l + k] = base * (1 + 0.3 * k + 0.001 * l);
     }
     for (const kernels::FineKernels& set : sets) {
-      if (set.batchRotation == nullptr) continue;
-      for (kernels::FineBatchFn kernel : {set.batchRotation, set.batchGoertzel}) {
+      if (set.batchReinsch == nullptr) continue;
+      for (kernels::FineBatchFn kernel : {set.batchReinsch, set.batchGoertzel}) {
         if (kernel == set.batchGoertzel && base < kernels::kGoertzelMinDelta) continue;
         double xc[kernels::kFineCandidates * kWindows];
         double xs[kernels::kFineCandidates * kWindows];
