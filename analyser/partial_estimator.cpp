@@ -86,10 +86,11 @@ PartialEstimator::PartialEstimator(const SineCosineTable& table,
       coarsePath_(bestCoarsePath()),
       finePath_(bestFinePath()),
       x_(kMaxFrameLength + 1),
-      xt_(static_cast<size_t>(kernels::kFineBatchWindows) * kMaxFrameLength),
       q_(static_cast<size_t>(kMaxBatch) * (kMaxFrameLength + CoarsePlan::kBlock)),
       sums_(static_cast<size_t>(kMaxBatch) * kCoarseCandidates),
-      bytes_(static_cast<size_t>(kMaxBatch) * 4 * (kMaxFrameLength + CoarsePlan::kBlock)),
+      scratch_(std::max<size_t>(
+          static_cast<size_t>(kernels::kFineBatchWindows) * kMaxFrameLength,
+          (static_cast<size_t>(kMaxBatch) * 4 * (kMaxFrameLength + CoarsePlan::kBlock) + 7) / 8)),
       dots_(static_cast<size_t>(kMaxBatch + 1) * 2 * kCoarseCandidates),
       upper_(kCoarseCandidates),
       kept_(kCoarseCandidates) {}
@@ -293,16 +294,15 @@ void PartialEstimator::coarseSumIntervals(const int32_t* window, int n, int j,
   const int padded = plan_->paddedLength();
   const int16_t* q[1];
   quantiseBatch(&window, 1, n, padded, q);
-  const BoundWindow b =
-      prepareBoundWindow(q[0], padded, bytes_.data(), 64, bytes_.data() + 2 * padded);
+  const BoundWindow b = prepareBoundWindow(q[0], padded, bytes(), 64, bytes() + 2 * padded);
   const BoundTerms t = boundTerms(b);
   const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
                                          plan_->blockCount(), plan_->candidateCount()};
   const kernels::PruningKernels portable = kernels::pruningKernelsPortable();
   int32_t dot[2];
   int32_t lowDot[2];
-  portable.rowDots(boundView, bytes_.data(), &j, 1, &dot[0], &dot[1]);
-  portable.rowDots(boundView, bytes_.data() + 2 * padded, &j, 1, &lowDot[0], &lowDot[1]);
+  portable.rowDots(boundView, bytes(), &j, 1, &dot[0], &dot[1]);
+  portable.rowDots(boundView, bytes() + 2 * padded, &j, 1, &lowDot[0], &lowDot[1]);
   const int32_t* columns = plan_->boundColumnSums() + 2 * j;
   *first = {(dot[0] - 128.0 * columns[0]) * t.scale - t.centre,
             (dot[1] - 128.0 * columns[1]) * t.scale - t.centre, t.radius};
@@ -323,10 +323,10 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   quantiseBatch(windows, count, n, padded, q);
   BoundWindow bounds[kMaxBatch];
   // The batch's rounded samples with their blocks interleaved, then each window's remainders.
-  uint8_t* u = bytes_.data();
+  uint8_t* u = bytes();
   const uint8_t* low8[kMaxBatch];
   for (int w = 0; w < count; ++w) {
-    uint8_t* low = bytes_.data() + static_cast<size_t>(count + w) * static_cast<size_t>(2 * padded);
+    uint8_t* low = bytes() + static_cast<size_t>(count + w) * static_cast<size_t>(2 * padded);
     bounds[w] = prepareBoundWindow(q[w], padded, u + 64 * w, 64 * count, low);
     low8[w] = low;
   }
@@ -605,7 +605,7 @@ void PartialEstimator::fineSearchBatch(const int32_t* const* windows, int count,
   for (int k = 0; k < count; ++k) order[k] = k;
   std::sort(order, order + count,
             [&](int p, int q) { return coarseWinners[p] > coarseWinners[q]; });
-  double* xt = xt_.data();
+  double* xt = scratch_.data();
   for (int g0 = 0; g0 < count; g0 += kWindows) {
     const int members = std::min(kWindows, count - g0);
     const int32_t* w[kWindows];

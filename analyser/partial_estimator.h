@@ -205,11 +205,13 @@ class PartialEstimator {
   kernels::FineKernels fineOverride_;
   double fineSumRelativeBound_ = kFineSumRelativeBound;
   std::vector<double> x_;
-  std::vector<double> xt_;  // eight windows' samples interleaved, for the batched fine kernels
   std::vector<int16_t> q_;
   std::vector<CoarseSums> sums_;
   bool pruning_ = true;
-  std::vector<uint8_t> bytes_;  // 8-bit samples of a batch, for the bound kernels
+  // One scratch area for two jobs that never overlap: the 8-bit samples of a batch for the
+  // coarse bound kernels, then eight windows' samples interleaved for the batched fine kernels.
+  std::vector<double> scratch_;
+  uint8_t* bytes() { return reinterpret_cast<uint8_t*>(scratch_.data()); }
   std::vector<int32_t> dots_;
   std::vector<double> upper_;
   std::vector<int> kept_;
