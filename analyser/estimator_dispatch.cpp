@@ -11,6 +11,7 @@ const CpuFeatures& cpuFeatures() {
     f.fma = __builtin_cpu_supports("fma");
     f.avx512f = __builtin_cpu_supports("avx512f");
     f.avx512bw = __builtin_cpu_supports("avx512bw");
+    f.avx512dq = __builtin_cpu_supports("avx512dq");
     f.avx512vl = __builtin_cpu_supports("avx512vl");
     f.avx512vnni = __builtin_cpu_supports("avx512vnni");
 #endif

@@ -13,6 +13,7 @@ struct CpuFeatures {
   bool fma = false;
   bool avx512f = false;
   bool avx512bw = false;
+  bool avx512dq = false;
   bool avx512vl = false;
   bool avx512vnni = false;
 };
