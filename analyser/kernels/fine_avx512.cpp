@@ -6,7 +6,6 @@
 #if defined(__AVX512VL__)
 #define FINE_NAMESPACE avx512
 #include "fine_batch_impl.h"
-#include "fine_impl.h"
 #endif
 
 namespace analyser::kernels {

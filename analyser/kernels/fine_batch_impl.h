@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "fine_impl.h"
 #include "fine_kernels.h"
 
 namespace analyser::kernels::FINE_NAMESPACE {
@@ -27,31 +28,28 @@ inline void storeLanes(double* p, const Lanes8& v) {
   std::memcpy(p, &v, sizeof v);
 }
 
-inline void rotate8(Lanes8& c, Lanes8& s, const Lanes8& rc, const Lanes8& rs) {
-  const Lanes8 nc = c * rc - s * rs;
-  const Lanes8 ns = s * rc + c * rs;
-  c = nc;
-  s = ns;
-}
-
-inline void rotationPower8(const Lanes8& deltaC, const Lanes8& deltaS, int count, Lanes8& c,
-                           Lanes8& s) {
-  Lanes8 cd = deltaC;
-  Lanes8 sd = deltaS;
-  c = Lanes8{} + 1.0;
-  s = Lanes8{} + 0.0;
-  for (; count > 0; count >>= 1) {
-    if (count & 1) rotate8(c, s, cd, sd);
-    rotate8(cd, sd, cd, sd);
-  }
-}
-
 // The rotation by each lane's delta (delta 0, an unused lane, gives the identity).
 inline void unitRotation8(const double* delta, Lanes8& c, Lanes8& s) {
   for (int k = 0; k < kFineBatchWindows; ++k) {
     c[k] = delta[k] == 0.0 ? 1.0 : std::cos(delta[k]);
     s[k] = delta[k] == 0.0 ? 0.0 : std::sin(delta[k]);
   }
+}
+
+// A window's sums from the end states of its two halves (samples 0 .. n/2 - 1 and n/2 .. n-1):
+// for each half y = s_last - e^(-i delta) s_before, given as (re, im), and the half's sum is y
+// rotated back by the angle of its last sample.
+inline void storeHalves(const Lanes8& cd, const Lanes8& sd, int n, const Lanes8& yaRe,
+                        const Lanes8& yaIm, const Lanes8& ybRe, const Lanes8& ybIm, double* xc,
+                        double* xs) {
+  Lanes8 ca;
+  Lanes8 sa;
+  Lanes8 cb;
+  Lanes8 sb;
+  rotationPower(cd, sd, n / 2 - 1, ca, sa);
+  rotationPower(cd, sd, n - 1, cb, sb);
+  storeLanes(xc, (ca * yaRe + sa * yaIm) + (cb * ybRe + sb * ybIm));
+  storeLanes(xs, (ca * yaIm - sa * yaRe) + (cb * ybIm - sb * ybRe));
 }
 
 // Goertzel recurrence for candidates [first, first + G), as goertzelSums.
@@ -96,18 +94,8 @@ inline void batchGoertzelPass(const double* xt, int n, const double* delta, doub
     }
   }
   for (int g = 0; g < G; ++g) {
-    Lanes8 ca;
-    Lanes8 sa;
-    Lanes8 cb;
-    Lanes8 sb;
-    rotationPower8(cd[g], sd[g], half - 1, ca, sa);
-    rotationPower8(cd[g], sd[g], n - 1, cb, sb);
-    const Lanes8 yaRe = a1[g] - cd[g] * a2[g];
-    const Lanes8 yaIm = sd[g] * a2[g];
-    const Lanes8 ybRe = b1[g] - cd[g] * b2[g];
-    const Lanes8 ybIm = sd[g] * b2[g];
-    storeLanes(xc + kFineBatchWindows * g, (ca * yaRe + sa * yaIm) + (cb * ybRe + sb * ybIm));
-    storeLanes(xs + kFineBatchWindows * g, (ca * yaIm - sa * yaRe) + (cb * ybIm - sb * ybRe));
+    storeHalves(cd[g], sd[g], n, a1[g] - cd[g] * a2[g], sd[g] * a2[g], b1[g] - cd[g] * b2[g],
+                sd[g] * b2[g], xc + kFineBatchWindows * g, xs + kFineBatchWindows * g);
   }
 }
 
@@ -158,19 +146,10 @@ inline void batchReinschPass(const double* xt, int n, const double* delta, doubl
     }
   }
   for (int g = 0; g < G; ++g) {
-    Lanes8 ca;
-    Lanes8 sa;
-    Lanes8 cb;
-    Lanes8 sb;
-    rotationPower8(cd[g], sd[g], half - 1, ca, sa);
-    rotationPower8(cd[g], sd[g], n - 1, cb, sb);
     const Lanes8 halfLambda = 0.5 * lambda[g];
-    const Lanes8 yaRe = halfLambda * ua[g] + cd[g] * da[g];
-    const Lanes8 yaIm = sd[g] * (ua[g] - da[g]);
-    const Lanes8 ybRe = halfLambda * ub[g] + cd[g] * db[g];
-    const Lanes8 ybIm = sd[g] * (ub[g] - db[g]);
-    storeLanes(xc + kFineBatchWindows * g, (ca * yaRe + sa * yaIm) + (cb * ybRe + sb * ybIm));
-    storeLanes(xs + kFineBatchWindows * g, (ca * yaIm - sa * yaRe) + (cb * ybIm - sb * ybRe));
+    storeHalves(cd[g], sd[g], n, halfLambda * ua[g] + cd[g] * da[g], sd[g] * (ua[g] - da[g]),
+                halfLambda * ub[g] + cd[g] * db[g], sd[g] * (ub[g] - db[g]),
+                xc + kFineBatchWindows * g, xs + kFineBatchWindows * g);
   }
 }
 

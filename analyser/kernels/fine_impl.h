@@ -14,21 +14,23 @@ inline constexpr int kVectors = kFineLanes / 4;
 
 // (c, s) rotated by (rc, rs), which may be c and s themselves. Vectors are passed by reference:
 // by value they would change the calling convention between files built with and without AVX.
-inline void rotate(Lanes4& c, Lanes4& s, const Lanes4& rc, const Lanes4& rs) {
-  const Lanes4 nc = c * rc - s * rs;
-  const Lanes4 ns = s * rc + c * rs;
+// V is a vector of doubles of any width (four here, eight in fine_batch_impl.h).
+template <typename V>
+inline void rotate(V& c, V& s, const V& rc, const V& rs) {
+  const V nc = c * rc - s * rs;
+  const V ns = s * rc + c * rs;
   c = nc;
   s = ns;
 }
 
 // The rotation by delta raised to the power `count` (binary exponentiation: a few dozen
 // multiplications, accurate to a few units in the last place).
-inline void rotationPower(const Lanes4& deltaC, const Lanes4& deltaS, int count, Lanes4& c,
-                          Lanes4& s) {
-  Lanes4 cd = deltaC;
-  Lanes4 sd = deltaS;
-  c = Lanes4{} + 1.0;
-  s = Lanes4{} + 0.0;
+template <typename V>
+inline void rotationPower(const V& deltaC, const V& deltaS, int count, V& c, V& s) {
+  V cd = deltaC;
+  V sd = deltaS;
+  c = V{} + 1.0;
+  s = V{} + 0.0;
   for (; count > 0; count >>= 1) {
     if (count & 1) rotate(c, s, cd, sd);
     rotate(cd, sd, cd, sd);

@@ -1,6 +1,5 @@
 #define FINE_NAMESPACE portable
 #include "fine_batch_impl.h"
-#include "fine_impl.h"
 
 namespace analyser::kernels {
 
