@@ -23,11 +23,9 @@ CoarsePlan::CoarsePlan(const SineCosineTable& table, int n)
       candidates_(kCoarseCandidates),
       boundEntries_(static_cast<size_t>(kCoarseCandidates) * static_cast<size_t>(2 * padded_)),
       columnSums_(static_cast<size_t>(2 * kCoarseCandidates), 0),
-      entries_(static_cast<int16_t*>(
-          std::calloc(static_cast<size_t>(kCoarseCandidates) * static_cast<size_t>(2 * padded_),
-                      sizeof(int16_t)))),
+      entries_(static_cast<size_t>(kCoarseCandidates) * static_cast<size_t>(2 * padded_) *
+               sizeof(int16_t)),
       rowBuilt_(std::make_unique<std::once_flag[]>(kCoarseCandidates)) {
-  if (!entries_) throw std::bad_alloc();
   // The 8-bit cosine and sine of every table entry, side by side.
   std::vector<uint16_t> rounded(65536);
   for (uint32_t k = 0; k < 65536; ++k) {
@@ -61,10 +59,6 @@ CoarsePlan::CoarsePlan(const SineCosineTable& table, int n)
     columnSums_[static_cast<size_t>(2 * j)] = cosineSum;
     columnSums_[static_cast<size_t>(2 * j + 1)] = sineSum;
   }
-}
-
-void CoarsePlan::Free::operator()(int16_t* p) const {
-  std::free(p);
 }
 
 void CoarsePlan::buildRow(int j) const {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "aligned_storage.h"
 #include "partial_estimator.h"
 
 namespace analyser {
@@ -51,22 +52,20 @@ class CoarsePlan {
   const int32_t* boundColumnSums() const { return columnSums_.data(); }
 
  private:
-  struct Free {
-    void operator()(int16_t* p) const;
-  };
   void buildRow(int j) const;
   int16_t* rowAddress(int j) const {
-    return entries_.get() + static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
+    return static_cast<int16_t*>(entries_.data()) +
+           static_cast<size_t>(j) * static_cast<size_t>(2 * padded_);
   }
 
   const SineCosineTable& table_;
   int n_;
   int padded_;
   int candidates_;
-  std::vector<int8_t> boundEntries_;
+  AlignedVector<int8_t> boundEntries_;
   std::vector<int32_t> columnSums_;
-  // Zeroed memory (calloc), so that rows never built take no pages.
-  std::unique_ptr<int16_t[], Free> entries_;
+  // Zeroed memory, so that rows never built take no pages.
+  ZeroedBlock entries_;
   std::unique_ptr<std::once_flag[]> rowBuilt_;
 };
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "aligned_storage.h"
 #include "analysis_constants.h"
 #include "kernels/fine_kernels.h"
 
@@ -204,16 +205,16 @@ class PartialEstimator {
   FinePath finePath_;
   kernels::FineKernels fineOverride_;
   double fineSumRelativeBound_ = kFineSumRelativeBound;
-  std::vector<double> x_;
-  std::vector<int16_t> q_;
+  AlignedVector<double> x_;
+  AlignedVector<int16_t> q_;
   std::vector<CoarseSums> sums_;
   bool pruning_ = true;
   // One scratch area for two jobs that never overlap: the 8-bit samples of a batch for the
   // coarse bound kernels, then eight windows' samples interleaved for the batched fine kernels.
-  std::vector<double> scratch_;
+  AlignedVector<double> scratch_;
   uint8_t* bytes() { return reinterpret_cast<uint8_t*>(scratch_.data()); }
-  std::vector<int32_t> dots_;
-  std::vector<double> upper_;
+  AlignedVector<int32_t> dots_;
+  AlignedVector<double> upper_;
   std::vector<int> kept_;
   int64_t coarseCandidatesKept_ = 0;
   int64_t coarseWindowsPruned_ = 0;
