@@ -4,6 +4,7 @@
 #include "partial_estimator.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -91,9 +92,10 @@ PartialEstimator::PartialEstimator(const SineCosineTable& table,
       scratch_(std::max<size_t>(
           static_cast<size_t>(kernels::kFineBatchWindows) * kMaxFrameLength,
           (static_cast<size_t>(kMaxBatch) * 4 * (kMaxFrameLength + CoarsePlan::kBlock) + 7) / 8)),
-      dots_(static_cast<size_t>(kMaxBatch + 1) * 2 * kCoarseCandidates),
+      dots_(static_cast<size_t>(2 * kMaxBatch) * 2 * kCoarseCandidates),
       upper_(kCoarseCandidates),
-      kept_(kCoarseCandidates) {}
+      kept_(static_cast<size_t>(kMaxBatch) * kCoarseCandidates),
+      keptMask_(kCoarseCandidates) {}
 
 PartialEstimator::~PartialEstimator() = default;
 
@@ -301,8 +303,10 @@ void PartialEstimator::coarseSumIntervals(const int32_t* window, int n, int j,
   const kernels::PruningKernels portable = kernels::pruningKernelsPortable();
   int32_t dot[2];
   int32_t lowDot[2];
-  portable.rowDots(boundView, bytes(), &j, 1, &dot[0], &dot[1]);
-  portable.rowDots(boundView, bytes() + 2 * padded, &j, 1, &lowDot[0], &lowDot[1]);
+  const uint8_t* high = bytes();
+  const uint8_t* low = bytes() + 2 * padded;
+  portable.windowDots(boundView, j, &high, 1, &dot[0], &dot[1]);
+  portable.windowDots(boundView, j, &low, 1, &lowDot[0], &lowDot[1]);
   const int32_t* columns = plan_->boundColumnSums() + 2 * j;
   *first = {(dot[0] - 128.0 * columns[0]) * t.scale - t.centre,
             (dot[1] - 128.0 * columns[1]) * t.scale - t.centre, t.radius};
@@ -363,35 +367,81 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   constexpr int kMostKept = 300;
   int fallback[kMaxBatch];
   int fallbackCount = 0;
+  // First the bounds of every window; then the remainders' dots of the candidates each window
+  // keeps, taken candidate by candidate for all the windows that keep it, so that each row is
+  // read from memory once per batch and not once per window; then each window's refined
+  // bounds, exact sums and winner.
+  BoundTerms terms[kMaxBatch];
+  int keptCount[kMaxBatch];
+  int64_t lowestWinningLevel[kMaxBatch];
+  bool searched[kMaxBatch];
+  static_assert(kMaxBatch <= 32, "one bit per window of a batch");
+  uint32_t* keptBy = keptMask_.data();  // per candidate: bit w for each window keeping it
+  std::fill(keptBy, keptBy + candidates, uint32_t{0});
+  bool refining = false;
   for (int w = 0; w < count; ++w) {
     const BoundWindow& b = bounds[w];
-    if (b.magnitudeSum == 0) {  // every q is 0: all sums and levels are 0, the first wins
+    searched[w] = b.magnitudeSum != 0;
+    if (!searched[w]) {  // every q is 0: all sums and levels are 0, the first wins
       winners[w] = 0;
       ++coarseWindowsPruned_;
       continue;
     }
-    const BoundTerms t = boundTerms(b);
+    const BoundTerms& t = terms[w] = boundTerms(b);
     const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * w) * candidates;
     const int32_t* dotB = dotA + candidates;
     const double bestLower = pruning.bounds(dotA, dotB, plan_->boundColumnSums(), candidates,
                                             t.scale, t.centre, t.radius, upper_.data());
-    const auto lowestWinningLevel =
-        static_cast<int64_t>(2048 * std::sqrt(bestLower) * (1 - 1e-9) / n);
-    const double root = static_cast<double>(lowestWinningLevel) * n / 2048;
+    lowestWinningLevel[w] = static_cast<int64_t>(2048 * std::sqrt(bestLower) * (1 - 1e-9) / n);
+    const double root = static_cast<double>(lowestWinningLevel[w]) * n / 2048;
     const double threshold = root * root * (1 - 1e-9);
-    int keptCount = pruning.keep(upper_.data(), candidates, threshold, kept_.data());
-    if (t.refinable && keptCount > 1) {
-      int32_t* lowA = dots_.data() + static_cast<size_t>(2 * count) * candidates;
-      int32_t* lowB = lowA + keptCount;
-      pruning.rowDots(boundView, low8[w], kept_.data(), keptCount, lowA, lowB);
+    int* kept = keptList(w);
+    keptCount[w] = pruning.keep(upper_.data(), candidates, threshold, kept);
+    if (t.refinable && keptCount[w] > 1) {
+      for (int k = 0; k < keptCount[w]; ++k) keptBy[kept[k]] |= 1u << w;
+      refining = true;
+    }
+  }
+  // The remainders' dots, stored by candidate: window w's at lowDots(w) (cosines, then sines).
+  if (refining) {
+    for (int j = 0; j < candidates; ++j) {
+      uint32_t mask = keptBy[j];
+      if (mask == 0) continue;
+      const uint8_t* windowBytes[kMaxBatch];
+      int32_t a[kMaxBatch];
+      int32_t b[kMaxBatch];
+      int members[kMaxBatch];
+      int memberCount = 0;
+      for (; mask != 0; mask &= mask - 1) {
+        const int w = std::countr_zero(mask);
+        members[memberCount] = w;
+        windowBytes[memberCount++] = low8[w];
+      }
+      pruning.windowDots(boundView, j, windowBytes, memberCount, a, b);
+      for (int k = 0; k < memberCount; ++k) {
+        lowDots(members[k])[j] = a[k];
+        lowDots(members[k])[candidates + j] = b[k];
+      }
+    }
+  }
+  for (int w = 0; w < count; ++w) {
+    if (!searched[w]) continue;
+    const BoundWindow& b = bounds[w];
+    const BoundTerms& t = terms[w];
+    int* kept = keptList(w);
+    if (t.refinable && keptCount[w] > 1) {
+      const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * w) * candidates;
+      const int32_t* dotB = dotA + candidates;
+      const int32_t* lowA = lowDots(w);
+      const int32_t* lowB = lowA + candidates;
       const int32_t* columns = plan_->boundColumnSums();
       double refinedLower = 0.0;
-      for (int k = 0; k < keptCount; ++k) {
-        const int j = kept_[static_cast<size_t>(k)];
+      for (int k = 0; k < keptCount[w]; ++k) {
+        const int j = kept[k];
         const double pa =
-            std::abs(refinedCentre(dotA[j], lowA[k], columns[2 * j], b.shift, t.centre));
+            std::abs(refinedCentre(dotA[j], lowA[j], columns[2 * j], b.shift, t.centre));
         const double pb =
-            std::abs(refinedCentre(dotB[j], lowB[k], columns[2 * j + 1], b.shift, t.centre));
+            std::abs(refinedCentre(dotB[j], lowB[j], columns[2 * j + 1], b.shift, t.centre));
         const double la = std::max(pa - t.fineRadius, 0.0);
         const double lb = std::max(pb - t.fineRadius, 0.0);
         refinedLower = std::max(refinedLower, la * la + lb * lb);
@@ -399,36 +449,34 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
             (pa + t.fineRadius) * (pa + t.fineRadius) + (pb + t.fineRadius) * (pb + t.fineRadius);
       }
       const auto refinedLevel =
-          std::max(lowestWinningLevel,
+          std::max(lowestWinningLevel[w],
                    static_cast<int64_t>(2048 * std::sqrt(refinedLower) * (1 - 1e-9) / n));
       const double refinedRoot = static_cast<double>(refinedLevel) * n / 2048;
       const double refinedThreshold = refinedRoot * refinedRoot * (1 - 1e-9);
       int left = 0;
-      for (int k = 0; k < keptCount; ++k) {
-        if (upper_[static_cast<size_t>(k)] >= refinedThreshold) {
-          kept_[static_cast<size_t>(left++)] = kept_[static_cast<size_t>(k)];
-        }
+      for (int k = 0; k < keptCount[w]; ++k) {
+        if (upper_[static_cast<size_t>(k)] >= refinedThreshold) kept[left++] = kept[k];
       }
-      keptCount = left;
+      keptCount[w] = left;
     }
-    if (keptCount > kMostKept) {  // searched in full below, with the other such windows
+    if (keptCount[w] > kMostKept) {  // searched in full below, with the other such windows
       fallback[fallbackCount++] = w;
       continue;
     }
     CoarseSums* exact = sums_.data();
-    for (int k = 0; k < keptCount; ++k) plan_->row(kept_[static_cast<size_t>(k)]);
-    pruning.planRows({plan_->row(0), plan_->blockCount(), candidates}, q[w], kept_.data(),
-                     keptCount, exact);
+    for (int k = 0; k < keptCount[w]; ++k) plan_->row(kept[k]);
+    pruning.planRows({plan_->row(0), plan_->blockCount(), candidates}, q[w], kept, keptCount[w],
+                     exact);
     int64_t best = -1;
     winners[w] = 0;
-    for (int k = 0; k < keptCount; ++k) {
+    for (int k = 0; k < keptCount[w]; ++k) {
       const int64_t level = coarseLevel(exact[k], n);
       if (level > best) {
         best = level;
-        winners[w] = kept_[static_cast<size_t>(k)];
+        winners[w] = kept[k];
       }
     }
-    coarseCandidatesKept_ += keptCount;
+    coarseCandidatesKept_ += keptCount[w];
     ++coarseWindowsPruned_;
   }
   if (fallbackCount > 0) {

@@ -18,8 +18,8 @@ CoarseKernelFn coarseSumsAvx512VnniKernel() {
 
 PruningKernels pruningKernelsAvx512Vnni() {
 #if defined(__AVX512BW__) && defined(__AVX512VNNI__)
-  return {&x86::avx512VnniDots, &x86::avx512Bounds, &x86::avx512Keep, &x86::avx512VnniRowDots,
-          &x86::avx512PlanRows};
+  return {&x86::avx512VnniDots, &x86::avx512Bounds, &x86::avx512Keep, &x86::avx512PlanRows,
+          &x86::avx512VnniWindowDots};
 #else
   return {};
 #endif

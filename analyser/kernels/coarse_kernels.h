@@ -38,11 +38,10 @@ struct BoundPlanView {
 // candidate's 8-bit cosines and sines: dots[(2 w) * candidateCount + j] and
 // dots[(2 w + 1) * candidateCount + j].
 using CoarseDotFn = void (*)(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots);
-// The same dot products for one window (its blocks one after the other) and the candidates
-// rows[0 .. rowCount-1] only:
-// dotA[r] with the cosines, dotB[r] with the sines of row rows[r].
-using RowDotsFn = void (*)(BoundPlanView plan, const uint8_t* u, const int* rows, int rowCount,
-                           int32_t* dotA, int32_t* dotB);
+// The same dot products for one candidate row j and `count` windows, window k's blocks one
+// after the other at u[k]: dotA[k] and dotB[k].
+using WindowDotsFn = void (*)(BoundPlanView plan, int j, const uint8_t* const* u, int count,
+                              int32_t* dotA, int32_t* dotB);
 // The bounds of every candidate from its dots (see PartialEstimator::prunedWinners): with
 // P = (dot - 128 * columnSum) * scale - centre for the cosines and the sines alike, and
 // hi = |P| + radius, lo = max(|P| - radius, 0), upper[j] = hiA^2 + hiB^2; returns the greatest
@@ -62,8 +61,8 @@ struct PruningKernels {
   CoarseDotFn dots = nullptr;
   BoundFn bounds = nullptr;
   KeepFn keep = nullptr;
-  RowDotsFn rowDots = nullptr;
   PlanRowsFn planRows = nullptr;
+  WindowDotsFn windowDots = nullptr;
 };
 PruningKernels pruningKernelsPortable();
 // Empty when this build has no such kernels.

@@ -29,22 +29,22 @@ void coarseSumsPortable(PlanView plan, const int16_t* const* q, int count, Coars
 
 namespace {
 
-void rowDotsPortable(BoundPlanView plan, const uint8_t* u, const int* rows, int rowCount,
-                     int32_t* dotA, int32_t* dotB) {
+void windowDotsPortable(BoundPlanView plan, int j, const uint8_t* const* u, int count,
+                        int32_t* dotA, int32_t* dotB) {
   const int bytes = plan.blockCount * 64;
-  for (int r = 0; r < rowCount; ++r) {
-    const int8_t* row = plan.row(rows[r]);
+  const int8_t* row = plan.row(j);
+  for (int w = 0; w < count; ++w) {
     int32_t a = 0;
     int32_t b = 0;
     // Groups of 8 bytes: four cosines, then four sines, of the same four samples.
     for (int k = 0; k < bytes; k += 8) {
       for (int i = 0; i < 4; ++i) {
-        a += int32_t{u[k + i]} * row[k + i];
-        b += int32_t{u[k + 4 + i]} * row[k + 4 + i];
+        a += int32_t{u[w][k + i]} * row[k + i];
+        b += int32_t{u[w][k + 4 + i]} * row[k + 4 + i];
       }
     }
-    dotA[r] = a;
-    dotB[r] = b;
+    dotA[w] = a;
+    dotB[w] = b;
   }
 }
 
@@ -56,7 +56,8 @@ void dotsPortable(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots
     }
     int32_t* cosines = dots + static_cast<long>(2 * w) * plan.candidateCount;
     for (int j = 0; j < plan.candidateCount; ++j) {
-      rowDotsPortable(plan, window.data(), &j, 1, cosines + j, cosines + plan.candidateCount + j);
+      const uint8_t* bytes = window.data();
+      windowDotsPortable(plan, j, &bytes, 1, cosines + j, cosines + plan.candidateCount + j);
     }
   }
 }
@@ -97,7 +98,7 @@ int keepPortable(const double* upper, int candidates, double threshold, int* kep
 }  // namespace
 
 PruningKernels pruningKernelsPortable() {
-  return {&dotsPortable, &boundsPortable, &keepPortable, &rowDotsPortable, &planRowsPortable};
+  return {&dotsPortable, &boundsPortable, &keepPortable, &planRowsPortable, &windowDotsPortable};
 }
 
 }  // namespace analyser::kernels

@@ -236,30 +236,61 @@ inline void avx512VnniDots(BoundPlanView plan, const uint8_t* u, int count, int3
   }
 }
 
-inline void avx512VnniRowDots(BoundPlanView plan, const uint8_t* u, const int* rows, int rowCount,
-                              int32_t* dotA, int32_t* dotB) {
-  for (int r = 0; r < rowCount; ++r) {
-    const int8_t* row = plan.row(rows[r]);
-    __m512i acc0 = _mm512_setzero_si512();
-    __m512i acc1 = _mm512_setzero_si512();
-    int block = 0;
-    for (; block + 1 < plan.blockCount; block += 2) {
-      acc0 = _mm512_dpbusd_epi32(acc0, _mm512_loadu_si512(u + 64 * block),
-                                 _mm512_loadu_si512(row + 64 * block));
-      acc1 = _mm512_dpbusd_epi32(acc1, _mm512_loadu_si512(u + 64 * block + 64),
-                                 _mm512_loadu_si512(row + 64 * block + 64));
+// One row against windows u[0 .. W-1] at once: the row's blocks are loaded once for all of
+// them, and the 2 W accumulators are independent chains.
+template <int W>
+inline void vnniWindowGroup(BoundPlanView plan, const int8_t* row, const uint8_t* const* u,
+                            int32_t* dotA, int32_t* dotB) {
+  __m512i acc0[W];
+  __m512i acc1[W];
+#pragma GCC unroll 4
+  for (int w = 0; w < W; ++w) acc0[w] = acc1[w] = _mm512_setzero_si512();
+  int block = 0;
+  for (; block + 1 < plan.blockCount; block += 2) {
+    const __m512i e0 = _mm512_loadu_si512(row + 64 * block);
+    const __m512i e1 = _mm512_loadu_si512(row + 64 * block + 64);
+#pragma GCC unroll 4
+    for (int w = 0; w < W; ++w) {
+      acc0[w] = dotBytes(acc0[w], _mm512_loadu_si512(u[w] + 64 * block), e0);
+      acc1[w] = dotBytes(acc1[w], _mm512_loadu_si512(u[w] + 64 * block + 64), e1);
     }
-    if (block < plan.blockCount) {
-      acc0 = _mm512_dpbusd_epi32(acc0, _mm512_loadu_si512(u + 64 * block),
-                                 _mm512_loadu_si512(row + 64 * block));
+  }
+  if (block < plan.blockCount) {
+    const __m512i e0 = _mm512_loadu_si512(row + 64 * block);
+#pragma GCC unroll 4
+    for (int w = 0; w < W; ++w) {
+      acc0[w] = dotBytes(acc0[w], _mm512_loadu_si512(u[w] + 64 * block), e0);
     }
-    const __m512i acc = _mm512_add_epi32(acc0, acc1);
+  }
+#pragma GCC unroll 4
+  for (int w = 0; w < W; ++w) {
+    const __m512i acc = _mm512_add_epi32(acc0[w], acc1[w]);
     const __m256i x =
         _mm256_add_epi32(_mm512_castsi512_si256(acc), _mm512_extracti64x4_epi64(acc, 1));
     __m128i y = _mm_add_epi32(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1));
     y = _mm_add_epi32(y, _mm_shuffle_epi32(y, 0x4E));
-    dotA[r] = _mm_cvtsi128_si32(y);
-    dotB[r] = _mm_extract_epi32(y, 1);
+    dotA[w] = _mm_cvtsi128_si32(y);
+    dotB[w] = _mm_extract_epi32(y, 1);
+  }
+}
+
+inline void avx512VnniWindowDots(BoundPlanView plan, int j, const uint8_t* const* u, int count,
+                                 int32_t* dotA, int32_t* dotB) {
+  const int8_t* row = plan.row(j);
+  int w = 0;
+  for (; w + 4 <= count; w += 4) vnniWindowGroup<4>(plan, row, u + w, dotA + w, dotB + w);
+  switch (count - w) {
+    case 3:
+      vnniWindowGroup<3>(plan, row, u + w, dotA + w, dotB + w);
+      break;
+    case 2:
+      vnniWindowGroup<2>(plan, row, u + w, dotA + w, dotB + w);
+      break;
+    case 1:
+      vnniWindowGroup<1>(plan, row, u + w, dotA + w, dotB + w);
+      break;
+    default:
+      break;
   }
 }
 
