@@ -198,14 +198,16 @@ void PartialEstimator::coarseWinners(const int32_t* const* windows, int count, i
 
 namespace {
 
-// One window's samples in 8 bits for the bound kernels: h_i = round(q_i / 2^shift) in
-// [-128, 127], stored as u_i = h_i + 128 in the kernels' layout, with the sums that bound
-// what the rounding leaves out; and for shifts up to 8 the remainders l_i = q_i - 2^shift h_i,
-// which then lie in [-128, 127] too, stored as l_i + 128.
+// One window's samples in 8 bits for the bound kernels: h_i = round(q_i / 2^shift), taken down
+// to 127 where it would be 128, in [-128, 127] and stored as u_i = h_i + 128 in the kernels'
+// layout, with the sums that bound what the rounding leaves out; and for shifts up to 8 the
+// remainders l_i = q_i - 2^shift h_i, stored as l'_i + 128 with l'_i = min(l_i, 127) (l_i is
+// at least -128; only samples whose h_i was taken down can have more than 127).
 struct BoundWindow {
   int shift = 0;
   int64_t lowSum = 0;        // L = sum |q_i - 2^shift h_i|
   int64_t magnitudeSum = 0;  // M = sum |q_i|
+  int64_t excessSum = 0;     // E = sum (l_i - l'_i)
   int nonZero = 0;           // samples with q_i != 0 (the others' products are exactly 0)
 };
 
@@ -218,14 +220,16 @@ BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, int blo
     lowest = std::min<int>(lowest, q[i]);
     highest = std::max<int>(highest, q[i]);
   }
-  // The smallest shift that brings every rounded sample into 8 bits (9 always does:
-  // (32767 + 256) >> 9 = 64).
+  // The smallest shift that brings every rounded sample into [-128, 128] (8 always does:
+  // (32767 + 128) >> 8 = 128). A rounded 128 is stored as 127: full-scale samples then need no
+  // larger shift, which would double every remainder.
   BoundWindow b;
   auto rounded = [&](int v) { return b.shift == 0 ? v : (v + (1 << (b.shift - 1))) >> b.shift; };
-  while (rounded(highest) > 127 || rounded(lowest) < -128) ++b.shift;
+  while (rounded(highest) > 128 || rounded(lowest) < -128) ++b.shift;
   const int half = b.shift == 0 ? 0 : 1 << (b.shift - 1);
   int32_t low = 0;
   int32_t magnitude = 0;  // both below 2944 * 32768 < 2^27
+  int32_t excess = 0;
   int nonZero = 0;
   // First the bytes in sample order (a loop that vectorises), then groups of four copied
   // twice into each block of 32 samples (64 bytes).
@@ -234,13 +238,15 @@ BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, int blo
   const int shift = b.shift;
   for (int i = 0; i < padded; ++i) {
     const int v = q[i];
-    const int h = (v + half) >> shift;
+    const int h = std::min((v + half) >> shift, 127);
     const int l = v - h * (1 << shift);
+    const int stored = std::min(l, 127);
     low += std::abs(l);
     magnitude += std::abs(v);
+    excess += l - stored;
     nonZero += v != 0 ? 1 : 0;
     high[i] = static_cast<uint8_t>((h + 128) & 0xFF);
-    rest[i] = static_cast<uint8_t>((l + 128) & 0xFF);
+    rest[i] = static_cast<uint8_t>((stored + 128) & 0xFF);
   }
   for (int i = 0; i < padded; i += 4) {
     const int inBlock = 8 * ((i % 32) / 4);
@@ -253,6 +259,7 @@ BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, int blo
   }
   b.lowSum = low;
   b.magnitudeSum = magnitude;
+  b.excessSum = excess;
   b.nonZero = nonZero;
   return b;
 }
@@ -277,7 +284,10 @@ BoundTerms boundTerms(const BoundWindow& b) {
       t.centre;
   t.refinable = b.shift >= 1 && b.shift <= 8;
   t.fineRadius =
-      CoarsePlan::kBoundResidual * static_cast<double>(b.magnitudeSum) / 65536 + t.centre;
+      (static_cast<double>(CoarsePlan::kBoundScale) * 127 * static_cast<double>(b.excessSum) +
+       static_cast<double>(CoarsePlan::kBoundResidual) * static_cast<double>(b.magnitudeSum)) /
+          65536 +
+      t.centre;
   return t;
 }
 
@@ -340,9 +350,9 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
 
   // Why a candidate left out cannot be the literal winner. For one window (B as A, with the
   // sines), write every table entry e = 257 t + d with t its 8-bit entry and |d| <= 128
-  // (CoarsePlan), and every quantised sample q = 2^s h + l with |l| <= 2^(s-1) (l = 0 for
-  // s = 0). Each literal term is floor(q e / 65536) = q e / 65536 - f with 0 <= f < 1, and
-  // f = 0 where q = 0, so with Z the number of non-zero samples
+  // (CoarsePlan), and every quantised sample q = 2^s h + l with h the rounded sample of
+  // prepareBoundWindow (any split of q would do here). Each literal term is floor(q e / 65536) = q
+  // e / 65536 - f with 0 <= f < 1, and f = 0 where q = 0, so with Z the number of non-zero samples
   //   A = (2^s 257 sum h t + 257 sum l t + sum q d) / 65536 - F,   0 <= F <= Z,
   // and |257 sum l t + sum q d| <= 257 * 127 * L + 128 * M (L = sum |l|, M = sum |q|). The
   // kernel's dot is exact, and sum h t = dot(u, t) - 128 sum t. So A lies within
@@ -353,10 +363,12 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   // candidate of the greatest lower bound has a literal level of at least
   // LB = trunc(2048 sqrt(lower) / N) (taken a little low); a candidate whose upper bound gives
   // a level below LB has a literal level below LB and can neither win nor tie.
-  // For shifts 1 to 8 the candidates left are bounded again with sum l t computed exactly too
-  // (l + 128 fits 8 bits): A then lies within r' = 128 M / 65536 + Z / 2 of
-  // P' = 257 (2^s sum h t + sum l t) / 65536 - Z / 2, an interval inside the first one; LB and
-  // the test are repeated with it (a larger LB only prunes more). Every remaining
+  // For shifts 1 to 8 the candidates left are bounded again with sum l' t computed exactly too
+  // (l' + 128 fits 8 bits), where l' = l but where l > 127: with E = sum (l - l'),
+  // |257 sum (l - l') t| <= 257 * 127 * E, so A lies within
+  // r' = (257 * 127 * E + 128 * M) / 65536 + Z / 2 of P' = 257 (2^s sum h t + sum l' t) / 65536
+  // - Z / 2 (E is 0 but for a few full-scale samples). LB and the test are repeated with this
+  // interval (a larger LB only prunes more). Every remaining
   // candidate is summed exactly, and the first of the greatest exact level among them, in
   // index order, is the literal winner. The factors 1 -+ 1e-9 cover the rounding of these
   // double computations (some 1e-16 relative) many times over; P, r and the squares' inputs

@@ -95,7 +95,7 @@ TEST(CoarsePruningTest, LiteralSumsLieInsideTheBounds) {
     std::mt19937 rng(static_cast<uint32_t>(n));
     std::uniform_int_distribution<int32_t> fullScale(-8388608, 8388607);
     std::uniform_int_distribution<int32_t> wrapping(-40000 * 512, 40000 * 512);
-    std::vector<std::vector<int32_t>> windows(5, std::vector<int32_t>(static_cast<size_t>(n)));
+    std::vector<std::vector<int32_t>> windows(6, std::vector<int32_t>(static_cast<size_t>(n)));
     for (int i = 0; i < n; ++i) {
       const uint32_t k = static_cast<uint32_t>(i) * coarsePhaseStep(500) >> 16;
       const int e = table.cosine(k);
@@ -106,6 +106,9 @@ TEST(CoarsePruningTest, LiteralSumsLieInsideTheBounds) {
       // One sample of 32000 sets the shift to 8; the others leave remainders of +-127.
       windows[3][static_cast<size_t>(i)] = (i == 0 ? 32000 : (e >= 0 ? 1 : -1) * 10367) * 512;
       windows[4][static_cast<size_t>(i)] = (residual >= 0 ? 32767 : -32767) * 512;
+      // Full scale only where the entry and its remainder are both positive: the rounded
+      // samples are taken down from 128 to 127, and their remainders exceed 8 bits.
+      windows[5][static_cast<size_t>(i)] = e > 0 && residual > 0 ? 32767 * 512 : 0;
     }
     std::vector<int16_t> q(static_cast<size_t>(n) + 1);
     double largest[2] = {};
