@@ -212,8 +212,8 @@ struct BoundWindow {
 };
 
 // u receives block b at u + b * blockStride; low8 its blocks one after the other.
-BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, int blockStride,
-                               uint8_t* low8) {
+BoundWindow prepareBoundWindow(const kernels::PruningKernels& pruning, const int16_t* q, int padded,
+                               uint8_t* u, int blockStride, uint8_t* low8) {
   int lowest = 0;
   int highest = 0;
   for (int i = 0; i < padded; ++i) {
@@ -226,41 +226,11 @@ BoundWindow prepareBoundWindow(const int16_t* q, int padded, uint8_t* u, int blo
   BoundWindow b;
   auto rounded = [&](int v) { return b.shift == 0 ? v : (v + (1 << (b.shift - 1))) >> b.shift; };
   while (rounded(highest) > 128 || rounded(lowest) < -128) ++b.shift;
-  const int half = b.shift == 0 ? 0 : 1 << (b.shift - 1);
-  int32_t low = 0;
-  int32_t magnitude = 0;  // both below 2944 * 32768 < 2^27
-  int32_t excess = 0;
-  int nonZero = 0;
-  // First the bytes in sample order (a loop that vectorises), then groups of four copied
-  // twice into each block of 32 samples (64 bytes).
-  uint8_t high[kMaxFrameLength + CoarsePlan::kBlock];
-  uint8_t rest[kMaxFrameLength + CoarsePlan::kBlock];
-  const int shift = b.shift;
-  for (int i = 0; i < padded; ++i) {
-    const int v = q[i];
-    const int h = std::min((v + half) >> shift, 127);
-    const int l = v - h * (1 << shift);
-    const int stored = std::min(l, 127);
-    low += std::abs(l);
-    magnitude += std::abs(v);
-    excess += l - stored;
-    nonZero += v != 0 ? 1 : 0;
-    high[i] = static_cast<uint8_t>((h + 128) & 0xFF);
-    rest[i] = static_cast<uint8_t>((stored + 128) & 0xFF);
-  }
-  for (int i = 0; i < padded; i += 4) {
-    const int inBlock = 8 * ((i % 32) / 4);
-    uint8_t* to = u + blockStride * (i / 32) + inBlock;
-    std::memcpy(to, high + i, 4);
-    std::memcpy(to + 4, high + i, 4);
-    uint8_t* lowTo = low8 + 64 * (i / 32) + inBlock;
-    std::memcpy(lowTo, rest + i, 4);
-    std::memcpy(lowTo + 4, rest + i, 4);
-  }
-  b.lowSum = low;
-  b.magnitudeSum = magnitude;
-  b.excessSum = excess;
-  b.nonZero = nonZero;
+  const kernels::BoundBytesSums sums = pruning.boundBytes(q, padded, b.shift, u, blockStride, low8);
+  b.lowSum = sums.low;
+  b.magnitudeSum = sums.magnitude;
+  b.excessSum = sums.excess;
+  b.nonZero = sums.nonZero;
   return b;
 }
 
@@ -306,11 +276,12 @@ void PartialEstimator::coarseSumIntervals(const int32_t* window, int n, int j,
   const int padded = plan_->paddedLength();
   const int16_t* q[1];
   quantiseBatch(&window, 1, n, padded, q);
-  const BoundWindow b = prepareBoundWindow(q[0], padded, bytes(), 64, bytes() + 2 * padded);
+  const kernels::PruningKernels portable = kernels::pruningKernelsPortable();
+  const BoundWindow b =
+      prepareBoundWindow(portable, q[0], padded, bytes(), 64, bytes() + 2 * padded);
   const BoundTerms t = boundTerms(b);
   const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
                                          plan_->blockCount(), plan_->candidateCount()};
-  const kernels::PruningKernels portable = kernels::pruningKernelsPortable();
   int32_t dot[2];
   int32_t lowDot[2];
   const uint8_t* high = bytes();
@@ -341,7 +312,7 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   const uint8_t* low8[kMaxBatch];
   for (int w = 0; w < count; ++w) {
     uint8_t* low = bytes() + static_cast<size_t>(count + w) * static_cast<size_t>(2 * padded);
-    bounds[w] = prepareBoundWindow(q[w], padded, u + 64 * w, 64 * count, low);
+    bounds[w] = prepareBoundWindow(pruning, q[w], padded, u + 64 * w, 64 * count, low);
     low8[w] = low;
   }
   const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),

@@ -18,8 +18,8 @@ CoarseKernelFn coarseSumsAvx512VnniKernel() {
 
 PruningKernels pruningKernelsAvx512Vnni() {
 #if defined(__AVX512BW__) && defined(__AVX512VNNI__)
-  return {&x86::avx512VnniDots, &x86::avx512Bounds, &x86::avx512Keep, &x86::avx512PlanRows,
-          &x86::avx512VnniWindowDots};
+  return {&x86::avx512VnniDots, &x86::avx512Bounds,         &x86::avx512Keep,
+          &x86::avx512PlanRows, &x86::avx512VnniWindowDots, &x86::avx512BoundBytes};
 #else
   return {};
 #endif

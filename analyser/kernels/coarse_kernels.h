@@ -38,6 +38,19 @@ struct BoundPlanView {
 // candidate's 8-bit cosines and sines: dots[(2 w) * candidateCount + j] and
 // dots[(2 w + 1) * candidateCount + j].
 using CoarseDotFn = void (*)(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots);
+// Sums of one window's split into 8-bit parts (see PartialEstimator::prunedWinners).
+struct BoundBytesSums {
+  int64_t low = 0;        // L = sum |l_i|
+  int64_t magnitude = 0;  // M = sum |q_i|
+  int64_t excess = 0;     // E = sum (l_i - min(l_i, 127))
+  int nonZero = 0;        // samples with q_i != 0
+};
+// For `padded` (a multiple of 32) quantised samples and a shift s of 0 to 8 that brings every
+// round(q_i / 2^s) into [-128, 128]: h_i = min(round(q_i / 2^s), 127), halves rounded up, and
+// l_i = q_i - 2^s h_i, stored as h_i + 128 at u (block b at u + b * blockStride) and as
+// min(l_i, 127) + 128 at low8 (blocks one after the other), in the dot kernels' layout.
+using BoundBytesFn = BoundBytesSums (*)(const int16_t* q, int padded, int shift, uint8_t* u,
+                                        int blockStride, uint8_t* low8);
 // The same dot products for one candidate row j and `count` windows, window k's blocks one
 // after the other at u[k]: dotA[k] and dotB[k].
 using WindowDotsFn = void (*)(BoundPlanView plan, int j, const uint8_t* const* u, int count,
@@ -63,6 +76,7 @@ struct PruningKernels {
   KeepFn keep = nullptr;
   PlanRowsFn planRows = nullptr;
   WindowDotsFn windowDots = nullptr;
+  BoundBytesFn boundBytes = nullptr;
 };
 PruningKernels pruningKernelsPortable();
 // Empty when this build has no such kernels.

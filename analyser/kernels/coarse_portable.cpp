@@ -48,6 +48,29 @@ void windowDotsPortable(BoundPlanView plan, int j, const uint8_t* const* u, int 
   }
 }
 
+BoundBytesSums boundBytesPortable(const int16_t* q, int padded, int shift, uint8_t* u,
+                                  int blockStride, uint8_t* low8) {
+  const int half = shift == 0 ? 0 : 1 << (shift - 1);
+  BoundBytesSums sums;
+  for (int i = 0; i < padded; ++i) {
+    const int v = q[i];
+    const int h = std::min((v + half) >> shift, 127);
+    const int l = v - h * (1 << shift);
+    const int stored = std::min(l, 127);
+    sums.low += std::abs(l);
+    sums.magnitude += std::abs(v);
+    sums.excess += l - stored;
+    sums.nonZero += v != 0 ? 1 : 0;
+    // Block of 32 samples = 64 bytes: each group of four samples twice over.
+    const int at = 8 * ((i % 32) / 4) + i % 4;
+    uint8_t* to = u + blockStride * (i / 32) + at;
+    to[0] = to[4] = static_cast<uint8_t>((h + 128) & 0xFF);
+    uint8_t* lowTo = low8 + 64 * (i / 32) + at;
+    lowTo[0] = lowTo[4] = static_cast<uint8_t>((stored + 128) & 0xFF);
+  }
+  return sums;
+}
+
 void dotsPortable(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots) {
   std::vector<uint8_t> window(static_cast<size_t>(plan.blockCount) * 64);
   for (int w = 0; w < count; ++w) {
@@ -98,7 +121,8 @@ int keepPortable(const double* upper, int candidates, double threshold, int* kep
 }  // namespace
 
 PruningKernels pruningKernelsPortable() {
-  return {&dotsPortable, &boundsPortable, &keepPortable, &planRowsPortable, &windowDotsPortable};
+  return {&dotsPortable,     &boundsPortable,     &keepPortable,
+          &planRowsPortable, &windowDotsPortable, &boundBytesPortable};
 }
 
 }  // namespace analyser::kernels

@@ -294,6 +294,54 @@ inline void avx512VnniWindowDots(BoundPlanView plan, int j, const uint8_t* const
   }
 }
 
+// boundBytesPortable 32 samples at a time, in 16-bit lanes. The rounding is done as
+// ((q >> (s - 1)) + 1) >> 1, which equals (q + 2^(s-1)) >> s without its overflow; for s = 1
+// the samples lie within +-256, so q + 1 cannot overflow either. Every h lies in [-128, 127]
+// and every l within +-256, so the 16-bit lanes hold them exactly.
+inline BoundBytesSums avx512BoundBytes(const int16_t* q, int padded, int shift, uint8_t* u,
+                                       int blockStride, uint8_t* low8) {
+  const __m512i ones = _mm512_set1_epi16(1);
+  const __m512i top = _mm512_set1_epi16(127);
+  const __m256i bias = _mm256_set1_epi8(static_cast<char>(0x80));
+  // Dword k of the 32 bytes (samples 4k .. 4k + 3) to dwords 2k and 2k + 1 of the block.
+  const __m512i twice = _mm512_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
+  const __m128i down = _mm_cvtsi32_si128(shift > 0 ? shift - 1 : 0);
+  const __m128i up = _mm_cvtsi32_si128(shift);
+  __m512i low = _mm512_setzero_si512();
+  __m512i magnitude = _mm512_setzero_si512();
+  __m512i excess = _mm512_setzero_si512();
+  int nonZero = 0;
+  for (int block = 0; block < padded / 32; ++block) {
+    const __m512i v = _mm512_loadu_si512(q + 32 * block);
+    __m512i h = v;
+    if (shift > 0) h = _mm512_srai_epi16(_mm512_add_epi16(_mm512_sra_epi16(v, down), ones), 1);
+    h = _mm512_min_epi16(h, top);
+    const __m512i l = _mm512_sub_epi16(v, _mm512_sll_epi16(h, up));
+    const __m512i stored = _mm512_min_epi16(l, top);
+    // Pairs of 16-bit values into 32-bit lanes: no sum can overflow there.
+    low = _mm512_add_epi32(low, _mm512_madd_epi16(_mm512_abs_epi16(l), ones));
+    // |q| of -32768 is 32768: taken as unsigned 16 bits, widened by a zero-extending multiply.
+    const __m512i absV = _mm512_abs_epi16(v);
+    magnitude = _mm512_add_epi32(magnitude,
+                                 _mm512_add_epi32(_mm512_and_si512(absV, _mm512_set1_epi32(0xFFFF)),
+                                                  _mm512_srli_epi32(absV, 16)));
+    excess = _mm512_add_epi32(excess, _mm512_madd_epi16(_mm512_sub_epi16(l, stored), ones));
+    nonZero += __builtin_popcount(_mm512_test_epi16_mask(v, v));
+    const __m256i hBytes = _mm256_xor_si256(_mm512_cvtepi16_epi8(h), bias);
+    const __m256i lBytes = _mm256_xor_si256(_mm512_cvtepi16_epi8(stored), bias);
+    _mm512_storeu_si512(u + static_cast<long>(blockStride) * block,
+                        _mm512_permutexvar_epi32(twice, _mm512_castsi256_si512(hBytes)));
+    _mm512_storeu_si512(low8 + 64L * block,
+                        _mm512_permutexvar_epi32(twice, _mm512_castsi256_si512(lBytes)));
+  }
+  BoundBytesSums sums;
+  sums.low = _mm512_reduce_add_epi32(low);
+  sums.magnitude = _mm512_reduce_add_epi32(magnitude);
+  sums.excess = _mm512_reduce_add_epi32(excess);
+  sums.nonZero = nonZero;
+  return sums;
+}
+
 // boundsPortable eight candidates at a time: the same operations in the same order (every
 // intermediate is exact or rounded once, as there), so the two give the same bounds.
 inline double avx512Bounds(const int32_t* dotA, const int32_t* dotB, const int32_t* columnSums,

@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "estimator_dispatch.h"
+#include "kernels/coarse_kernels.h"
 #include "partial_estimator.h"
 
 namespace analyser {
@@ -129,6 +131,41 @@ TEST(CoarsePruningTest, LiteralSumsLieInsideTheBounds) {
     }
     std::printf("n=%d: sums reach %.2f of the first bound's radius, %.2f of the refined one\n", n,
                 largest[0], largest[1]);
+  }
+}
+
+// The vector split of samples into 8-bit parts against the portable one, byte for byte, at
+// every shift and at the extremes of each (rounded values of 128 taken down, -32768).
+TEST(CoarsePruningTest, VectorByteSplitMatchesThePortableOne) {
+  const kernels::PruningKernels vector = kernels::pruningKernelsAvx512Vnni();
+  if (vector.boundBytes == nullptr || !cpuFeatures().avx512vnni) {
+    GTEST_SKIP() << "no AVX-512 VNNI";
+  }
+  const kernels::PruningKernels portable = kernels::pruningKernelsPortable();
+  constexpr int kPadded = 96;
+  std::mt19937 rng(7);
+  for (int shift = 0; shift <= 8; ++shift) {
+    const int limit = shift == 0 ? 128 : std::min(128 << shift, 32768);
+    std::uniform_int_distribution<int> value(-limit, std::min(limit, 32767));
+    std::vector<int16_t> q(kPadded);
+    for (int i = 0; i < kPadded; ++i) {
+      q[static_cast<size_t>(i)] =
+          static_cast<int16_t>(i < 4 ? (i % 2 == 0 ? -limit : std::min(limit, 32767)) : value(rng));
+    }
+    std::vector<uint8_t> bytes[2] = {std::vector<uint8_t>(2 * 3 * 64 * 2),
+                                     std::vector<uint8_t>(2 * 3 * 64 * 2)};
+    kernels::BoundBytesSums sums[2];
+    int k = 0;
+    for (const kernels::PruningKernels* set : {&portable, &vector}) {
+      uint8_t* out = bytes[k].data();
+      sums[k] = set->boundBytes(q.data(), kPadded, shift, out, 128, out + 6 * 64);
+      ++k;
+    }
+    EXPECT_EQ(bytes[0], bytes[1]) << "shift " << shift;
+    EXPECT_EQ(sums[0].low, sums[1].low) << "shift " << shift;
+    EXPECT_EQ(sums[0].magnitude, sums[1].magnitude) << "shift " << shift;
+    EXPECT_EQ(sums[0].excess, sums[1].excess) << "shift " << shift;
+    EXPECT_EQ(sums[0].nonZero, sums[1].nonZero) << "shift " << shift;
   }
 }
 
