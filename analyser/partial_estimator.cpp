@@ -211,22 +211,29 @@ struct BoundWindow {
   int nonZero = 0;           // samples with q_i != 0 (the others' products are exactly 0)
 };
 
-// u receives block b at u + b * blockStride; low8 its blocks one after the other.
-BoundWindow prepareBoundWindow(const kernels::PruningKernels& pruning, const int16_t* q, int padded,
-                               uint8_t* u, int blockStride, uint8_t* low8) {
+// The smallest shift that brings every rounded sample into [-128, 128] (8 always does:
+// (32767 + 128) >> 8 = 128); -1 when every sample is 0. A rounded 128 is stored as 127:
+// full-scale samples then need no larger shift, which would double every remainder.
+int boundShift(const int16_t* q, int padded) {
   int lowest = 0;
   int highest = 0;
   for (int i = 0; i < padded; ++i) {
     lowest = std::min<int>(lowest, q[i]);
     highest = std::max<int>(highest, q[i]);
   }
-  // The smallest shift that brings every rounded sample into [-128, 128] (8 always does:
-  // (32767 + 128) >> 8 = 128). A rounded 128 is stored as 127: full-scale samples then need no
-  // larger shift, which would double every remainder.
+  if (lowest == 0 && highest == 0) return -1;
+  int shift = 0;
+  auto rounded = [&](int v) { return shift == 0 ? v : (v + (1 << (shift - 1))) >> shift; };
+  while (rounded(highest) > 128 || rounded(lowest) < -128) ++shift;
+  return shift;
+}
+
+// u receives block b at u + b * blockStride; low8 its blocks one after the other.
+BoundWindow prepareBoundWindow(const kernels::PruningKernels& pruning, const int16_t* q, int padded,
+                               int shift, uint8_t* u, int blockStride, uint8_t* low8) {
   BoundWindow b;
-  auto rounded = [&](int v) { return b.shift == 0 ? v : (v + (1 << (b.shift - 1))) >> b.shift; };
-  while (rounded(highest) > 128 || rounded(lowest) < -128) ++b.shift;
-  const kernels::BoundBytesSums sums = pruning.boundBytes(q, padded, b.shift, u, blockStride, low8);
+  b.shift = shift;
+  const kernels::BoundBytesSums sums = pruning.boundBytes(q, padded, shift, u, blockStride, low8);
   b.lowSum = sums.low;
   b.magnitudeSum = sums.magnitude;
   b.excessSum = sums.excess;
@@ -278,7 +285,8 @@ void PartialEstimator::coarseSumIntervals(const int32_t* window, int n, int j,
   quantiseBatch(&window, 1, n, padded, q);
   const kernels::PruningKernels portable = kernels::pruningKernelsPortable();
   const BoundWindow b =
-      prepareBoundWindow(portable, q[0], padded, bytes(), 64, bytes() + 2 * padded);
+      prepareBoundWindow(portable, q[0], padded, std::max(boundShift(q[0], padded), 0), bytes(), 64,
+                         bytes() + 2 * padded);
   const BoundTerms t = boundTerms(b);
   const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
                                          plan_->blockCount(), plan_->candidateCount()};
@@ -306,18 +314,41 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   const int candidates = plan_->candidateCount();
   const int16_t* q[kMaxBatch];
   quantiseBatch(windows, count, n, padded, q);
+  // Silent windows (every q 0) are decided at once: all sums and levels are 0, the first
+  // wins. Quiet ones, whose quantised samples all lie within +-128 (shift 0), go straight to
+  // the exact kernel below: there the truncation of every product outweighs the signal, and
+  // the bounds would leave nearly all candidates (see kMostKept).
+  int fallback[kMaxBatch];
+  int fallbackCount = 0;
+  int active[kMaxBatch];  // the windows that are bounded, in batch order
+  int shifts[kMaxBatch];
+  int activeCount = 0;
+  for (int w = 0; w < count; ++w) {
+    const int shift = boundShift(q[w], padded);
+    if (shift < 0) {
+      winners[w] = 0;
+      ++coarseWindowsPruned_;
+    } else if (shift == 0) {
+      fallback[fallbackCount++] = w;
+    } else {
+      shifts[activeCount] = shift;
+      active[activeCount++] = w;
+    }
+  }
   BoundWindow bounds[kMaxBatch];
-  // The batch's rounded samples with their blocks interleaved, then each window's remainders.
+  // The bounded windows' rounded samples with their blocks interleaved, then each one's
+  // remainders.
   uint8_t* u = bytes();
   const uint8_t* low8[kMaxBatch];
-  for (int w = 0; w < count; ++w) {
-    uint8_t* low = bytes() + static_cast<size_t>(count + w) * static_cast<size_t>(2 * padded);
-    bounds[w] = prepareBoundWindow(pruning, q[w], padded, u + 64 * w, 64 * count, low);
-    low8[w] = low;
+  for (int k = 0; k < activeCount; ++k) {
+    uint8_t* low = bytes() + static_cast<size_t>(activeCount + k) * static_cast<size_t>(2 * padded);
+    bounds[k] = prepareBoundWindow(pruning, q[active[k]], padded, shifts[k], u + 64 * k,
+                                   64 * activeCount, low);
+    low8[k] = low;
   }
   const kernels::BoundPlanView boundView{plan_->boundRow(0), plan_->boundColumnSums(),
                                          plan_->blockCount(), candidates};
-  pruning.dots(boundView, u, count, dots_.data());
+  if (activeCount > 0) pruning.dots(boundView, u, activeCount, dots_.data());
 
   // Why a candidate left out cannot be the literal winner. For one window (B as A, with the
   // sines), write every table entry e = 257 t + d with t its 8-bit entry and |d| <= 128
@@ -348,44 +379,35 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   // every product outweighs the signal) have all their candidates summed exactly together by
   // the exact kernel over the 16-bit rows, cheaper there than one look-up per candidate.
   constexpr int kMostKept = 300;
-  int fallback[kMaxBatch];
-  int fallbackCount = 0;
-  // First the bounds of every window; then the remainders' dots of the candidates each window
+  // First the bounds of every bounded window; then the remainders' dots of the candidates each
   // keeps, taken candidate by candidate for all the windows that keep it, so that each row is
   // read from memory once per batch and not once per window; then each window's refined
-  // bounds, exact sums and winner.
+  // bounds, exact sums and winner. Bounded window k (batch window active[k]) has its dots,
+  // kept candidates and remainders' dots at position k.
   BoundTerms terms[kMaxBatch];
   int keptCount[kMaxBatch];
   int64_t lowestWinningLevel[kMaxBatch];
-  bool searched[kMaxBatch];
   static_assert(kMaxBatch <= 32, "one bit per window of a batch");
-  uint32_t* keptBy = keptMask_.data();  // per candidate: bit w for each window keeping it
+  uint32_t* keptBy = keptMask_.data();  // per candidate: bit k for each window keeping it
   std::fill(keptBy, keptBy + candidates, uint32_t{0});
   bool refining = false;
-  for (int w = 0; w < count; ++w) {
-    const BoundWindow& b = bounds[w];
-    searched[w] = b.magnitudeSum != 0;
-    if (!searched[w]) {  // every q is 0: all sums and levels are 0, the first wins
-      winners[w] = 0;
-      ++coarseWindowsPruned_;
-      continue;
-    }
-    const BoundTerms& t = terms[w] = boundTerms(b);
-    const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * w) * candidates;
+  for (int k = 0; k < activeCount; ++k) {
+    const BoundTerms& t = terms[k] = boundTerms(bounds[k]);
+    const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * k) * candidates;
     const int32_t* dotB = dotA + candidates;
     const double bestLower = pruning.bounds(dotA, dotB, plan_->boundColumnSums(), candidates,
                                             t.scale, t.centre, t.radius, upper_.data());
-    lowestWinningLevel[w] = static_cast<int64_t>(2048 * std::sqrt(bestLower) * (1 - 1e-9) / n);
-    const double root = static_cast<double>(lowestWinningLevel[w]) * n / 2048;
+    lowestWinningLevel[k] = static_cast<int64_t>(2048 * std::sqrt(bestLower) * (1 - 1e-9) / n);
+    const double root = static_cast<double>(lowestWinningLevel[k]) * n / 2048;
     const double threshold = root * root * (1 - 1e-9);
-    int* kept = keptList(w);
-    keptCount[w] = pruning.keep(upper_.data(), candidates, threshold, kept);
-    if (t.refinable && keptCount[w] > 1) {
-      for (int k = 0; k < keptCount[w]; ++k) keptBy[kept[k]] |= 1u << w;
+    int* kept = keptList(k);
+    keptCount[k] = pruning.keep(upper_.data(), candidates, threshold, kept);
+    if (t.refinable && keptCount[k] > 1) {
+      for (int i = 0; i < keptCount[k]; ++i) keptBy[kept[i]] |= 1u << k;
       refining = true;
     }
   }
-  // The remainders' dots, stored by candidate: window w's at lowDots(w) (cosines, then sines).
+  // The remainders' dots, stored by candidate: window k's at lowDots(k) (cosines, then sines).
   if (refining) {
     for (int j = 0; j < candidates; ++j) {
       uint32_t mask = keptBy[j];
@@ -396,31 +418,31 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
       int members[kMaxBatch];
       int memberCount = 0;
       for (; mask != 0; mask &= mask - 1) {
-        const int w = std::countr_zero(mask);
-        members[memberCount] = w;
-        windowBytes[memberCount++] = low8[w];
+        const int k = std::countr_zero(mask);
+        members[memberCount] = k;
+        windowBytes[memberCount++] = low8[k];
       }
       pruning.windowDots(boundView, j, windowBytes, memberCount, a, b);
-      for (int k = 0; k < memberCount; ++k) {
-        lowDots(members[k])[j] = a[k];
-        lowDots(members[k])[candidates + j] = b[k];
+      for (int i = 0; i < memberCount; ++i) {
+        lowDots(members[i])[j] = a[i];
+        lowDots(members[i])[candidates + j] = b[i];
       }
     }
   }
-  for (int w = 0; w < count; ++w) {
-    if (!searched[w]) continue;
-    const BoundWindow& b = bounds[w];
-    const BoundTerms& t = terms[w];
-    int* kept = keptList(w);
-    if (t.refinable && keptCount[w] > 1) {
-      const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * w) * candidates;
+  for (int k = 0; k < activeCount; ++k) {
+    const int w = active[k];
+    const BoundWindow& b = bounds[k];
+    const BoundTerms& t = terms[k];
+    int* kept = keptList(k);
+    if (t.refinable && keptCount[k] > 1) {
+      const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * k) * candidates;
       const int32_t* dotB = dotA + candidates;
-      const int32_t* lowA = lowDots(w);
+      const int32_t* lowA = lowDots(k);
       const int32_t* lowB = lowA + candidates;
       const int32_t* columns = plan_->boundColumnSums();
       double refinedLower = 0.0;
-      for (int k = 0; k < keptCount[w]; ++k) {
-        const int j = kept[k];
+      for (int i = 0; i < keptCount[k]; ++i) {
+        const int j = kept[i];
         const double pa =
             std::abs(refinedCentre(dotA[j], lowA[j], columns[2 * j], b.shift, t.centre));
         const double pb =
@@ -428,38 +450,38 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
         const double la = std::max(pa - t.fineRadius, 0.0);
         const double lb = std::max(pb - t.fineRadius, 0.0);
         refinedLower = std::max(refinedLower, la * la + lb * lb);
-        upper_[static_cast<size_t>(k)] =
+        upper_[static_cast<size_t>(i)] =
             (pa + t.fineRadius) * (pa + t.fineRadius) + (pb + t.fineRadius) * (pb + t.fineRadius);
       }
       const auto refinedLevel =
-          std::max(lowestWinningLevel[w],
+          std::max(lowestWinningLevel[k],
                    static_cast<int64_t>(2048 * std::sqrt(refinedLower) * (1 - 1e-9) / n));
       const double refinedRoot = static_cast<double>(refinedLevel) * n / 2048;
       const double refinedThreshold = refinedRoot * refinedRoot * (1 - 1e-9);
       int left = 0;
-      for (int k = 0; k < keptCount[w]; ++k) {
-        if (upper_[static_cast<size_t>(k)] >= refinedThreshold) kept[left++] = kept[k];
+      for (int i = 0; i < keptCount[k]; ++i) {
+        if (upper_[static_cast<size_t>(i)] >= refinedThreshold) kept[left++] = kept[i];
       }
-      keptCount[w] = left;
+      keptCount[k] = left;
     }
-    if (keptCount[w] > kMostKept) {  // searched in full below, with the other such windows
+    if (keptCount[k] > kMostKept) {  // searched in full below, with the other such windows
       fallback[fallbackCount++] = w;
       continue;
     }
     CoarseSums* exact = sums_.data();
-    for (int k = 0; k < keptCount[w]; ++k) plan_->row(kept[k]);
-    pruning.planRows({plan_->row(0), plan_->blockCount(), candidates}, q[w], kept, keptCount[w],
+    for (int i = 0; i < keptCount[k]; ++i) plan_->row(kept[i]);
+    pruning.planRows({plan_->row(0), plan_->blockCount(), candidates}, q[w], kept, keptCount[k],
                      exact);
     int64_t best = -1;
     winners[w] = 0;
-    for (int k = 0; k < keptCount[w]; ++k) {
-      const int64_t level = coarseLevel(exact[k], n);
+    for (int i = 0; i < keptCount[k]; ++i) {
+      const int64_t level = coarseLevel(exact[i], n);
       if (level > best) {
         best = level;
-        winners[w] = kept[k];
+        winners[w] = kept[i];
       }
     }
-    coarseCandidatesKept_ += keptCount[w];
+    coarseCandidatesKept_ += keptCount[k];
     ++coarseWindowsPruned_;
   }
   if (fallbackCount > 0) {
