@@ -22,7 +22,7 @@ namespace {
 constexpr int32_t kBatchFrames = kCoarseBatchLimit;
 constexpr int kMaxThreads = 64;
 // Batches the calling thread waits for at once before it stores their frames.
-constexpr int32_t kBatchesPerWait = 4;
+constexpr int32_t kBatchesPerWait = 16;
 
 using Clock = std::chrono::steady_clock;
 
