@@ -1,12 +1,13 @@
-// Storage that starts on a cache-line boundary. The vector kernels read whole 64-byte blocks;
-// from storage aligned only as malloc aligns it (16 bytes), every such block straddles two
-// cache lines and costs two loads, which halves the speed of the byte dot products.
+// Storage that starts on a cache-line boundary, left uninitialised. The vector kernels read whole
+// 64-byte blocks; from storage aligned only as malloc aligns it (16 bytes), every such block
+// straddles two cache lines and costs two loads, which halves the speed of the byte dot products.
 #pragma once
 
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace analyser {
@@ -25,6 +26,16 @@ struct CacheLineAllocator {
   }
   void deallocate(T* p, std::size_t) noexcept {
     ::operator delete (p, std::align_val_t{kCacheLine});
+  }
+  // Elements are default-initialised: scratch of plain numbers is not written (nor are its
+  // pages touched) until it is used.
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
   }
   template <typename U>
   bool operator==(const CacheLineAllocator<U>&) const noexcept {

@@ -207,7 +207,7 @@ class PartialEstimator {
   double fineSumRelativeBound_ = kFineSumRelativeBound;
   AlignedVector<double> x_;
   AlignedVector<int16_t> q_;
-  std::vector<CoarseSums> sums_;
+  AlignedVector<CoarseSums> sums_;
   bool pruning_ = true;
   // One scratch area for two jobs that never overlap: the 8-bit samples of a batch for the
   // coarse bound kernels, then eight windows' samples interleaved for the batched fine kernels.
@@ -215,7 +215,7 @@ class PartialEstimator {
   uint8_t* bytes() { return reinterpret_cast<uint8_t*>(scratch_.data()); }
   AlignedVector<int32_t> dots_;
   AlignedVector<double> upper_;
-  std::vector<int> kept_;  // per window of a batch, the candidates its bounds keep
+  AlignedVector<int> kept_;  // per window of a batch, the candidates its bounds keep
   std::vector<uint32_t> keptMask_;
   int* keptList(int w) { return kept_.data() + static_cast<size_t>(w) * kCoarseCandidates; }
   // The remainders' dots of window w, by candidate: cosines, then sines.
