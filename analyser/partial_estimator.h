@@ -183,11 +183,12 @@ class PartialEstimator {
                        PartialEstimate* results);
   // The fast kernels in use (the override, where one is set), or none for the literal search.
   kernels::FineKernels activeFineKernels() const;
-  // What the fast fine sums of one window may be off by: in either sum, and in a level.
+  // What the fast fine sums of one window may be off by, in either sum: the kernels' error,
+  // plus driftPerDelta times the candidate's delta for the drift of the literal angle.
   struct FineBounds {
     double sumOfMagnitudes = 0.0;
     double sum = 0.0;
-    double level = 0.0;
+    double driftPerDelta = 0.0;
   };
   FineBounds fineBounds(const int32_t* window, int n) const;
   // Decides one fine level from fast sums, re-summing literally (from `window`, converted into
