@@ -375,9 +375,9 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   // index order, is the literal winner. The factors 1 -+ 1e-9 cover the rounding of these
   // double computations (some 1e-16 relative) many times over; P, r and the squares' inputs
   // are exact in double (below 2^53 with at most 17 fractional bits).
-  // Windows whose bounds leave more candidates than this (quiet ones, where the truncation of
-  // every product outweighs the signal) have all their candidates summed exactly together by
-  // the exact kernel over the 16-bit rows, cheaper there than one look-up per candidate.
+  // Windows whose bounds leave more candidates than this have all their candidates summed
+  // exactly by the exact kernel over the 16-bit rows, together with the quiet windows: cheaper
+  // there than one look-up per candidate.
   constexpr int kMostKept = 300;
   // First the bounds of every bounded window; then the remainders' dots of the candidates each
   // keeps, taken candidate by candidate for all the windows that keep it, so that each row is

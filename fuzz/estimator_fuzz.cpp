@@ -1,7 +1,7 @@
 // The partial estimator on arbitrary windows: every coarse path this processor supports must
 // give exactly the reference kernel's sums for every candidate (the fast kernels promise
 // identical sums), the pruned searches the literal winner, and the estimate must stay within
-// its ranges.
+// its ranges and be the literal estimate.
 //
 // Input: byte 0 picks the frame length (bits 0-1), mono or stereo working form (bit 2) and one
 // or two windows per batch (bit 3); the rest are 16-bit little-endian samples, repeated to
@@ -117,6 +117,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         !(e.frequency <= 8000.0)) {
       fail("estimate out of range: level " + std::to_string(e.level) + ", " +
            std::to_string(e.frequency) + " Hz, phase " + std::to_string(e.phase));
+    }
+    // And it is the literal estimate, value for value.
+    const PartialEstimate literal = estimator.estimateReference(windows[w], n);
+    if (e.level != literal.level || e.frequency != literal.frequency ||
+        e.phase != literal.phase) {
+      fail("estimate " + std::to_string(e.level) + ", " + std::to_string(e.frequency) +
+           " Hz, phase " + std::to_string(e.phase) + " instead of the literal " +
+           std::to_string(literal.level) + ", " + std::to_string(literal.frequency) +
+           " Hz, phase " + std::to_string(literal.phase));
     }
   }
   return 0;
