@@ -545,6 +545,43 @@ void fineCandidates(int steps, int64_t b, FineLevel& level) {
 
 }  // namespace
 
+FineSums detail::anchoredFineSums(const double* x, int n, double delta) {
+  constexpr int kSpan = 32;
+  const double cd = std::cos(delta);
+  const double sd = std::sin(delta);
+  double xc = 0.0;
+  double xs = 0.0;
+  for (int a = 0; a < n; a += kSpan) {
+    // The anchor's angle a delta is rounded; the fused multiply-add gives exactly what the
+    // rounding left out (r, below 2^-53 a delta), and a first-order step adds it back
+    // (r^2 / 2 is far below the last bit).
+    const double t = a * delta;
+    const double r = std::fma(static_cast<double>(a), delta, -t);
+    const double ct = std::cos(t);
+    const double st = std::sin(t);
+    double c = ct - st * r;
+    double s = st + ct * r;
+    const int end = std::min(a + kSpan, n);
+    for (int i = a; i < end; ++i) {
+      xc += x[i] * c;
+      xs -= x[i] * s;
+      const double next = c * cd - s * sd;
+      s = s * cd + c * sd;
+      c = next;
+    }
+  }
+  return {xc, xs};
+}
+
+double detail::anchoredSumBound(int n) {
+  // In units of 2^-53 (u), with the library's sines and cosines taken within 4 u: an anchor is
+  // within 4 u + 2 u (the correction's rounding) of the true cosine and sine; each rotation
+  // adds at most 16 u (the rotation's own 8 u, and its two products and sum), 31 times, so
+  // every value lies within 502 u. The n products and additions of each sum add at most
+  // (n + 1) u of sum |x|.
+  return std::ldexp(static_cast<double>(n) + 503.0, -53);
+}
+
 PartialEstimator::FineBounds PartialEstimator::fineBounds(const int32_t* window, int n) const {
   // Exact in 64 bits (at most 2940 * 2^31); summed in four strands, which vectorises.
   int64_t magnitudes[4] = {};
@@ -596,6 +633,12 @@ int PartialEstimator::decideFine(FineLevel& level, const int32_t* window, int n,
   // division.
   const double sumBound = bounds.sum + bounds.driftPerDelta * largestDelta;
   const double levelBound = 3.0 * sumBound / n + 1e-6;
+  // The same for the anchored sums: their own bound, and the literal sums' distance to the
+  // true ones (n + 6 u of sum |x| for their products, additions and library values) and drift.
+  const double anchoredBound =
+      (anchoredSumBound(n) + std::ldexp(n + 6.0, -53)) * (1 + 1e-6) * bounds.sumOfMagnitudes +
+      bounds.driftPerDelta * largestDelta + 1e-6;
+  const double anchoredLevelBound = 3.0 * anchoredBound / n + 1e-6;
   int64_t low[kernels::kFineLanes];
   int64_t high[kernels::kFineLanes];
   int64_t bestLow = -1;
@@ -605,38 +648,64 @@ int PartialEstimator::decideFine(FineLevel& level, const int32_t* window, int n,
     high[l] = static_cast<int64_t>(std::floor(value + levelBound));
     bestLow = std::max(bestLow, low[l]);
   }
-  bool literal[kernels::kFineLanes] = {};
+  // How each lane's sums were made: fast, anchored or literal (each closer to the literal).
+  enum class Made { Fast, Anchored, Literal };
+  Made made[kernels::kFineLanes] = {};
   bool resummed = false;
-  auto sumLiterally = [&](int l) {
+  auto windowToX = [&] {
     if (!windowInX) {
       for (int i = 0; i < n; ++i) x_[static_cast<size_t>(i)] = window[i];
       windowInX = true;
     }
+  };
+  auto sumLiterally = [&](int l) {
+    windowToX();
     const FineSums exact = fineSumsReference(x_.data(), n, level.frequency[l]);
     level.xc[l] = exact.xc;
     level.xs[l] = exact.xs;
-    literal[l] = true;
+    made[l] = Made::Literal;
     resummed = true;
     ++fineLanesResummed_;
+  };
+  // The anchored sums replace the fast ones where they settle the lane's truncated level.
+  auto sumAnchored = [&](int l) {
+    windowToX();
+    ++fineLanesAnchored_;
+    const FineSums near = anchoredFineSums(x_.data(), n, level.delta[l]);
+    const double value = fineLevelValue(near.xc, near.xs, n);
+    if (std::floor(value - anchoredLevelBound) != std::floor(value + anchoredLevelBound)) {
+      return false;
+    }
+    level.xc[l] = near.xc;
+    level.xs[l] = near.xs;
+    made[l] = Made::Anchored;
+    resummed = true;
+    return true;
+  };
+  // The stored phase must not sit within its bound of a truncation step, nor xc near zero
+  // (where the quadrant flips). The angle moves by at most about |error| / |X| radians
+  // (65536 / 2 pi phase units).
+  auto phaseIsSettled = [&](int l, double bound) {
+    const double xc = level.xc[l];
+    const double xs = level.xs[l];
+    const double magnitude = fineLevelValue(xc, xs, n) * n / 2;
+    return std::abs(xc) > 2 * bound && magnitude > 4 * bound &&
+           !nearIntegerStep(unroundedPhase(xc, xs),
+                            2.0 * bound / magnitude * 65536 / kFullTurn + 1e-6);
   };
   // A silent window sums to exact zeros on every path.
   if (bounds.sumOfMagnitudes > 0.0) {
     for (int l = 0; l < lanes; ++l) {
-      if (high[l] >= bestLow && low[l] != high[l]) sumLiterally(l);
+      if (high[l] >= bestLow && low[l] != high[l] && !sumAnchored(l)) sumLiterally(l);
     }
   }
   const int winner = decideFineLevel(level.xc, level.xs, lanes, n);
-  if (last && !literal[winner] && bounds.sumOfMagnitudes > 0.0) {
-    // The stored phase must not sit within its bound of a truncation step, nor xc near zero
-    // (where the quadrant flips). The angle moves by at most about |error| / |X| radians
-    // (65536 / 2 pi phase units).
-    const double xc = level.xc[winner];
-    const double xs = level.xs[winner];
-    const double magnitude = fineLevelValue(xc, xs, n) * n / 2;
-    const bool robust = std::abs(xc) > 2 * sumBound && magnitude > 4 * sumBound &&
-                        !nearIntegerStep(unroundedPhase(xc, xs),
-                                         2.0 * sumBound / magnitude * 65536 / kFullTurn + 1e-6);
-    if (!robust) sumLiterally(winner);
+  if (last && made[winner] != Made::Literal && bounds.sumOfMagnitudes > 0.0) {
+    const bool settled = made[winner] == Made::Anchored
+                             ? phaseIsSettled(winner, anchoredBound)
+                             : phaseIsSettled(winner, sumBound) ||
+                                   (sumAnchored(winner) && phaseIsSettled(winner, anchoredBound));
+    if (!settled) sumLiterally(winner);
   }
   if (resummed) ++fineLevelsRedecided_;
   return winner;

@@ -166,6 +166,8 @@ class PartialEstimator {
   int64_t fineLevelsRedecided() const { return fineLevelsRedecided_; }
   // Candidates summed again literally in those levels.
   int64_t fineLanesResummed() const { return fineLanesResummed_; }
+  // Lanes summed again by anchored rotation before (or instead of) the literal sums.
+  int64_t fineLanesAnchored() const { return fineLanesAnchored_; }
 
  private:
   PartialEstimator(const SineCosineTable& table, std::unique_ptr<CoarsePlanCache> ownPlans,
@@ -228,6 +230,7 @@ class PartialEstimator {
   int64_t fineLevelsSearched_ = 0;
   int64_t fineLevelsRedecided_ = 0;
   int64_t fineLanesResummed_ = 0;
+  int64_t fineLanesAnchored_ = 0;
 };
 
 }  // namespace analyser
