@@ -593,8 +593,21 @@ PartialEstimator::FineBounds PartialEstimator::fineBounds(const int32_t* window,
   // fast kernels turn by exactly i delta. Each addition is off by at most 2^-53 of its result,
   // at most m delta after m steps, so |theta_i - i delta| <= 2^-53 delta i (i + 1) / 2, and
   // each literal sum differs from the sum at i delta by at most 2^-53 delta times
-  // sum |x_i| i (i + 1) / 2 (the rounding within a binade repeats, so the drift grows
-  // steadily: at 2940 samples near 8 kHz it reaches 2e-10 radians).
+  // sum |x_i| i (i + 1) / 2 <= sum |x_i| (n - 1) n / 2 (the rounding within a binade repeats,
+  // so the drift grows steadily: at 2940 samples near 8 kHz it reaches 2e-10 radians).
+  FineBounds bounds;
+  bounds.sumOfMagnitudes =
+      static_cast<double>(magnitudes[0] + magnitudes[1] + magnitudes[2] + magnitudes[3]);
+  bounds.sum = fineSumRelativeBound_ * bounds.sumOfMagnitudes + 1e-6;
+  // The factor over 2^-53 covers the rounding of this product.
+  bounds.driftPerDelta =
+      std::ldexp(1.0 + 1e-9, -53) * bounds.sumOfMagnitudes * (static_cast<double>(n - 1) * n / 2);
+  return bounds;
+}
+
+double PartialEstimator::weightedDriftPerDelta(const int32_t* window, int n) {
+  // 2^-53 sum |x_i| i (i + 1) / 2 (see fineBounds), in four strands; the factor covers the
+  // rounding of the sum.
   double weighted[4] = {};
   for (int i = 0; i + 3 < n; i += 4) {
     for (int k = 0; k < 4; ++k) {
@@ -606,18 +619,11 @@ PartialEstimator::FineBounds PartialEstimator::fineBounds(const int32_t* window,
     const double at = i;
     weighted[0] += std::abs(static_cast<double>(window[i])) * (at * (at + 1) / 2);
   }
-  FineBounds bounds;
-  bounds.sumOfMagnitudes =
-      static_cast<double>(magnitudes[0] + magnitudes[1] + magnitudes[2] + magnitudes[3]);
-  bounds.sum = fineSumRelativeBound_ * bounds.sumOfMagnitudes + 1e-6;
-  // The factor over 2^-53 covers the rounding of the weighted sum itself.
-  bounds.driftPerDelta =
-      std::ldexp(1.0 + 1e-9, -53) * (weighted[0] + weighted[1] + weighted[2] + weighted[3]);
-  return bounds;
+  return std::ldexp(1.0 + 1e-9, -53) * (weighted[0] + weighted[1] + weighted[2] + weighted[3]);
 }
 
-int PartialEstimator::decideFine(FineLevel& level, const int32_t* window, int n,
-                                 const FineBounds& bounds, bool last, bool windowInX) {
+int PartialEstimator::decideFine(FineLevel& level, const int32_t* window, int n, FineBounds& bounds,
+                                 bool last, bool windowInX) {
   ++fineLevelsSearched_;
   // The fast sums may differ from the literal ones by up to sumBound each, so each lane's
   // truncated level is only known to lie in [floor(v - bound), floor(v + bound)]. Lanes whose
@@ -634,11 +640,19 @@ int PartialEstimator::decideFine(FineLevel& level, const int32_t* window, int n,
   const double sumBound = bounds.sum + bounds.driftPerDelta * largestDelta;
   const double levelBound = 3.0 * sumBound / n + 1e-6;
   // The same for the anchored sums: their own bound, and the literal sums' distance to the
-  // true ones (n + 6 u of sum |x| for their products, additions and library values) and drift.
-  const double anchoredBound =
-      (anchoredSumBound(n) + std::ldexp(n + 6.0, -53)) * (1 + 1e-6) * bounds.sumOfMagnitudes +
-      bounds.driftPerDelta * largestDelta + 1e-6;
-  const double anchoredLevelBound = 3.0 * anchoredBound / n + 1e-6;
+  // true ones (n + 6 u of sum |x| for their products, additions and library values) and
+  // drift, here weighted sample by sample (the first time a window needs it).
+  double anchoredBound = 0.0;
+  double anchoredLevelBound = 0.0;
+  auto prepareAnchoredBound = [&] {
+    if (bounds.weightedDriftPerDelta < 0.0) {
+      bounds.weightedDriftPerDelta = weightedDriftPerDelta(window, n);
+    }
+    anchoredBound =
+        (anchoredSumBound(n) + std::ldexp(n + 6.0, -53)) * (1 + 1e-6) * bounds.sumOfMagnitudes +
+        bounds.weightedDriftPerDelta * largestDelta + 1e-6;
+    anchoredLevelBound = 3.0 * anchoredBound / n + 1e-6;
+  };
   int64_t low[kernels::kFineLanes];
   int64_t high[kernels::kFineLanes];
   int64_t bestLow = -1;
@@ -670,6 +684,7 @@ int PartialEstimator::decideFine(FineLevel& level, const int32_t* window, int n,
   // The anchored sums replace the fast ones where they settle the lane's truncated level.
   auto sumAnchored = [&](int l) {
     windowToX();
+    if (anchoredBound == 0.0) prepareAnchoredBound();
     ++fineLanesAnchored_;
     const FineSums near = anchoredFineSums(x_.data(), n, level.delta[l]);
     const double value = fineLevelValue(near.xc, near.xs, n);
@@ -716,7 +731,7 @@ PartialEstimate PartialEstimator::fineSearch(const int32_t* window, int n, int c
   for (int i = 0; i < n; ++i) x[i] = window[i];
   const kernels::FineKernels fine = activeFineKernels();
   if (fine.rotation == nullptr) return fineSearchReference(x_.data(), n, coarseWinner);
-  const FineBounds bounds = fineBounds(window, n);
+  FineBounds bounds = fineBounds(window, n);
 
   int64_t b = coarseWinner;
   FineLevel level;

@@ -187,15 +187,19 @@ class PartialEstimator {
   kernels::FineKernels activeFineKernels() const;
   // What the fast fine sums of one window may be off by, in either sum: the kernels' error,
   // plus driftPerDelta times the candidate's delta for the drift of the literal angle.
+  // weightedDriftPerDelta is a tighter drift term, for the anchored sums, computed on demand
+  // (negative until then).
   struct FineBounds {
     double sumOfMagnitudes = 0.0;
     double sum = 0.0;
     double driftPerDelta = 0.0;
+    double weightedDriftPerDelta = -1.0;
   };
   FineBounds fineBounds(const int32_t* window, int n) const;
+  static double weightedDriftPerDelta(const int32_t* window, int n);
   // Decides one fine level from fast sums, re-summing literally (from `window`, converted into
   // x_ unless `windowInX`) whatever rounding could change; returns the winning lane.
-  int decideFine(detail::FineLevel& level, const int32_t* window, int n, const FineBounds& bounds,
+  int decideFine(detail::FineLevel& level, const int32_t* window, int n, FineBounds& bounds,
                  bool last, bool windowInX);
   // coarseWinners by bounds and exact sums of the candidates that could win.
   void prunedWinners(const int32_t* const* windows, int count, int n, int* winners);
