@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "file_io.h"
 #include "messages.h"
@@ -30,6 +33,31 @@ LoadResult refuse(std::string_view text) {
   return result;
 }
 
+// Runs work(begin, end) over [0, count) in ranges, one per hardware thread for long
+// recordings: what the conversion costs is mostly the first write to each page of the new
+// buffer, and those page faults are served side by side. Where no thread can be started the
+// range is converted here.
+template <typename Work>
+void inParallel(int32_t count, Work work) {
+  constexpr int32_t kSamplesPerThread = 1 << 20;
+  const unsigned hardware = std::thread::hardware_concurrency();
+  const int threads = static_cast<int>(std::clamp<int64_t>(
+      count / kSamplesPerThread, 1, hardware == 0 ? 1 : std::min(hardware, 8u)));
+  auto range = [&](int t) {
+    work(static_cast<int32_t>(int64_t{count} * t / threads),
+         static_cast<int32_t>(int64_t{count} * (t + 1) / threads));
+  };
+  std::vector<std::thread> helpers;
+  int started = 1;
+  try {
+    for (; started < threads; ++started) helpers.emplace_back(range, started);
+  } catch (const std::system_error&) {
+  }
+  for (int t = started; t < threads; ++t) range(t);
+  range(0);
+  for (std::thread& helper : helpers) helper.join();
+}
+
 // The working signal from `sampleCount` frames of one or two channels; `sampleAt(i)` gives the
 // i-th 16-bit value of the interleaved data.
 template <typename SampleAt>
@@ -54,13 +82,16 @@ LoadResult buildSignal(common::AllocationRegistry& registry, int64_t sampleCount
   const auto count = static_cast<int32_t>(sampleCount);
   std::fill(signal, signal + kMarginSamples, 0);
   int32_t* out = signal + kMarginSamples;
-  if (channels == 1) {
-    for (int32_t i = 0; i < count; ++i) out[i] = int32_t{sampleAt(int64_t{i})} * 256;
-  } else {
-    for (int32_t i = 0; i < count; ++i) {
-      out[i] = (int32_t{sampleAt(2 * int64_t{i})} + int32_t{sampleAt(2 * int64_t{i} + 1)}) * 128;
+  auto convert = [&](int32_t begin, int32_t end) {
+    if (channels == 1) {
+      for (int32_t i = begin; i < end; ++i) out[i] = int32_t{sampleAt(int64_t{i})} * 256;
+    } else {
+      for (int32_t i = begin; i < end; ++i) {
+        out[i] = (int32_t{sampleAt(2 * int64_t{i})} + int32_t{sampleAt(2 * int64_t{i} + 1)}) * 128;
+      }
     }
-  }
+  };
+  inParallel(count, convert);
   std::fill(out + count, out + count + kMarginSamples, 0);
 
   LoadResult result;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "messages.h"
 #include "wave_test_support.h"
@@ -75,6 +76,30 @@ TEST_F(WaveLoaderTest, StereoIsTheScaledSumOfBothChannels) {
   const LoadResult silent = load(wavetest::canonical(opposite, 2));
   ASSERT_EQ(silent.wave.sampleCount, 1000);
   for (int i = 0; i < 1000; ++i) ASSERT_EQ(silent.wave.signal[kMarginSamples + i], 0);
+}
+
+// Long recordings are converted in several ranges at once: every sample, the ones at the
+// ranges' edges included, is still the scaled one (or the scaled sum of both channels).
+TEST_F(WaveLoaderTest, LongRecordingsAreConvertedSampleForSample) {
+  constexpr int kFrames = 3 * (1 << 20) + 7;
+  for (uint32_t channels : {1u, 2u}) {
+    std::vector<int16_t> values(static_cast<size_t>(kFrames) * channels);
+    for (size_t i = 0; i < values.size(); ++i) {
+      values[i] = static_cast<int16_t>((static_cast<int64_t>(i) * 40503) % 65536 - 32768);
+    }
+    const LoadResult r = load(wavetest::canonical(values, channels));
+    ASSERT_EQ(r.status, LoadStatus::Loaded);
+    ASSERT_EQ(r.wave.sampleCount, kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+      const int32_t want =
+          channels == 1
+              ? values[static_cast<size_t>(i)] * 256
+              : (values[2 * static_cast<size_t>(i)] + values[2 * static_cast<size_t>(i) + 1]) * 128;
+      ASSERT_EQ(r.wave.signal[kMarginSamples + i], want) << channels << " channels, frame " << i;
+    }
+    EXPECT_EQ(r.wave.signal[kMarginSamples + kFrames], 0);
+    registry.trackedAlloc(0);
+  }
 }
 
 TEST_F(WaveLoaderTest, HeaderIsFoundWithoutRiffTagAndChunksAreWalkedWithoutPadding) {
