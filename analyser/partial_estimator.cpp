@@ -92,9 +92,9 @@ PartialEstimator::PartialEstimator(const SineCosineTable& table,
       scratch_(std::max<size_t>(
           static_cast<size_t>(kernels::kFineBatchWindows) * kMaxFrameLength,
           (static_cast<size_t>(kMaxBatch) * 4 * (kMaxFrameLength + CoarsePlan::kBlock) + 7) / 8)),
-      dots_(static_cast<size_t>(2 * kMaxBatch) * 2 * kCoarseCandidates),
+      dots_(static_cast<size_t>(2 * kMaxBatch) * (2 * kCoarseCandidates + 1)),
       upper_(kCoarseCandidates),
-      kept_(static_cast<size_t>(kMaxBatch) * kCoarseCandidates),
+      kept_(static_cast<size_t>(kMaxBatch) * (kCoarseCandidates + 1)),
       keptMask_(kCoarseCandidates) {}
 
 PartialEstimator::~PartialEstimator() = default;
@@ -382,10 +382,12 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
   // First the bounds of every bounded window; then the remainders' dots of the candidates each
   // keeps, taken candidate by candidate for all the windows that keep it, so that each row is
   // read from memory once per batch and not once per window; then each window's refined
-  // bounds, exact sums and winner. Bounded window k (batch window active[k]) has its dots,
-  // kept candidates and remainders' dots at position k.
+  // bounds, exact sums and winner. Bounded window k (batch window active[k]) has its dots at
+  // position k; its kept candidates, and their remainders' dots, follow those of window k - 1
+  // (so that only what is kept is ever written).
   BoundTerms terms[kMaxBatch];
   int keptCount[kMaxBatch];
+  int keptAt[kMaxBatch];  // where window k's kept candidates start in kept_
   int64_t lowestWinningLevel[kMaxBatch];
   static_assert(kMaxBatch <= 32, "one bit per window of a batch");
   uint32_t* keptBy = keptMask_.data();  // per candidate: bit k for each window keeping it
@@ -400,15 +402,18 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
     lowestWinningLevel[k] = static_cast<int64_t>(2048 * std::sqrt(bestLower) * (1 - 1e-9) / n);
     const double root = static_cast<double>(lowestWinningLevel[k]) * n / 2048;
     const double threshold = root * root * (1 - 1e-9);
-    int* kept = keptList(k);
+    keptAt[k] = k == 0 ? 0 : keptAt[k - 1] + keptCount[k - 1] + 1;  // keep may write one more
+    int* kept = kept_.data() + keptAt[k];
     keptCount[k] = pruning.keep(upper_.data(), candidates, threshold, kept);
     if (t.refinable && keptCount[k] > 1) {
       for (int i = 0; i < keptCount[k]; ++i) keptBy[kept[i]] |= 1u << k;
       refining = true;
     }
   }
-  // The remainders' dots, stored by candidate: window k's at lowDots(k) (cosines, then sines).
+  // The remainders' dots, as (cosine, sine) pairs in the order of each window's kept list.
+  int32_t* lowPairs = dots_.data() + static_cast<size_t>(2 * kMaxBatch) * kCoarseCandidates;
   if (refining) {
+    int next[kMaxBatch] = {};  // per window, the kept entry the next candidate it keeps is
     for (int j = 0; j < candidates; ++j) {
       uint32_t mask = keptBy[j];
       if (mask == 0) continue;
@@ -424,8 +429,10 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
       }
       pruning.windowDots(boundView, j, windowBytes, memberCount, a, b);
       for (int i = 0; i < memberCount; ++i) {
-        lowDots(members[i])[j] = a[i];
-        lowDots(members[i])[candidates + j] = b[i];
+        const int k = members[i];
+        int32_t* pair = lowPairs + 2 * static_cast<size_t>(keptAt[k] + next[k]++);
+        pair[0] = a[i];
+        pair[1] = b[i];
       }
     }
   }
@@ -433,20 +440,19 @@ void PartialEstimator::prunedWinners(const int32_t* const* windows, int count, i
     const int w = active[k];
     const BoundWindow& b = bounds[k];
     const BoundTerms& t = terms[k];
-    int* kept = keptList(k);
+    int* kept = kept_.data() + keptAt[k];
     if (t.refinable && keptCount[k] > 1) {
       const int32_t* dotA = dots_.data() + static_cast<size_t>(2 * k) * candidates;
       const int32_t* dotB = dotA + candidates;
-      const int32_t* lowA = lowDots(k);
-      const int32_t* lowB = lowA + candidates;
+      const int32_t* low = lowPairs + 2 * static_cast<size_t>(keptAt[k]);
       const int32_t* columns = plan_->boundColumnSums();
       double refinedLower = 0.0;
       for (int i = 0; i < keptCount[k]; ++i) {
         const int j = kept[i];
         const double pa =
-            std::abs(refinedCentre(dotA[j], lowA[j], columns[2 * j], b.shift, t.centre));
+            std::abs(refinedCentre(dotA[j], low[2 * i], columns[2 * j], b.shift, t.centre));
         const double pb =
-            std::abs(refinedCentre(dotB[j], lowB[j], columns[2 * j + 1], b.shift, t.centre));
+            std::abs(refinedCentre(dotB[j], low[2 * i + 1], columns[2 * j + 1], b.shift, t.centre));
         const double la = std::max(pa - t.fineRadius, 0.0);
         const double lb = std::max(pb - t.fineRadius, 0.0);
         refinedLower = std::max(refinedLower, la * la + lb * lb);

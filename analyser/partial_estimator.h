@@ -222,13 +222,8 @@ class PartialEstimator {
   uint8_t* bytes() { return reinterpret_cast<uint8_t*>(scratch_.data()); }
   AlignedVector<int32_t> dots_;
   AlignedVector<double> upper_;
-  AlignedVector<int> kept_;  // per window of a batch, the candidates its bounds keep
+  AlignedVector<int> kept_;  // the candidates the bounds of a batch's windows keep
   std::vector<uint32_t> keptMask_;
-  int* keptList(int w) { return kept_.data() + static_cast<size_t>(w) * kCoarseCandidates; }
-  // The remainders' dots of window w, by candidate: cosines, then sines.
-  int32_t* lowDots(int w) {
-    return dots_.data() + static_cast<size_t>(2 * (kMaxBatch + w)) * kCoarseCandidates;
-  }
   int64_t coarseCandidatesKept_ = 0;
   int64_t coarseWindowsPruned_ = 0;
   int64_t fineLevelsSearched_ = 0;
