@@ -46,6 +46,29 @@ struct CacheLineAllocator {
 template <typename T>
 using AlignedVector = std::vector<T, CacheLineAllocator<T>>;
 
+// Storage from calloc, left as calloc leaves it: zero, and not even mapped in until written.
+template <typename T>
+struct ZeroedAllocator {
+  using value_type = T;
+  ZeroedAllocator() = default;
+  template <typename U>
+  ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+  T* allocate(std::size_t count) {
+    void* p = std::calloc(count, sizeof(T));
+    if (p == nullptr) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U>
+  bool operator==(const ZeroedAllocator<U>&) const noexcept {
+    return true;
+  }
+};
+
 // Zeroed memory from calloc (pages never written are never mapped in), handed out from the
 // first cache-line boundary inside it.
 class ZeroedBlock {

@@ -66,7 +66,8 @@ void AnalyserTables::clear() {
     std::fill(first, first + static_cast<std::size_t>(touchedFrames_) * kAnalysedSlots, 0);
   }
   touchedFrames_ = 0;
-  std::fill(datImage.begin(), datImage.end(), 0);
+  std::fill(datImage.begin(), datImage.begin() + datImageWritten_, 0);
+  datImageWritten_ = 0;
 }
 
 void prepareAnalysis(AnalyserTables& tables) {
@@ -146,6 +147,7 @@ ExtractionResult extractPartials(const WaveSignal& wave, const AnalysisSettings&
 int32_t buildDatImage(AnalyserTables& tables, int32_t frameCount,
                       const AnalysisSettings& settings) {
   if (frameCount <= 0 || frameCount > AnalyserTables::kFrames) return 0;
+  uint8_t* image = tables.datImageToWrite(frameCount * common::kNoteFrameBytes);
   for (int32_t g = 0; g < frameCount; ++g) {
     common::NoteFrame frame;
     for (int v = 0; v < kAnalysedSlots; ++v) {
@@ -156,8 +158,7 @@ int32_t buildDatImage(AnalyserTables& tables, int32_t frameCount,
       frame.slots[7].level = 1 - settings.onsetShift;
       frame.slots[7].frequency = settings.unitsPerSecond;
     }
-    common::encodeNoteFrame(frame,
-                            tables.datImage.data() + std::size_t(g) * common::kNoteFrameBytes);
+    common::encodeNoteFrame(frame, image + std::size_t(g) * common::kNoteFrameBytes);
   }
   return frameCount * common::kNoteFrameBytes;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "aligned_storage.h"
 #include "note_frame.h"
 #include "partial_estimator.h"
 #include "progress_hook.h"
@@ -51,7 +52,13 @@ class AnalyserTables {
   int32_t phase(int32_t frame, int slot) const { return frames_[index(2, frame, slot)]; }
 
   SineCosineTable sineCosine;
-  std::vector<uint8_t> datImage;  // kFrames * 64 bytes
+  // kFrames * 64 bytes, zero until written (pages never written are never mapped in).
+  std::vector<uint8_t, ZeroedAllocator<uint8_t>> datImage;
+  // The first `bytes` of the DAT image, to be written; clear() zeroes what was handed out.
+  uint8_t* datImageToWrite(int32_t bytes) {
+    if (bytes > datImageWritten_) datImageWritten_ = bytes;
+    return datImage.data();
+  }
 
  private:
   static std::size_t index(int table, int32_t frame, int slot) {
@@ -72,6 +79,7 @@ class AnalyserTables {
   // never reaches are never written, nor even mapped in).
   std::unique_ptr<int32_t[], Free> frames_;
   int32_t touchedFrames_ = 0;
+  int32_t datImageWritten_ = 0;
 };
 
 // Set-up before a conversion's progress window opens: builds the sine/cosine table and clears
