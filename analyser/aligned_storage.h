@@ -14,21 +14,19 @@ namespace analyser {
 
 inline constexpr std::size_t kCacheLine = 64;
 
-template <typename T>
-struct CacheLineAllocator {
+// An allocator over a raw storage policy whose elements are default-initialised: scratch of
+// plain numbers is not written (nor are its pages touched) until it is used.
+template <typename T, typename Storage>
+struct RawAllocator {
   using value_type = T;
-  CacheLineAllocator() = default;
+  RawAllocator() = default;
   template <typename U>
-  CacheLineAllocator(const CacheLineAllocator<U>&) noexcept {}
+  RawAllocator(const RawAllocator<U, Storage>&) noexcept {}
   T* allocate(std::size_t count) {
     if (count > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
-    return static_cast<T*>(::operator new (count * sizeof(T), std::align_val_t{kCacheLine}));
+    return static_cast<T*>(Storage::allocate(count * sizeof(T)));
   }
-  void deallocate(T* p, std::size_t) noexcept {
-    ::operator delete (p, std::align_val_t{kCacheLine});
-  }
-  // Elements are default-initialised: scratch of plain numbers is not written (nor are its
-  // pages touched) until it is used.
+  void deallocate(T* p, std::size_t) noexcept { Storage::release(p); }
   template <typename U>
   void construct(U* p) noexcept {
     ::new (static_cast<void*>(p)) U;
@@ -38,36 +36,32 @@ struct CacheLineAllocator {
     ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
   }
   template <typename U>
-  bool operator==(const CacheLineAllocator<U>&) const noexcept {
+  bool operator==(const RawAllocator<U, Storage>&) const noexcept {
     return true;
   }
 };
 
-template <typename T>
-using AlignedVector = std::vector<T, CacheLineAllocator<T>>;
+struct CacheLineStorage {
+  static void* allocate(std::size_t bytes) {
+    return ::operator new (bytes, std::align_val_t{kCacheLine});
+  }
+  static void release(void* p) noexcept { ::operator delete (p, std::align_val_t{kCacheLine}); }
+};
 
-// Storage from calloc, left as calloc leaves it: zero, and not even mapped in until written.
-template <typename T>
-struct ZeroedAllocator {
-  using value_type = T;
-  ZeroedAllocator() = default;
-  template <typename U>
-  ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
-  T* allocate(std::size_t count) {
-    void* p = std::calloc(count, sizeof(T));
+// From calloc, left as calloc leaves it: zero, and not even mapped in until written.
+struct ZeroedStorage {
+  static void* allocate(std::size_t bytes) {
+    void* p = std::calloc(bytes, 1);
     if (p == nullptr) throw std::bad_alloc();
-    return static_cast<T*>(p);
+    return p;
   }
-  void deallocate(T* p, std::size_t) noexcept { std::free(p); }
-  template <typename U>
-  void construct(U* p) noexcept {
-    ::new (static_cast<void*>(p)) U;
-  }
-  template <typename U>
-  bool operator==(const ZeroedAllocator<U>&) const noexcept {
-    return true;
-  }
+  static void release(void* p) noexcept { std::free(p); }
 };
+
+template <typename T>
+using AlignedVector = std::vector<T, RawAllocator<T, CacheLineStorage>>;
+template <typename T>
+using ZeroedVector = std::vector<T, RawAllocator<T, ZeroedStorage>>;
 
 // Zeroed memory from calloc (pages never written are never mapped in), handed out from the
 // first cache-line boundary inside it.

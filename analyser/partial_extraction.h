@@ -53,7 +53,7 @@ class AnalyserTables {
 
   SineCosineTable sineCosine;
   // kFrames * 64 bytes, zero until written (pages never written are never mapped in).
-  std::vector<uint8_t, ZeroedAllocator<uint8_t>> datImage;
+  ZeroedVector<uint8_t> datImage;
   // The first `bytes` of the DAT image, to be written; clear() zeroes what was handed out.
   uint8_t* datImageToWrite(int32_t bytes) {
     if (bytes > datImageWritten_) datImageWritten_ = bytes;
