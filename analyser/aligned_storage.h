@@ -1,6 +1,8 @@
-// Storage that starts on a cache-line boundary, left uninitialised. The vector kernels read whole
-// 64-byte blocks; from storage aligned only as malloc aligns it (16 bytes), every such block
-// straddles two cache lines and costs two loads, which halves the speed of the byte dot products.
+// Storage for the analyser's scratch and tables: vectors that start on a cache-line boundary,
+// and vectors of zeroed storage, both left uninitialised by their constructors. The vector
+// kernels read whole 64-byte blocks; from storage aligned only as malloc aligns it (16 bytes),
+// every such block straddles two cache lines and costs two loads, which halves the speed of the
+// byte dot products.
 #pragma once
 
 #include <cstddef>
