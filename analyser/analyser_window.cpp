@@ -114,7 +114,7 @@ void AnalyserCommand::setSignalSource(SignalSource source) {
 
 void AnalyserCommand::finish(std::string message) {
   if (env_.progressWindowOpen()) env_.closeProgressWindow();
-  registry_.trackedAlloc(0);
+  registry_.freeAll();
   if (message.empty()) message = msg::kFinished;
   env_.showMessage(message, common::MessageIcon::None);
   busyFlag_ = 0;
@@ -166,7 +166,7 @@ void AnalyserCommand::convert() {
       ExtractionResult::Cancelled) {
     // A cancel from a terminal leaves its progress display up; take it down like the ending.
     if (env_.progressWindowOpen()) env_.closeProgressWindow();
-    registry_.trackedAlloc(0);
+    registry_.freeAll();
     env_.showMessage(msg::kCancelled, common::MessageIcon::None);
     busyFlag_ = 0;
     return;

@@ -72,7 +72,7 @@ LoadResult buildSignal(common::AllocationRegistry& registry, int64_t sampleCount
   int32_t* residual = nullptr;
   if (signal != nullptr) residual = static_cast<int32_t*>(registry.trackedAlloc(bufferBytes));
   if (signal == nullptr || residual == nullptr) {
-    registry.trackedAlloc(0);
+    registry.freeAll();
     LoadResult result;
     result.status = LoadStatus::MemoryFailure;
     result.message = std::string(msg::kNoMemory);

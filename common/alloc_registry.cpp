@@ -7,16 +7,11 @@ namespace common {
 AllocationRegistry::AllocationRegistry(AllocFn alloc, FreeFn release)
     : alloc_(alloc ? alloc : &std::malloc), release_(release ? release : &std::free) {}
 
-AllocationRegistry::~AllocationRegistry() { trackedAlloc(0); }
+AllocationRegistry::~AllocationRegistry() { freeAll(); }
 
 void* AllocationRegistry::trackedAlloc(int32_t size) {
   if (size == 0) {
-    while (count_ > 0) {
-      --count_;
-      void*& slot = blocks_[static_cast<std::size_t>(count_)];
-      if (slot != nullptr) release_(slot);
-      slot = nullptr;
-    }
+    freeAll();
     return nullptr;
   }
   if (count_ >= kCapacity) return nullptr;
@@ -24,6 +19,15 @@ void* AllocationRegistry::trackedAlloc(int32_t size) {
   blocks_[static_cast<std::size_t>(count_)] = block;
   ++count_;
   return block;
+}
+
+void AllocationRegistry::freeAll() {
+  while (count_ > 0) {
+    --count_;
+    void*& slot = blocks_[static_cast<std::size_t>(count_)];
+    if (slot != nullptr) release_(slot);
+    slot = nullptr;
+  }
 }
 
 }  // namespace common

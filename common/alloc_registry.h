@@ -1,5 +1,5 @@
 // The allocation registry: every block a conversion obtains is recorded here and released
-// together by one free-all request (trackedAlloc(0)) when the conversion ends.
+// together by freeAll() when the conversion ends.
 #pragma once
 
 #include <array>
@@ -24,8 +24,10 @@ class AllocationRegistry {
   // size != 0: allocate and record the result (a refused request records null and still takes
   // an entry). A negative size is refused. When all 256 entries are taken the request returns
   // null and records nothing.
-  // size == 0: release every recorded block, newest first; returns null.
+  // size == 0: the same as freeAll(); returns null.
   void* trackedAlloc(int32_t size);
+  // Releases every recorded block, newest first.
+  void freeAll();
 
   int32_t count() const { return count_; }
   void* entry(int32_t index) const { return blocks_[static_cast<std::size_t>(index)]; }

@@ -335,7 +335,7 @@ analyser::SignalSource anyRecordingSource() {
     analyser::LoadResult result;
     if (failure == msg::kNoMemory) {
       // As the loader does: everything is given back before the command reports it.
-      registry.trackedAlloc(0);
+      registry.freeAll();
       result.status = analyser::LoadStatus::MemoryFailure;
     }
     result.message = failure;

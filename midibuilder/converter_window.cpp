@@ -149,7 +149,7 @@ void ConverterCommand::convert() {
   if (!endsInDat(path)) return refuse(msg::kSpecifyDat);
 
   std::string message = convertDatFile(*tables_, *registry_, options, path);
-  registry_->trackedAlloc(0);
+  registry_->freeAll();
   if (message.empty()) message = msg::kFinished;
   env_.showMessage(message, common::MessageIcon::None);
 }

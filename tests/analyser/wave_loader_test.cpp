@@ -98,7 +98,7 @@ TEST_F(WaveLoaderTest, LongRecordingsAreConvertedSampleForSample) {
       ASSERT_EQ(r.wave.signal[kMarginSamples + i], want) << channels << " channels, frame " << i;
     }
     EXPECT_EQ(r.wave.signal[kMarginSamples + kFrames], 0);
-    registry.trackedAlloc(0);
+    registry.freeAll();
   }
 }
 
@@ -220,7 +220,7 @@ TEST_F(WaveLoaderTest, AtMost600SecondsAreAccepted) {
     const LoadResult r = analyser::loadWave(registry, path);
     EXPECT_EQ(r.message, msg::kAudioTooLong);
     EXPECT_EQ(registry.count(), 1);  // only the file image; no buffers were requested
-    registry.trackedAlloc(0);
+    registry.freeAll();
     std::filesystem::remove(path);
   }
   const std::string path = writeLongMono(dir, analyser::kMaxSampleCount);

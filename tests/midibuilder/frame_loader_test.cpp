@@ -31,7 +31,7 @@ TEST(LoadFrames, CountsWholeRecordsAndIgnoresAnIncompleteOne) {
   FrameSet empty;
   EXPECT_EQ(midibuilder::loadFrames(registry, (dir / "empty.dat").string(), empty), "");
   EXPECT_EQ(empty.frameCount, 0);
-  registry.trackedAlloc(0);
+  registry.freeAll();
 }
 
 TEST(LoadFrames, ReportsAMissingFile) {
@@ -55,7 +55,7 @@ TEST(LoadFrames, TakesTheLongestAnalyserFileAndRefusesLongerOnes) {
   FrameSet over;
   EXPECT_EQ(midibuilder::loadFrames(registry, (dir / "over.dat").string(), over), msg::kDatTooLong);
   EXPECT_EQ(over.frameCount, 0);
-  registry.trackedAlloc(0);
+  registry.freeAll();
 }
 
 TEST(PeakSearch, VisitsAllEightSlotsAndNeverGoesBelowOne) {

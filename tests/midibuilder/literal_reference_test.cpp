@@ -457,7 +457,7 @@ class LiteralReferenceTest : public ::testing::Test {
     options.noteStartTime = o.noteStartTime;
     const std::string message =
         midibuilder::convertDatFile(*tables_, registry_, options, input.string());
-    registry_.trackedAlloc(0);
+    registry_.freeAll();
     EXPECT_EQ(message, "");
     return testing_frames::readBytes(dir_ / "in.mid");
   }

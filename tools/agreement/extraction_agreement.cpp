@@ -93,6 +93,6 @@ int main(int argc, char** argv) {
   }
   std::printf("all       %lld of %lld differ (%.6f %%)\n", static_cast<long long>(totalDiffering),
               static_cast<long long>(total), 100.0 * totalDiffering / std::max<int64_t>(total, 1));
-  registry.trackedAlloc(0);
+  registry.freeAll();
   return 0;
 }

@@ -447,7 +447,7 @@ bool StudioWindow::buildMidi() {
       common::writeWholeFile(datPath, dat_.data(), static_cast<int32_t>(dat_.size()));
   if (message.empty()) {
     message = midibuilder::convertDatFile(*tables_, *registry_, *options, datPath);
-    registry_->trackedAlloc(0);
+    registry_->freeAll();
   }
   std::vector<uint8_t> midi;
   const QString midiPath = QString::fromStdString(midibuilder::outputPathFor(datPath));
