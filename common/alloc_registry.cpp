@@ -7,7 +7,9 @@ namespace common {
 AllocationRegistry::AllocationRegistry(AllocFn alloc, FreeFn release)
     : alloc_(alloc ? alloc : &std::malloc), release_(release ? release : &std::free) {}
 
-AllocationRegistry::~AllocationRegistry() { freeAll(); }
+AllocationRegistry::~AllocationRegistry() {
+  freeAll();
+}
 
 void* AllocationRegistry::trackedAlloc(int32_t size) {
   if (size == 0) {

@@ -50,6 +50,12 @@ const Gloss* findGloss(std::string_view message) {
   return nullptr;
 }
 
+std::string_view englishMeaning(std::string_view message) {
+  if (message == kFinished) return "done";
+  const Gloss* gloss = findGloss(message);
+  return gloss ? gloss->meaning : std::string_view();
+}
+
 std::string glossLine(std::string_view message, std::string_view detail, bool withConvertHint) {
   const Gloss* gloss = findGloss(message);
   if (gloss == nullptr) return {};

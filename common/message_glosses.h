@@ -1,6 +1,6 @@
-// English readings of the fixed messages (messages.h), for the command lines: each refusal or
-// failure is followed by one English line saying what it means. The Japanese texts stay as
-// they are; these are added beside them.
+// The catalogue of the fixed messages (messages.h) with their English meanings, read by every
+// front end: the command lines add one English line after each refusal or failure, the studio
+// shows the meaning beside the Japanese text. The Japanese texts stay as they are.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +22,10 @@ const Gloss* glossTable(std::size_t& count);
 
 // The gloss of `message`; null for the success message and for texts that are not fixed ones.
 const Gloss* findGloss(std::string_view message);
+
+// The English meaning of any fixed message that a conversion ends with, the success message
+// included; empty for texts that are not fixed ones.
+std::string_view englishMeaning(std::string_view message);
 
 // The English line for `message`: `detail` (when not empty) in place of the general meaning,
 // followed by the hint about --convert when `withConvertHint` is set and the message has one.

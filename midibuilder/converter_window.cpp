@@ -101,14 +101,26 @@ ConverterCommand::ConverterCommand(common::Environment& env,
 ConverterCommand::~ConverterCommand() = default;
 
 OptionCheck readBuilderOptions(const common::Environment& env) {
-  OptionCheck check;
-  BuilderOptions& options = check.options;
+  BuilderChoices choices;
   // The last checked button of each group wins; a front end always has one checked.
   const common::ControlModel& model = converterControls();
-  options.usedChannels = common::checkedNumber(env, model.option("channels"), 6);
-  options.polyphony = common::checkedNumber(env, model.option("polyphony"), 6);
-  options.device = common::checkedNumber(env, model.option("device"), kDeviceHalvoran);
-  options.pitchSort = env.isRadioChecked(kPitchSortOn);
+  choices.usedChannels = common::checkedNumber(env, model.option("channels"), 6);
+  choices.polyphony = common::checkedNumber(env, model.option("polyphony"), 6);
+  choices.device = common::checkedNumber(env, model.option("device"), kDeviceHalvoran);
+  choices.pitchSort = env.isRadioChecked(kPitchSortOn);
+  choices.tempo = env.controlText(kTempoField);
+  choices.timeBase = env.controlText(kTimeBaseField);
+  choices.noteStart = env.controlText(kNoteStartField);
+  return checkBuilderOptions(choices);
+}
+
+OptionCheck checkBuilderOptions(const BuilderChoices& choices) {
+  OptionCheck check;
+  BuilderOptions& options = check.options;
+  options.usedChannels = choices.usedChannels;
+  options.polyphony = choices.polyphony;
+  options.device = choices.device;
+  options.pitchSort = choices.pitchSort;
 
   const auto refuse = [&check](std::string_view text, int control) {
     check.message = text;
@@ -119,18 +131,18 @@ OptionCheck readBuilderOptions(const common::Environment& env) {
     return refuse(msg::kChannelsBelowPolyphony, kChannels4);
   }
 
-  options.tempo = common::parseDecimal(env.controlText(kTempoField));
+  options.tempo = common::parseDecimal(choices.tempo);
   // Written so that no value outside the range (infinity included) passes.
   if (!(options.tempo >= 30.0 && options.tempo <= 1000.0)) {
     return refuse(msg::kTempoRange, kTempoField);
   }
 
-  options.timeBase = common::parseInteger(env.controlText(kTimeBaseField));
+  options.timeBase = common::parseInteger(choices.timeBase);
   if (options.timeBase < 24 || options.timeBase > 65535) {
     return refuse(msg::kTimeBaseRange, kTimeBaseField);
   }
 
-  options.noteStartTime = common::parseInteger(env.controlText(kNoteStartField));
+  options.noteStartTime = common::parseInteger(choices.noteStart);
   if (options.noteStartTime < 2 * static_cast<int64_t>(options.timeBase)) {
     return refuse(msg::kNoteStartTooEarly, kNoteStartField);
   }

@@ -47,6 +47,18 @@ inline constexpr const char* kDefaultNoteStartText = "1920";
 // spellings and the window's initial state.
 const common::ControlModel& converterControls();
 
+// The MIDI options as a front end holds them before they are checked: the radio groups'
+// numbers and the number fields' texts as typed.
+struct BuilderChoices {
+  int32_t polyphony = 6;
+  int32_t usedChannels = 6;
+  int32_t device = kDeviceHalvoran;
+  bool pitchSort = true;
+  std::string tempo = kDefaultTempoText;
+  std::string timeBase = kDefaultTimeBaseText;
+  std::string noteStart = kDefaultNoteStartText;
+};
+
 // The MIDI options as the window's controls give them, checked in the window's order; `message`
 // is the first refusal (empty when every option passes) and `control` the control it is about:
 // kChannels4 for the channel and polyphony groups, else the number field (0 when none fails).
@@ -56,6 +68,8 @@ struct OptionCheck {
   int control = 0;
 };
 OptionCheck readBuilderOptions(const common::Environment& env);
+// The same checks of options given directly.
+OptionCheck checkBuilderOptions(const BuilderChoices& choices);
 
 // One whole conversion of a DAT file with validated options: load, prepare, optional pitch
 // sort, channel assignment, MIDI file built and written beside the input. Returns the message

@@ -8,8 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
-#include "converter_window.h"
 #include "platform_services.h"
 #include "studio_language.h"
 
@@ -50,15 +50,19 @@ BuildPanel::BuildPanel(QWidget* parent)
       noteStart_(new QLineEdit(QString::fromLatin1(kDefaultNoteStartText))),
       noteStartRefusal_(makeRefusalLabel()),
       build_(new QPushButton) {
-  for (int voices = 4; voices <= 6; ++voices) polyphony_->addItem(QString::number(voices), voices);
-  polyphony_->setCurrentIndex(2);
-  for (int used = 4; used <= 8; ++used) channels_->addItem(QString::number(used), used);
-  channels_->setCurrentIndex(2);
-  device_->addItem(QStringLiteral("Halvoran"), int{kHalvoran});
-  device_->addItem(QStringLiteral("SC-88"), int{kSc88});
-  device_->addItem(QStringLiteral("SC-8850"), int{kSc8850});
-  device_->addItem(QStringLiteral("MSGS"), int{kMsgs});
-  device_->setCurrentIndex(2);
+  // Every group's choices and defaults as the converter's control model gives them; the
+  // device defaults to SC-8850 here, whose levels and pitches FluidSynth renders as analysed.
+  const common::ControlModel& model = converterControls();
+  const auto fill = [&model](QComboBox* box, std::string_view group, std::string_view initial) {
+    for (const common::RadioChoice& choice : model.option(group).choices) {
+      box->addItem(QString(), choice.number);
+    }
+    const common::RadioChoice* chosen = model.option(group).choice(initial);
+    box->setCurrentIndex(std::max(0, box->findData(chosen ? chosen->number : 0)));
+  };
+  fill(polyphony_, "polyphony", model.option("polyphony").defaultValue);
+  fill(channels_, "channels", model.option("channels").defaultValue);
+  fill(device_, "device", "sc-8850");
   pitchSort_->setChecked(true);
   deviceHint_->setWordWrap(true);
   QFont hintFont = deviceHint_->font();
@@ -105,7 +109,7 @@ BuildPanel::BuildPanel(QWidget* parent)
 
 std::optional<BuilderOptions> BuildPanel::validatedOptions() {
   clearRefusals();
-  const OptionCheck check = readBuilderOptions(*this);
+  const OptionCheck check = checkBuilderOptions(choices());
   if (check.message.empty()) return check.options;
   refusal_ = std::string(check.message);
   refusalControl_ = check.control;
@@ -145,36 +149,17 @@ void BuildPanel::clearRefusals() {
   }
 }
 
-std::string BuildPanel::controlText(int id) const {
-  switch (id) {
-    case kTempoField:
-      return qtfront::toUtf8(tempo_->text());
-    case kTimeBaseField:
-      return qtfront::toUtf8(timeBase_->text());
-    case kNoteStartField:
-      return qtfront::toUtf8(noteStart_->text());
-    default:
-      return {};
-  }
+BuilderChoices BuildPanel::choices() const {
+  BuilderChoices choices;
+  choices.polyphony = polyphony_->currentData().toInt();
+  choices.usedChannels = channels_->currentData().toInt();
+  choices.device = device_->currentData().toInt();
+  choices.pitchSort = pitchSort_->isChecked();
+  choices.tempo = qtfront::toUtf8(tempo_->text());
+  choices.timeBase = qtfront::toUtf8(timeBase_->text());
+  choices.noteStart = qtfront::toUtf8(noteStart_->text());
+  return choices;
 }
-
-void BuildPanel::setControlText(int, std::string_view) {}
-
-bool BuildPanel::isRadioChecked(int id) const {
-  if (id >= kPolyphony4 && id <= kPolyphony6) {
-    return polyphony_->currentData().toInt() == 4 + (id - kPolyphony4);
-  }
-  if (id >= kChannels4 && id <= kChannels8) {
-    return channels_->currentData().toInt() == 4 + (id - kChannels4);
-  }
-  if (id >= kHalvoran && id <= kMsgs) return device_->currentData().toInt() == id;
-  if (id == kPitchSortOn) return pitchSort_->isChecked();
-  if (id == kPitchSortOff) return !pitchSort_->isChecked();
-  return false;
-}
-
-// The builder's checks report through OptionCheck; nothing is shown through the environment.
-void BuildPanel::showMessage(std::string_view, common::MessageIcon) {}
 
 void BuildPanel::changeEvent(QEvent* event) {
   if (event->type() == QEvent::LanguageChange) retranslate();
@@ -192,6 +177,16 @@ void BuildPanel::retranslate() {
   timeBaseLabel_->setText(tr("Time base"));
   noteStartLabel_->setText(tr("Note start (ticks)"));
   build_->setText(tr("Build MIDI"));
+  for (QComboBox* box : {polyphony_, channels_}) {
+    for (int i = 0; i < box->count(); ++i)
+      box->setItemText(i, QString::number(box->itemData(i).toInt()));
+  }
+  static const char* const kDeviceNames[] = {"Halvoran", "SC-88", "SC-8850", "MSGS"};
+  for (int i = 0; i < device_->count(); ++i) {
+    const int device = device_->itemData(i).toInt();
+    device_->setItemText(i, device >= 0 && device < 4 ? QString::fromLatin1(kDeviceNames[device])
+                                                      : QString::number(device));
+  }
   if (QLabel* label = refusalLabel(refusalControl_)) label->setText(messageText(refusal_));
 }
 

@@ -6,8 +6,7 @@
 #include <QGroupBox>
 #include <optional>
 
-#include "builder_tables.h"
-#include "environment.h"
+#include "converter_window.h"
 
 class QCheckBox;
 class QComboBox;
@@ -17,7 +16,7 @@ class QPushButton;
 
 namespace studio {
 
-class BuildPanel : public QGroupBox, private common::Environment {
+class BuildPanel : public QGroupBox {
   Q_OBJECT
 
  public:
@@ -47,12 +46,8 @@ class BuildPanel : public QGroupBox, private common::Environment {
   void changeEvent(QEvent* event) override;
 
  private:
-  // common::Environment, answering the Quorvel window's control ids from the panel's widgets.
-  std::string controlText(int id) const override;
-  void setControlText(int id, std::string_view text) override;
-  bool isRadioChecked(int id) const override;
-  void showMessage(std::string_view text, common::MessageIcon icon) override;
-
+  // The options as the widgets hold them, before they are checked.
+  midibuilder::BuilderChoices choices() const;
   void retranslate();
   void clearRefusals();
   QLabel* refusalLabel(int control) const;
