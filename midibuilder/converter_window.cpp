@@ -9,6 +9,7 @@
 #include "messages.h"
 #include "pitch_sort.h"
 #include "smf_writer.h"
+#include "targets/targets.h"
 
 namespace midibuilder {
 
@@ -65,10 +66,10 @@ const common::ControlModel& converterControls() {
            .help = "MIDI channels used, at least the polyphony (default 6)"},
           {.kind = ControlKind::Radio,
            .name = "device",
-           .choices = {{kHalvoran, "halvoran", kDeviceHalvoran},
-                       {kSc88, "sc-88", kDeviceSc88},
-                       {kSc8850, "sc-8850", kDeviceSc8850},
-                       {kMsgs, "msgs", kDeviceMsgs}},
+           .choices = {{kHalvoran, targets::halvoran().spelling, kDeviceHalvoran},
+                       {kSc88, targets::sc88().spelling, kDeviceSc88},
+                       {kSc8850, targets::sc8850().spelling, kDeviceSc8850},
+                       {kMsgs, targets::msgs().spelling, kDeviceMsgs}},
            .defaultValue = "halvoran",
            .help = "sound module the file is set up for (default halvoran)"},
           {.kind = ControlKind::Radio,
