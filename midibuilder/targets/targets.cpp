@@ -20,13 +20,6 @@ const TargetProfile* forRadioValue(int32_t value) {
   return nullptr;
 }
 
-const TargetProfile* named(std::string_view spelling) {
-  for (const TargetProfile* target : all()) {
-    if (target->spelling == spelling) return target;
-  }
-  return nullptr;
-}
-
 }  // namespace targets
 
 const TargetProfile& targetOf(const BuilderOptions& options) {

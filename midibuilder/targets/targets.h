@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <span>
-#include <string_view>
 
 #include "target_profile.h"
 
@@ -21,9 +20,8 @@ const TargetProfile& msgs();
 // Every profile, in the order of the converter's device radio group.
 std::span<const TargetProfile* const> all();
 
-// The profile of a device radio value or command-line spelling; null when there is none.
+// The profile of a device radio value; null when there is none.
 const TargetProfile* forRadioValue(int32_t value);
-const TargetProfile* named(std::string_view spelling);
 
 }  // namespace targets
 
