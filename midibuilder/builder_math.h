@@ -44,13 +44,16 @@ inline int32_t noteOfFrequency(int32_t frequency) {
   return truncClamped(note, -1000, 1000);
 }
 
-// Expression (0 to 127) of a level: linear for Halvoran (device 0), square root for the other
-// modules. Levels at or below 0 are silent; the result never exceeds 127.
-inline int32_t expressionOfLevel(int32_t level, int32_t peakLevel, int32_t device) {
+// How a module's expression follows a level.
+enum class LevelCurve : uint8_t { Linear, SquareRoot };
+
+// Expression (0 to 127) of a level on the module's curve. Levels at or below 0 are silent; the
+// result never exceeds 127.
+inline int32_t expressionOfLevel(int32_t level, int32_t peakLevel, LevelCurve curve) {
   if (level <= 0) return 0;
   const double peak = peakLevel > 0 ? peakLevel : 1;
-  const double x =
-      device == 0 ? level * 127.0 / peak + 0.5 : std::sqrt(level * 127.0 * 127.0 / peak) + 0.5;
+  const double x = curve == LevelCurve::Linear ? level * 127.0 / peak + 0.5
+                                               : std::sqrt(level * 127.0 * 127.0 / peak) + 0.5;
   return truncClamped(x, 0, 127);
 }
 

@@ -10,13 +10,19 @@
 
 namespace midibuilder {
 
+// The values of the converter's device radio group; targets::forRadioValue gives their profiles.
 enum Device : int32_t { kDeviceHalvoran = 0, kDeviceSc88 = 1, kDeviceSc8850 = 2, kDeviceMsgs = 3 };
+
+struct TargetProfile;
 
 // The options of one conversion, as the convert command has validated them.
 struct BuilderOptions {
   int32_t polyphony = 6;     // 4 to 6
   int32_t usedChannels = 6;  // 4 to 8, at least polyphony
   int32_t device = kDeviceHalvoran;
+  // The output target when it is not the device's (a profile that no radio button offers);
+  // targetOf() picks the one a conversion uses.
+  const TargetProfile* target = nullptr;
   bool pitchSort = true;
   double tempo = 120.0;          // 30 to 1000 quarter notes per minute
   int32_t timeBase = 480;        // 24 to 65535 ticks per quarter note

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "builder_math.h"
+#include "targets/targets.h"
 
 namespace midibuilder {
 
@@ -12,14 +13,14 @@ struct Assigner {
   BuilderTables& tables;
   FrameSet& frames;
   const BuilderOptions& options;
-  DeviceLimits limits;
+  const TargetProfile& profile;
 
   // The centre of a segment whose notes run from `low` to `high`: the rounded-up middle, kept
   // within 1 ... noteCeiling so that it is always a valid note byte. The sum is formed in 64
   // bits (notes of extreme frequencies are far from 0 ... 127).
   int32_t centreOf(int32_t low, int32_t high) const {
     const int64_t centre = (static_cast<int64_t>(low) + high + 1) / 2;
-    return static_cast<int32_t>(std::clamp<int64_t>(centre, 1, limits.noteCeiling));
+    return static_cast<int32_t>(std::clamp<int64_t>(centre, 1, profile.noteCeiling));
   }
 
   // Closes voice v's segment over frames s ... f-1 (f is the split or silent frame), moving it
@@ -70,7 +71,7 @@ struct Assigner {
     bool havePrevious = false;
     bool open = false;
     for (int32_t f = 0; f < frames.frameCount; ++f) {
-      if (isSounding(frames, f, v, options.device)) {
+      if (isSounding(frames, f, v, profile.levelCurve)) {
         const int32_t note = noteOfFrequency(frames.frequency(f, v));
         if (!havePrevious) {
           // Before the voice's first sounding frame there is no earlier range; a split there
@@ -80,7 +81,7 @@ struct Assigner {
         }
         if (note < low) low = note;
         if (note > high) high = note;
-        if (static_cast<int64_t>(high) - low >= limits.segmentRangeLimit) {
+        if (static_cast<int64_t>(high) - low >= profile.segmentRangeLimit) {
           const int32_t centre = centreOf(previousLow, previousHigh);
           low = high = note;
           close(v, segmentStart, f, centre);
@@ -103,19 +104,9 @@ struct Assigner {
 
 }  // namespace
 
-DeviceLimits deviceLimits(int32_t device) {
-  switch (device) {
-    case kDeviceSc88:
-    case kDeviceMsgs:
-      return {113, 12};
-    default:
-      return {95, 47};
-  }
-}
-
-bool isSounding(const FrameSet& frames, int32_t frame, int32_t slot, int32_t device) {
+bool isSounding(const FrameSet& frames, int32_t frame, int32_t slot, LevelCurve curve) {
   return frames.frequency(frame, slot) > 0 &&
-         expressionOfLevel(frames.level(frame, slot), frames.peakLevel, device) >= 1;
+         expressionOfLevel(frames.level(frame, slot), frames.peakLevel, curve) >= 1;
 }
 
 void assignChannels(BuilderTables& tables, FrameSet& frames, const BuilderOptions& options) {
@@ -124,7 +115,7 @@ void assignChannels(BuilderTables& tables, FrameSet& frames, const BuilderOption
   for (int32_t f = 0; f < frames.frameCount; ++f) {
     for (int32_t v = 0; v < options.polyphony; ++v) tables.busy(f, v) = 1;
   }
-  Assigner assigner{tables, frames, options, deviceLimits(options.device)};
+  Assigner assigner{tables, frames, options, targetOf(options)};
   for (int32_t v = 0; v < options.polyphony; ++v) assigner.walk(v);
 }
 

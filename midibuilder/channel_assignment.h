@@ -4,23 +4,17 @@
 
 #include <cstdint>
 
+#include "builder_math.h"
 #include "builder_tables.h"
 
 namespace midibuilder {
 
-struct DeviceLimits {
-  int32_t noteCeiling;        // highest centre note
-  int32_t segmentRangeLimit;  // a segment splits when its range of notes reaches this
-};
-
-DeviceLimits deviceLimits(int32_t device);
-
 // Whether voice slot `slot` of frame `frame` sounds: a frequency above 0 and an expression of at
-// least 1.
-bool isSounding(const FrameSet& frames, int32_t frame, int32_t slot, int32_t device);
+// least 1 on the target's level curve.
+bool isSounding(const FrameSet& frames, int32_t frame, int32_t slot, LevelCurve curve);
 
 // Fills segmentNoteTable and channelBusy and rearranges the slots of `frames` so that slot k of
-// a frame holds what channel k plays there.
+// a frame holds what channel k plays there. The segment limits are those of targetOf(options).
 void assignChannels(BuilderTables& tables, FrameSet& frames, const BuilderOptions& options);
 
 }  // namespace midibuilder

@@ -3,12 +3,13 @@
 #include <cctype>
 #include <string_view>
 
-#include "channel_assignment.h"
+#include "build.h"
 #include "field_parsing.h"
+#include "file_io.h"
 #include "frame_loader.h"
 #include "messages.h"
-#include "pitch_sort.h"
 #include "smf_writer.h"
+#include "targets/targets.h"
 
 namespace midibuilder {
 
@@ -65,10 +66,10 @@ const common::ControlModel& converterControls() {
            .help = "MIDI channels used, at least the polyphony (default 6)"},
           {.kind = ControlKind::Radio,
            .name = "device",
-           .choices = {{kHalvoran, "halvoran", kDeviceHalvoran},
-                       {kSc88, "sc-88", kDeviceSc88},
-                       {kSc8850, "sc-8850", kDeviceSc8850},
-                       {kMsgs, "msgs", kDeviceMsgs}},
+           .choices = {{kHalvoran, targets::halvoran().spelling, kDeviceHalvoran},
+                       {kSc88, targets::sc88().spelling, kDeviceSc88},
+                       {kSc8850, targets::sc8850().spelling, kDeviceSc8850},
+                       {kMsgs, targets::msgs().spelling, kDeviceMsgs}},
            .defaultValue = "halvoran",
            .help = "sound module the file is set up for (default halvoran)"},
           {.kind = ControlKind::Radio,
@@ -83,12 +84,12 @@ const common::ControlModel& converterControls() {
 std::string convertDatFile(BuilderTables& tables, common::AllocationRegistry& registry,
                            const BuilderOptions& options, const std::string& inputPath) {
   FrameSet frames;
-  std::string message = loadFrames(registry, inputPath, frames);
+  const std::string message = loadFrames(registry, inputPath, frames);
   if (!message.empty()) return message;
-  prepareFrames(tables, frames, options);
-  if (options.pitchSort) sortVoicesByPitch(tables, frames, options.polyphony);
-  assignChannels(tables, frames, options);
-  return buildMidiFile(tables, frames, options, inputPath);
+  const BuildOutcome outcome = buildLoadedFrames(tables, frames, options);
+  if (outcome.status != BuildStatus::Written) return std::string(outcome.message);
+  return common::writeWholeFile(outputPathFor(inputPath), tables.smfImage.data(),
+                                static_cast<int32_t>(tables.smfImage.size()));
 }
 
 ConverterCommand::ConverterCommand(common::Environment& env,

@@ -71,9 +71,9 @@ OptionCheck readBuilderOptions(const common::Environment& env);
 // The same checks of options given directly.
 OptionCheck checkBuilderOptions(const BuilderChoices& choices);
 
-// One whole conversion of a DAT file with validated options: load, prepare, optional pitch
-// sort, channel assignment, MIDI file built and written beside the input. Returns the message
-// text (empty on success). The registry's blocks stay recorded; the caller frees them.
+// One whole conversion of a DAT file with validated options: the file read into a registry
+// block, the build stage (build.h) over it, the MIDI file written beside the input. Returns the
+// message text (empty on success). The registry's blocks stay recorded; the caller frees them.
 std::string convertDatFile(BuilderTables& tables, common::AllocationRegistry& registry,
                            const BuilderOptions& options, const std::string& inputPath);
 

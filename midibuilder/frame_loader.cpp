@@ -3,6 +3,7 @@
 #include "builder_math.h"
 #include "file_io.h"
 #include "messages.h"
+#include "targets/targets.h"
 
 namespace midibuilder {
 
@@ -40,23 +41,21 @@ void normaliseLevels(FrameSet& frames, int32_t polyphony, int32_t usedChannels) 
   }
 }
 
-void buildBendGainTable(BuilderTables& tables) {
-  static constexpr double kUp[9] = {1.0,    0.898,  0.8108, 0.725, 0.6435,
-                                    0.5686, 0.4988, 0.4358, 0.379};
-  static constexpr double kDown[9] = {1.0,    1.0826, 1.1761, 1.2672, 1.3586,
-                                      1.4449, 1.5258, 1.6027, 1.6736};
+void buildBendGainTable(BuilderTables& tables, const BendCorrection& correction) {
+  const std::array<double, 9>& up = correction.gainUp;
+  const std::array<double, 9>& down = correction.gainDown;
   std::vector<double>& gain = tables.bendGainTable;
   for (int i = 0; i < 8; ++i) {
     for (int j = 0; j < 512; ++j) {
       gain[static_cast<std::size_t>(8192 + 512 * i + j)] =
-          ((512 - j) * kUp[i] + j * kUp[i + 1]) / 512.0;
+          ((512 - j) * up[i] + j * up[i + 1]) / 512.0;
       gain[static_cast<std::size_t>(8192 - 512 * i - j)] =
-          ((512 - j) * kDown[i] + j * kDown[i + 1]) / 512.0;
+          ((512 - j) * down[i] + j * down[i + 1]) / 512.0;
     }
   }
-  for (int v = 12288; v < kBendValues; ++v) gain[static_cast<std::size_t>(v)] = kUp[8];
-  for (int v = 0; v <= 4096; ++v) gain[static_cast<std::size_t>(v)] = kDown[8];
-  tables.bendGainReference = kBendGainReference;
+  for (int v = 12288; v < kBendValues; ++v) gain[static_cast<std::size_t>(v)] = up[8];
+  for (int v = 0; v <= 4096; ++v) gain[static_cast<std::size_t>(v)] = down[8];
+  tables.bendGainReference = correction.reference;
 }
 
 void buildPitchTable(BuilderTables& tables, const FrameSet& frames, int32_t usedChannels) {
@@ -70,7 +69,8 @@ void buildPitchTable(BuilderTables& tables, const FrameSet& frames, int32_t used
 void prepareFrames(BuilderTables& tables, FrameSet& frames, const BuilderOptions& options) {
   frames.peakLevel = findPeakLevel(frames);
   normaliseLevels(frames, options.polyphony, options.usedChannels);
-  buildBendGainTable(tables);
+  const BendCorrection& correction = targetOf(options).bendCorrection;
+  if (correction.enabled) buildBendGainTable(tables, correction);
   buildPitchTable(tables, frames, options.usedChannels);
 }
 

@@ -7,13 +7,12 @@
 
 #include "alloc_registry.h"
 #include "builder_tables.h"
+#include "targets/target_profile.h"
 
 namespace midibuilder {
 
 // Zero bytes read after the file's data; later stages look up to three records past the end.
 inline constexpr int32_t kFrameSlack = 1024;
-// The anchor the SC-88 level correction refers to: the gain at six semitones up.
-inline constexpr double kBendGainReference = 0.6435;
 
 // Reads the DAT file whole into a registry block. On success `frames` holds the block and the
 // number of whole records; a file of more whole records than the tables hold is refused.
@@ -27,12 +26,14 @@ int32_t findPeakLevel(const FrameSet& frames);
 // `usedChannels`.
 void normaliseLevels(FrameSet& frames, int32_t polyphony, int32_t usedChannels);
 
-void buildBendGainTable(BuilderTables& tables);
+// The gain of every bend value for a target's bend correction, and its reference gain.
+void buildBendGainTable(BuilderTables& tables, const BendCorrection& correction);
 
 // Pitch of every slot below `usedChannels` of every frame.
 void buildPitchTable(BuilderTables& tables, const FrameSet& frames, int32_t usedChannels);
 
-// The steps above after loading, in their order.
+// The steps above after loading, in their order; the gain table only for a target that corrects
+// its levels under bend (targetOf(options)).
 void prepareFrames(BuilderTables& tables, FrameSet& frames, const BuilderOptions& options);
 
 }  // namespace midibuilder

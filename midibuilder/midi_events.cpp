@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "builder_math.h"
-#include "channel_assignment.h"
+#include "targets/targets.h"
 
 namespace midibuilder {
 
@@ -95,7 +95,9 @@ void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
   const auto noteStatus = static_cast<uint8_t>(0x90 + channel);
   const auto bendStatus = static_cast<uint8_t>(0xE0 + channel);
   const auto controlStatus = static_cast<uint8_t>(0xB0 + channel);
-  const int32_t ceiling = deviceLimits(options.device).noteCeiling;
+  const TargetProfile& target = targetOf(options);
+  const int32_t ceiling = target.noteCeiling;
+  const bool correctBend = target.bendCorrection.enabled;
   // At most about 18,204 ticks for validated options; the guard keeps any other values from
   // reaching an out-of-range conversion below.
   double step = frameStepTicks(options.timeBase, options.tempo);
@@ -125,12 +127,13 @@ void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
     }
 
     const int32_t level = frames.level(k, channel);
-    int32_t expression = expressionOfLevel(level, frames.peakLevel, options.device);
+    int32_t expression = expressionOfLevel(level, frames.peakLevel, target.levelCurve);
     if (expression != 0) {
       const int32_t bend = bendValueFor(frames.frequency(k, channel), noteHz);
-      if (options.device == kDeviceSc88) {
-        // Compensates the module's level change under pitch bend; the result may exceed 127
-        // (bends far upward) and is limited there.
+      if (correctBend) {
+        // Compensates the module's level change under pitch bend (on the square-root scale,
+        // whatever the target's curve); the result may exceed 127 (bends far upward) and is
+        // limited there.
         const double gain = tables.bendGainTable[static_cast<std::size_t>(bend)];
         const double x =
             std::sqrt(level * 127.0 * 127.0 / gain * tables.bendGainReference / frames.peakLevel) +
@@ -141,10 +144,10 @@ void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
       const auto bendMsb = static_cast<uint8_t>(bend >> 7);
       if (expression > lastExpression) {
         writer.channelEvent(bendStatus, bendLsb, bendMsb);
-        writer.channelEvent(controlStatus, 0x0B, static_cast<uint8_t>(expression));
+        writer.channelEvent(controlStatus, cc::kExpression, static_cast<uint8_t>(expression));
       } else {
         if (expression != lastExpression) {
-          writer.channelEvent(controlStatus, 0x0B, static_cast<uint8_t>(expression));
+          writer.channelEvent(controlStatus, cc::kExpression, static_cast<uint8_t>(expression));
         }
         writer.channelEvent(bendStatus, bendLsb, bendMsb);
       }
@@ -156,7 +159,7 @@ void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
       }
       channelSounding = true;
     } else if (channelSounding) {
-      writer.channelEvent(controlStatus, 0x0B, 0x00);
+      writer.channelEvent(controlStatus, cc::kExpression, 0x00);
       channelSounding = false;
       lastExpression = 0;
     }

@@ -1,12 +1,15 @@
 #include "smf_writer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "builder_math.h"
 #include "file_io.h"
 #include "messages.h"
 #include "midi_events.h"
+#include "targets/targets.h"
 
 namespace midibuilder {
 
@@ -30,26 +33,63 @@ void endTrack(std::vector<uint8_t>& out, std::size_t start) {
   putBigEndian32(out, start + 4, static_cast<uint32_t>(out.size() - start - 8));
 }
 
-// Set-up events 1 ... 35 after their status bytes (event 31's value is per device).
-struct SetupEvent {
-  uint8_t bytes[3];
-  uint8_t size;
+// One channel message of a set-up block, before its channel is known.
+struct SetupMessage {
+  uint8_t status;  // high nibble
+  uint8_t data[2];
+  uint8_t size;  // data bytes
 };
-constexpr int kVolumeEvent = 31;
-constexpr SetupEvent kSetupEvents[36] = {
-    {{0xE0, 0x00, 0x40}, 3}, {{0xB0, 0x00, 0x08}, 3}, {{0xC0, 0x50, 0x00}, 2},
-    {{0xB0, 0x65, 0x00}, 3}, {{0x64, 0x00}, 2},       {{0x06, 0x18}, 2},
-    {{0x63, 0x02}, 2},       {{0x62, 0x00}, 2},       {{0x06, 0x00}, 2},
-    {{0x26, 0x00}, 2},       {{0x63, 0x03}, 2},       {{0x62, 0x01}, 2},
-    {{0x06, 0x00}, 2},       {{0x26, 0x00}, 2},       {{0x49, 0x00}, 2},
-    {{0x4B, 0x00}, 2},       {{0x48, 0x00}, 2},       {{0x63, 0x06}, 2},
-    {{0x62, 0x00}, 2},       {{0x06, 0x00}, 2},       {{0x26, 0x00}, 2},
-    {{0x63, 0x06}, 2},       {{0x62, 0x01}, 2},       {{0x06, 0x7F}, 2},
-    {{0x26, 0x00}, 2},       {{0x5B, 0x00}, 2},       {{0x63, 0x01}, 2},
-    {{0x62, 0x63}, 2},       {{0x06, 0x00}, 2},       {{0x62, 0x66}, 2},
-    {{0x06, 0x00}, 2},       {{0x07, 0x64}, 2},       {{0x63, 0x02}, 2},
-    {{0x62, 0x02}, 2},       {{0x06, 0x3C}, 2},       {{0x26, 0x00}, 2},
-};
+
+constexpr SetupMessage controlChange(uint8_t number, uint8_t value) {
+  return {0xB0, {number, value}, 2};
+}
+
+// Appends the messages of one set-up step to `out` (at most four); returns how many.
+int messagesOf(const SetupEvent& e, SetupMessage* out) {
+  switch (e.kind) {
+    case SetupKind::PitchBend:
+      out[0] = {0xE0, {e.valueLsb, e.value}, 2};
+      return 1;
+    case SetupKind::ProgramChange:
+      out[0] = {0xC0, {e.value, 0}, 1};
+      return 1;
+    case SetupKind::Controller:
+      out[0] = controlChange(e.number, e.value);
+      return 1;
+    case SetupKind::Rpn:
+    case SetupKind::Nrpn:
+      break;
+  }
+  const bool registered = e.kind == SetupKind::Rpn;
+  int n = 0;
+  if (e.selectMsb) out[n++] = controlChange(registered ? cc::kRpnMsb : cc::kNrpnMsb, e.number);
+  out[n++] = controlChange(registered ? cc::kRpnLsb : cc::kNrpnLsb, e.numberLsb);
+  out[n++] = controlChange(cc::kDataEntry, e.value);
+  if (e.sendLsb) out[n++] = controlChange(cc::kDataEntryLsb, e.valueLsb);
+  return n;
+}
+
+void appendResetEvent(std::vector<uint8_t>& out, const ResetEvent& e) {
+  switch (e.kind) {
+    case ResetKind::GsReset: {
+      // A GS data set (manufacturer 0x41, device 0x10, model 0x42): 00 to address 40 00 7F. The
+      // checksum makes address, data and checksum sum to a multiple of 128.
+      constexpr uint8_t body[4] = {0x40, 0x00, 0x7F, 0x00};
+      int sum = 0;
+      for (const uint8_t b : body) sum += b;
+      const auto checksum = static_cast<uint8_t>((128 - sum % 128) % 128);
+      out.insert(out.end(), {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12});
+      out.insert(out.end(), std::begin(body), std::end(body));
+      out.insert(out.end(), {checksum, 0xF7});
+      return;
+    }
+    case ResetKind::MasterVolume:
+      out.insert(out.end(),
+                 {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, static_cast<uint8_t>(e.value & 0x7F),
+                  static_cast<uint8_t>(e.value >> 7 & 0x7F), 0xF7});
+      return;
+  }
+}
 
 }  // namespace
 
@@ -62,36 +102,51 @@ std::string outputPathFor(const std::string& inputPath) {
   return inputPath.substr(0, keep) + "mid";
 }
 
-void writeSetupBlock(std::vector<uint8_t>& out, int32_t channel, int32_t timeBase, int32_t device) {
+int32_t setupMessageCount(const TargetProfile& target) {
+  int32_t count = 0;
+  SetupMessage messages[4];
+  for (const SetupEvent& e : target.setup) count += messagesOf(e, messages);
+  return count;
+}
+
+void writeSetupBlock(std::vector<uint8_t>& out, int32_t channel, int32_t timeBase,
+                     const TargetProfile& target) {
   double previous = 0.0;  // b(M - 1)
-  for (int m = 0; m < 36; ++m) {
-    if (m == 0) {
-      writeVarLen(out, static_cast<uint32_t>(timeBase));
-    } else {
-      // Event M lies at timeBase + trunc(timeBase x M / 50): the deltas carry the truncation.
-      const double b = static_cast<double>(timeBase) * m / 50;
-      writeVarLen(out, static_cast<uint32_t>(truncClamped(b - std::trunc(previous), 0, 65535)));
-      previous = b;
-    }
-    const SetupEvent& e = kSetupEvents[m];
-    for (int i = 0; i < e.size; ++i) {
-      uint8_t byte = e.bytes[i];
-      if (i == 0 && m < 4) byte = static_cast<uint8_t>(byte + channel);  // status bytes
-      if (m == kVolumeEvent && i == 1) byte = device == kDeviceSc88 ? 0x7F : 0x64;
-      out.push_back(byte);
+  int m = 0;
+  uint8_t runningStatus = 0;
+  for (const SetupEvent& e : target.setup) {
+    SetupMessage messages[4];
+    const int count = messagesOf(e, messages);
+    for (int i = 0; i < count; ++i, ++m) {
+      if (m == 0) {
+        writeVarLen(out, static_cast<uint32_t>(timeBase));
+      } else {
+        // Message M lies at timeBase + trunc(timeBase x M / 50): the deltas carry the truncation.
+        const double b = static_cast<double>(timeBase) * m / 50;
+        writeVarLen(out, static_cast<uint32_t>(truncClamped(b - std::trunc(previous), 0, 65535)));
+        previous = b;
+      }
+      const SetupMessage& message = messages[i];
+      const auto status = static_cast<uint8_t>(message.status + channel);
+      if (status != runningStatus) out.push_back(status);
+      runningStatus = status;
+      out.insert(out.end(), message.data, message.data + message.size);
     }
   }
 }
 
-void writeConductorTrack(std::vector<uint8_t>& out, double tempo, int32_t timeBase) {
+void writeConductorTrack(std::vector<uint8_t>& out, double tempo, int32_t timeBase,
+                         const TargetProfile& target) {
   const std::size_t start = beginTrack(out);
   const auto us = static_cast<uint32_t>(tempoMicroseconds(tempo));
   out.insert(out.end(), {0x00, 0xFF, 0x51, 0x03, static_cast<uint8_t>(us >> 16),
                          static_cast<uint8_t>(us >> 8), static_cast<uint8_t>(us)});
-  out.insert(out.end(),
-             {0x00, 0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7});
-  writeVarLen(out, static_cast<uint32_t>(timeBase));
-  out.insert(out.end(), {0xF0, 0x07, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x7F, 0xF7});
+  for (const ResetEvent& e : target.reset) {
+    // Beyond what a delta time holds only for absurd delays; writeVarLen limits it.
+    const int64_t delay = static_cast<int64_t>(timeBase) * e.quartersAfter;
+    writeVarLen(out, static_cast<uint32_t>(std::clamp<int64_t>(delay, 0, kMaxDeltaTime)));
+    appendResetEvent(out, e);
+  }
   out.insert(out.end(), {0x00, 0xFF, 0x2F, 0x00});
   endTrack(out, start);
 }
@@ -105,16 +160,21 @@ void assembleMidiFile(BuilderTables& tables, const FrameSet& frames,
   out.insert(out.end(), {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, static_cast<uint8_t>(tracks >> 8),
                          static_cast<uint8_t>(tracks), static_cast<uint8_t>(division >> 8),
                          static_cast<uint8_t>(division)});
-  // Ticks from the set-up block's last event to the note start time.
-  const int64_t startDelta = static_cast<int64_t>(options.noteStartTime) - options.timeBase -
-                             static_cast<int64_t>(std::trunc(options.timeBase * 35.0 / 50));
+  const TargetProfile& target = targetOf(options);
+  // Ticks from the set-up block's last message to the note start time; never negative for a
+  // profile within the set-up's limit.
+  const int32_t last = std::max(setupMessageCount(target) - 1, 0);
+  const int64_t startDelta = std::max<int64_t>(
+      static_cast<int64_t>(options.noteStartTime) - options.timeBase -
+          static_cast<int64_t>(std::trunc(options.timeBase * static_cast<double>(last) / 50)),
+      0);
   for (int32_t ch = 0; ch < options.usedChannels; ++ch) {
     const std::size_t start = beginTrack(out);
-    writeSetupBlock(out, ch, options.timeBase, options.device);
+    writeSetupBlock(out, ch, options.timeBase, target);
     emitChannelEvents(tables, frames, options, ch, startDelta, out);
     endTrack(out, start);
   }
-  writeConductorTrack(out, options.tempo, options.timeBase);
+  writeConductorTrack(out, options.tempo, options.timeBase, target);
 }
 
 std::string buildMidiFile(BuilderTables& tables, const FrameSet& frames,

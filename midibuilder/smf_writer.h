@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "builder_tables.h"
+#include "targets/target_profile.h"
 
 namespace midibuilder {
 
@@ -16,13 +17,19 @@ int32_t tempoMicroseconds(double tempo);
 // The input path without its last three characters, followed by "mid".
 std::string outputPathFor(const std::string& inputPath);
 
-// Appends a channel's 36-event set-up block (first delta time timeBase).
-void writeSetupBlock(std::vector<uint8_t>& out, int32_t channel, int32_t timeBase, int32_t device);
+// The number of channel messages in the target's set-up block.
+int32_t setupMessageCount(const TargetProfile& target);
 
-// Appends the conductor track chunk.
-void writeConductorTrack(std::vector<uint8_t>& out, double tempo, int32_t timeBase);
+// Appends a channel's set-up block for the target: its first message one quarter note after the
+// track's start, message M at timeBase + trunc(timeBase x M / 50), in running status.
+void writeSetupBlock(std::vector<uint8_t>& out, int32_t channel, int32_t timeBase,
+                     const TargetProfile& target);
 
-// Builds the whole file in tables.smfImage.
+// Appends the conductor track chunk: the tempo, then the target's reset events.
+void writeConductorTrack(std::vector<uint8_t>& out, double tempo, int32_t timeBase,
+                         const TargetProfile& target);
+
+// Builds the whole file for targetOf(options) in tables.smfImage.
 void assembleMidiFile(BuilderTables& tables, const FrameSet& frames, const BuilderOptions& options);
 
 // Builds the file and writes it beside the input; returns the write's message text.

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "builder_math.h"
+#include "targets/targets.h"
 #include "test_frames.h"
 
 using midibuilder::BuilderOptions;
@@ -160,17 +161,20 @@ TEST_F(ChannelAssignmentTest, CentreIsTheRoundedUpMiddleUnderTheCeiling) {
 }
 
 TEST_F(ChannelAssignmentTest, SoundingNeedsAFrequencyAndAnExpressionOfOne) {
+  const auto curve = [](int device) {
+    return midibuilder::targets::forRadioValue(device)->levelCurve;
+  };
   FrameImage image(4);
   image.set.peakLevel = 1000000;
   image.slot(0, 0, 3937, 4400);  // survives the level floor, rounds to 0 on Halvoran
   image.slot(1, 0, 1000, 0);     // no frequency
   image.slot(2, 0, 3938, 4400);
   image.slot(3, 0, 1000, -5);
-  EXPECT_FALSE(midibuilder::isSounding(image.set, 0, 0, 0));
-  EXPECT_TRUE(midibuilder::isSounding(image.set, 0, 0, 1));
-  EXPECT_FALSE(midibuilder::isSounding(image.set, 1, 0, 1));
-  EXPECT_TRUE(midibuilder::isSounding(image.set, 2, 0, 0));
-  EXPECT_FALSE(midibuilder::isSounding(image.set, 3, 0, 2));
+  EXPECT_FALSE(midibuilder::isSounding(image.set, 0, 0, curve(0)));
+  EXPECT_TRUE(midibuilder::isSounding(image.set, 0, 0, curve(1)));
+  EXPECT_FALSE(midibuilder::isSounding(image.set, 1, 0, curve(1)));
+  EXPECT_TRUE(midibuilder::isSounding(image.set, 2, 0, curve(0)));
+  EXPECT_FALSE(midibuilder::isSounding(image.set, 3, 0, curve(2)));
 }
 
 TEST_F(ChannelAssignmentTest, ExtremeFrequenciesGiveCentresWithinOneToTheCeiling) {
@@ -186,7 +190,7 @@ TEST_F(ChannelAssignmentTest, ExtremeFrequenciesGiveCentresWithinOneToTheCeiling
   for (int device = 0; device < 4; ++device) {
     FrameImage copy = image;
     midibuilder::assignChannels(*tables_, copy.set, optionsFor(device, 4, 8));
-    const int ceiling = midibuilder::deviceLimits(device).noteCeiling;
+    const int ceiling = midibuilder::targets::forRadioValue(device)->noteCeiling;
     int entries = 0;
     for (int f = 0; f < 14; ++f) {
       for (int ch = 0; ch < 8; ++ch) {

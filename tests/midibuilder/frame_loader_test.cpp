@@ -7,6 +7,7 @@
 
 #include "builder_math.h"
 #include "messages.h"
+#include "targets/targets.h"
 #include "test_frames.h"
 
 using midibuilder::BuilderTables;
@@ -99,7 +100,7 @@ TEST(BendGainTable, MatchesTheAnchorsAndSetsEveryEntry) {
   BuilderTables tables;
   std::fill(tables.bendGainTable.begin(), tables.bendGainTable.end(),
             std::numeric_limits<double>::quiet_NaN());
-  midibuilder::buildBendGainTable(tables);
+  midibuilder::buildBendGainTable(tables, midibuilder::targets::sc88().bendCorrection);
   const auto& g = tables.bendGainTable;
   EXPECT_DOUBLE_EQ(g[8192], 1.0);
   EXPECT_DOUBLE_EQ(g[8448], 0.949);
@@ -150,7 +151,11 @@ TEST(PitchTable, CountsThirdsOfASemitoneAboveNoteZero) {
 }
 
 TEST(Expression, LinearForHalvoranSquareRootOtherwiseAndSafeAtTheExtremes) {
-  using midibuilder::expressionOfLevel;
+  // The level curve of each device's profile.
+  const auto expressionOfLevel = [](int32_t level, int32_t peak, int device) {
+    return midibuilder::expressionOfLevel(level, peak,
+                                          midibuilder::targets::forRadioValue(device)->levelCurve);
+  };
   EXPECT_EQ(expressionOfLevel(1000, 1000, 0), 127);
   EXPECT_EQ(expressionOfLevel(500, 1000, 0), 64);
   EXPECT_EQ(expressionOfLevel(500, 1000, 2), 90);  // sqrt(8064.5) = 89.8

@@ -20,6 +20,7 @@
 #include "converter_window.h"
 #include "frame_loader.h"
 #include "messages.h"
+#include "targets/targets.h"
 #include "test_frames.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -507,7 +508,7 @@ TEST_F(LiteralReferenceTest, RandomFramesAndOptionsGiveIdenticalFiles) {
 // the last bit of about 1,400 entries (and with them, now and then, an SC-88 expression).
 TEST(LiteralBendGain, EveryEntryIsTheWrittenInterpolationBitForBit) {
   auto tables = std::make_unique<midibuilder::BuilderTables>();
-  midibuilder::buildBendGainTable(*tables);
+  midibuilder::buildBendGainTable(*tables, midibuilder::targets::sc88().bendCorrection);
   const double U[9] = {1.0, 0.898, 0.8108, 0.725, 0.6435, 0.5686, 0.4988, 0.4358, 0.379};
   const double D[9] = {1.0, 1.0826, 1.1761, 1.2672, 1.3586, 1.4449, 1.5258, 1.6027, 1.6736};
   int differing = 0;

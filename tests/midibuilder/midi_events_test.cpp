@@ -7,6 +7,7 @@
 
 #include "frame_loader.h"
 #include "smf_checker.h"
+#include "targets/targets.h"
 #include "test_frames.h"
 
 using midibuilder::BuilderOptions;
@@ -60,7 +61,7 @@ TEST(BendValue, IsLinearInLogFrequencyOverTwoOctavesEachWay) {
 class EventsTest : public ::testing::Test {
  protected:
   EventsTest() : tables_(std::make_unique<BuilderTables>()) {
-    midibuilder::buildBendGainTable(*tables_);
+    midibuilder::buildBendGainTable(*tables_, midibuilder::targets::sc88().bendCorrection);
   }
   Bytes emit(const FrameImage& image, int64_t startDelta, int channel = 0) {
     Bytes out;

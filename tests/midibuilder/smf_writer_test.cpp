@@ -8,6 +8,7 @@
 #include "messages.h"
 #include "midi_events.h"
 #include "smf_checker.h"
+#include "targets/targets.h"
 #include "test_frames.h"
 
 using midibuilder::BuilderOptions;
@@ -37,9 +38,14 @@ std::vector<uint32_t> setupDeltas(const Bytes& block) {
   return deltas;
 }
 
+// The profile of a device radio value.
+const midibuilder::TargetProfile& target(int device) {
+  return *midibuilder::targets::forRadioValue(device);
+}
+
 TEST(SmfWriter, SetupBlockForTimeBase480) {
   Bytes block;
-  midibuilder::writeSetupBlock(block, 0, 480, midibuilder::kDeviceHalvoran);
+  midibuilder::writeSetupBlock(block, 0, 480, target(midibuilder::kDeviceHalvoran));
   EXPECT_EQ(block.size(), 112u);
   EXPECT_EQ(slice(block, 0, 19), (Bytes{0x83, 0x60, 0xE0, 0x00, 0x40, 0x09, 0xB0, 0x00, 0x08, 0x0A,
                                         0xC0, 0x50, 0x09, 0xB0, 0x65, 0x00, 0x0A, 0x64, 0x00}));
@@ -51,7 +57,7 @@ TEST(SmfWriter, SetupBlockForTimeBase480) {
   EXPECT_EQ(std::accumulate(deltas.begin() + 1, deltas.end(), 0u), 336u);
   // Event 31 is the channel volume: 100, or 127 for SC-88; channel nibble in the statuses.
   Bytes sc88;
-  midibuilder::writeSetupBlock(sc88, 5, 480, midibuilder::kDeviceSc88);
+  midibuilder::writeSetupBlock(sc88, 5, 480, target(midibuilder::kDeviceSc88));
   ASSERT_EQ(sc88.size(), 112u);
   std::size_t differences = 0;
   for (std::size_t i = 0; i < block.size(); ++i) differences += block[i] != sc88[i];
@@ -66,21 +72,21 @@ TEST(SmfWriter, SetupBlockForTimeBase480) {
   EXPECT_NE(std::search(sc88.begin(), sc88.end(), loud.begin(), loud.end()), sc88.end());
   for (int device : {midibuilder::kDeviceSc8850, midibuilder::kDeviceMsgs}) {
     Bytes other;
-    midibuilder::writeSetupBlock(other, 0, 480, device);
+    midibuilder::writeSetupBlock(other, 0, 480, target(device));
     EXPECT_EQ(other, block);
   }
 }
 
 TEST(SmfWriter, SetupDeltasAtTheTimeBaseExtremes) {
   Bytes small;
-  midibuilder::writeSetupBlock(small, 0, 24, 0);
+  midibuilder::writeSetupBlock(small, 0, 24, target(0));
   const auto d = setupDeltas(small);
   EXPECT_EQ(d[0], 24u);
   for (std::size_t i = 1; i < d.size(); ++i) EXPECT_LE(d[i], 1u);
   EXPECT_EQ(std::accumulate(d.begin() + 1, d.end(), 0u), 16u);
 
   Bytes large;
-  midibuilder::writeSetupBlock(large, 0, 16384, 0);
+  midibuilder::writeSetupBlock(large, 0, 16384, target(0));
   EXPECT_EQ(slice(large, 0, 4), (Bytes{0x81, 0x80, 0x00, 0xE0}));
   const auto dl = setupDeltas(large);
   EXPECT_EQ(std::accumulate(dl.begin() + 1, dl.end(), 0u), 16384u * 35 / 50);
@@ -96,17 +102,17 @@ TEST(SmfWriter, TempoBytes) {
 
 TEST(SmfWriter, ConductorTrack) {
   Bytes track;
-  midibuilder::writeConductorTrack(track, 120, 480);
+  midibuilder::writeConductorTrack(track, 120, 480, target(0));
   EXPECT_EQ(track, (Bytes{0x4D, 0x54, 0x72, 0x6B, 0x00, 0x00, 0x00, 0x23, 0x00, 0xFF, 0x51,
                           0x03, 0x07, 0xA1, 0x20, 0x00, 0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12,
                           0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7, 0x83, 0x60, 0xF0, 0x07, 0x7F,
                           0x7F, 0x04, 0x01, 0x00, 0x7F, 0xF7, 0x00, 0xFF, 0x2F, 0x00}));
   Bytes slow;
-  midibuilder::writeConductorTrack(slow, 30, 100);
+  midibuilder::writeConductorTrack(slow, 30, 100, target(0));
   EXPECT_EQ(slice(slow, 4, 4), (Bytes{0, 0, 0, 34}));
   EXPECT_EQ(slice(slow, 12, 3), (Bytes{0x1E, 0x84, 0x80}));
   Bytes wide;
-  midibuilder::writeConductorTrack(wide, 1000, 16384);
+  midibuilder::writeConductorTrack(wide, 1000, 16384, target(0));
   EXPECT_EQ(slice(wide, 4, 4), (Bytes{0, 0, 0, 36}));
   EXPECT_EQ(slice(wide, 12, 3), (Bytes{0x00, 0xEA, 0x60}));
 }
@@ -114,7 +120,7 @@ TEST(SmfWriter, ConductorTrack) {
 class AssembleTest : public ::testing::Test {
  protected:
   AssembleTest() : tables_(std::make_unique<BuilderTables>()) {
-    midibuilder::buildBendGainTable(*tables_);
+    midibuilder::buildBendGainTable(*tables_, midibuilder::targets::sc88().bendCorrection);
   }
   std::unique_ptr<BuilderTables> tables_;
 };
@@ -147,7 +153,7 @@ TEST_F(AssembleTest, DefaultFileLayout) {
   }
   // The conductor track comes last.
   Bytes conductor;
-  midibuilder::writeConductorTrack(conductor, 120, 480);
+  midibuilder::writeConductorTrack(conductor, 120, 480, target(0));
   EXPECT_EQ(slice(file, file.size() - conductor.size(), conductor.size()), conductor);
 }
 
