@@ -76,6 +76,33 @@
     </message>
 </context>
 <context>
+    <name>studio::ListenPanel</name>
+    <message>
+        <source>Listen</source>
+        <translation>試聴</translation>
+    </message>
+    <message>
+        <source>Play from the play head:</source>
+        <translation>再生位置から再生:</translation>
+    </message>
+    <message>
+        <source>Original</source>
+        <translation>原音</translation>
+    </message>
+    <message>
+        <source>Rendering</source>
+        <translation>レンダリング</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>再生</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+</context>
+<context>
     <name>studio::PlotCanvas</name>
     <message>
         <source>%1 s</source>
@@ -158,30 +185,6 @@
     <message>
         <source>&amp;Language</source>
         <translation>言語(&amp;L)</translation>
-    </message>
-    <message>
-        <source>Listen</source>
-        <translation>試聴</translation>
-    </message>
-    <message>
-        <source>Play from the play head:</source>
-        <translation>再生位置から再生:</translation>
-    </message>
-    <message>
-        <source>Original</source>
-        <translation>原音</translation>
-    </message>
-    <message>
-        <source>Rendering</source>
-        <translation>レンダリング</translation>
-    </message>
-    <message>
-        <source>Play</source>
-        <translation>再生</translation>
-    </message>
-    <message>
-        <source>Stop</source>
-        <translation>停止</translation>
     </message>
     <message>
         <source>Open a recording (File &gt; Open, drag and drop, or a file argument).</source>

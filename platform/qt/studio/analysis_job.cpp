@@ -1,108 +1,48 @@
 #include "analysis_job.h"
 
 #include <QMetaObject>
-#include <atomic>
 #include <utility>
 
-#include "analyser_window.h"
-#include "messages.h"
+#include "alloc_registry.h"
+#include "analysis.h"
 #include "platform_services.h"
 #include "recording.h"
 #include "wave_loader.h"
 
 namespace studio {
 
-// The command's environment on the worker thread. Its answers come from the request alone; what
-// the user must see is posted to the job on the GUI thread.
-class AnalysisJob::Environment final : public common::ProgressEnvironment {
+namespace {
+
+// The stage's sink on the worker thread: the studio's clocks, progress posted to the job on the
+// GUI thread, and the job's cancel flag.
+class JobSink final : public analyser::ProgressSink {
  public:
-  Environment(AnalysisJob* job, AnalysisRequest request)
-      : job_(job), request_(std::move(request)), command_(*this) {
-    command_.setThreadCount(request_.threads);
-    // Either loader, but the DAT file always goes where the request says.
-    analyser::SignalSource source;
-    if (request_.anyRecording) {
-      source = media::anyRecordingSource();
-    } else {
-      source.load = analyser::loadWave;
-    }
-    source.outputPath = [dat = request_.datPath](const std::string&) { return dat; };
-    command_.setSignalSource(std::move(source));
-  }
+  JobSink(AnalysisJob* job, std::shared_ptr<std::atomic<bool>> cancel)
+      : job_(job), cancel_(std::move(cancel)) {}
 
-  analyser::AnalyserCommand& command() { return command_; }
-  const AnalysisRequest& request() const { return request_; }
-  const std::string& message() const { return message_; }
-
-  std::string controlText(int id) const override {
-    return id == analyser::kWaveFileField ? request_.inputPath : std::string();
-  }
-  void setControlText(int, std::string_view) override {}
-  bool isRadioChecked(int id) const override {
-    switch (id) {
-      case analyser::kOptimiseOn:
-        return request_.optimise;
-      case analyser::kOptimiseOff:
-        return !request_.optimise;
-      case analyser::kShiftOn:
-        return request_.onsetShift;
-      case analyser::kShiftOff:
-        return !request_.onsetShift;
-      case analyser::kUnit15:
-        return request_.unitsPerSecond == 15;
-      case analyser::kUnit20:
-        return request_.unitsPerSecond == 20;
-      case analyser::kUnit30:
-        return request_.unitsPerSecond == 30;
-      case analyser::kUnit60:
-        return request_.unitsPerSecond == 60;
-      default:
-        return false;
-    }
-  }
-  // The command shows exactly one message, at its end; the job reports it when the thread ends.
-  void showMessage(std::string_view text, common::MessageIcon) override { message_ = text; }
-
-  bool counterFrequency(int64_t& ticksPerSecond) override {
-    return clock_.counterFrequency(ticksPerSecond);
+  int64_t counterTicksPerSecond() override {
+    int64_t ticks = 0;
+    return clock_.counterFrequency(ticks) && ticks > 0 ? ticks : 1000000000;
   }
   int64_t counterNow() override { return clock_.counterNow(); }
   int32_t clockMillis() override { return clock_.clockMillis(); }
-
-  // The studio's progress bar stands in for the progress window; it is part of the main window.
-  bool openProgressWindow() override {
-    progressOpen_ = true;
-    return true;
-  }
-  void closeProgressWindow() override { progressOpen_ = false; }
-  bool progressWindowOpen() const override { return progressOpen_; }
-  void refreshProgress(std::string_view label, double fractionDone) override {
-    const QString text = qtfront::toQString(label);
+  void progress(double fractionDone, double secondsLeft) override {
     QMetaObject::invokeMethod(
-        job_, [job = job_, text, fractionDone] { Q_EMIT job->progress(text, fractionDone); },
+        job_,
+        [job = job_, fractionDone, secondsLeft] {
+          Q_EMIT job->progress(fractionDone, secondsLeft);
+        },
         Qt::QueuedConnection);
   }
-  // The GUI thread runs its own event loop; there is nothing to let through here. The command
-  // clears its cancel flag when the extraction starts, so a cancel that came earlier (while the
-  // recording was loading) is raised again at every pump.
-  void pumpMessages() override {
-    if (cancelRequested_.load()) command_.requestCancel();
-  }
-
-  void cancel() {
-    cancelRequested_ = true;
-    command_.requestCancel();
-  }
+  bool cancelRequested() override { return cancel_->load(); }
 
  private:
   AnalysisJob* job_;
-  AnalysisRequest request_;
-  analyser::AnalyserCommand command_;
+  std::shared_ptr<std::atomic<bool>> cancel_;
   qtfront::MonotonicClock clock_;
-  std::string message_;
-  bool progressOpen_ = false;
-  std::atomic<bool> cancelRequested_{false};
 };
+
+}  // namespace
 
 AnalysisJob::AnalysisJob(QObject* parent) : QObject(parent) {}
 
@@ -111,18 +51,45 @@ AnalysisJob::~AnalysisJob() {
   join();
 }
 
-bool AnalysisJob::start(const AnalysisRequest& request) {
+bool AnalysisJob::start(const media::Recording& recording, const AnalysisRequest& request) {
   if (running()) return false;
-  env_ = std::make_shared<Environment>(this, request);
-  thread_ = std::thread([this, env = env_] {
-    env->command().convert();
+  cancel_ = std::make_shared<std::atomic<bool>>(false);
+  thread_ = std::thread([this, &recording, request, cancel = cancel_] {
+    analyser::AnalysisOptions options;
+    options.method = request.method;
+    options.threads = request.threads;
+    options.settings.passCount = request.optimise ? 4 : 1;
+    options.settings.onsetShift = request.onsetShift ? 1 : 0;
+    options.settings.unitsPerSecond = request.unitsPerSecond;
+    options.settings.frameLength = analyser::frameLengthFor(request.unitsPerSecond);
+
+    // The signal is built from the samples the studio decoded, mixed as the WAVE loader mixes
+    // a file's, so the frames equal the command line's for the same recording.
+    common::AllocationRegistry registry;
+    const int channels = recording.channels > 0 ? recording.channels : 1;
+    const analyser::LoadResult loaded = analyser::signalFromSamples(
+        registry, recording.samples.data(),
+        static_cast<int64_t>(recording.samples.size()) / channels, recording.channels);
+    auto outcome = std::make_shared<analyser::AnalysisOutcome>();
+    if (loaded.status == analyser::LoadStatus::Loaded) {
+      JobSink sink(this, cancel);
+      analyser::AnalysisState state;
+      *outcome = analyser::analyse(state, loaded.wave, options, sink);
+    } else {
+      outcome->status = loaded.status == analyser::LoadStatus::MemoryFailure
+                            ? analyser::AnalysisStatus::Failed
+                            : analyser::AnalysisStatus::Refused;
+      outcome->message = loaded.message;
+    }
+    registry.freeAll();
     // Back on the GUI thread: the thread has done its work, so joining it there is immediate.
     QMetaObject::invokeMethod(
         this,
-        [this, env] {
+        [this, outcome, message = std::string(outcome->message)] {
           join();
-          const bool written = env->message() == msg::kFinished;
-          Q_EMIT finished(qtfront::toQString(env->message()), written);
+          const bool written = outcome->status == analyser::AnalysisStatus::Written;
+          if (written) frames_ = std::move(outcome->frames);
+          Q_EMIT finished(qtfront::toQString(message), written);
         },
         Qt::QueuedConnection);
   });
@@ -130,7 +97,7 @@ bool AnalysisJob::start(const AnalysisRequest& request) {
 }
 
 void AnalysisJob::cancel() {
-  if (env_) env_->cancel();
+  if (cancel_) cancel_->store(true);
 }
 
 void AnalysisJob::join() {

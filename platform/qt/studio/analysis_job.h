@@ -1,22 +1,25 @@
-// Sevrane's convert command on a worker thread, for the studio window. The command talks to an
-// environment that answers from a snapshot of the options taken when the job starts and posts
-// its progress and its final message to the GUI thread; it never lets window messages through
-// (the GUI thread stays free), and a cancel raises the command's own cancel flag.
+// The analysis stage on a worker thread, for the studio window: the recording the document has
+// decoded goes in, progress comes out as numbers, and the outcome with its note frames is
+// delivered on the GUI thread. A cancel raises a flag that the stage reads at its next report.
 #pragma once
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "note_frames.h"
+
+namespace media {
+struct Recording;
+}
+
 namespace studio {
 
 struct AnalysisRequest {
-  std::string inputPath;  // the recording as the command reads it
-  std::string datPath;    // where the DAT file is written
-  // Decode with the media layer (any format libsndfile reads) instead of the WAVE loader.
-  bool anyRecording = false;
+  std::string method = "seed";
   bool optimise = false;
   int unitsPerSecond = 60;  // 15, 20, 30 or 60
   bool onsetShift = false;
@@ -31,23 +34,26 @@ class AnalysisJob : public QObject {
   // Cancels a running analysis and waits for its thread.
   ~AnalysisJob() override;
 
-  // False (and nothing started) while an analysis is running.
-  bool start(const AnalysisRequest& request);
+  // Analyses `recording`, which must stay unchanged until `finished`. False (and nothing
+  // started) while an analysis is running.
+  bool start(const media::Recording& recording, const AnalysisRequest& request);
   void cancel();
   bool running() const { return thread_.joinable(); }
+  // The frames of the analysis that finished last with `written`.
+  common::NoteFrames takeFrames() { return std::move(frames_); }
 
  Q_SIGNALS:
-  // The command's refresh: the remaining-time label and the fraction done (0 to 1).
-  void progress(const QString& label, double fractionDone);
-  // The command's one message ("終了しました" when the DAT file was written).
+  // The share of the estimates done (0 to 1) and the seconds left.
+  void progress(double fractionDone, double secondsLeft);
+  // The stage's fixed message, and whether note frames were made.
   void finished(const QString& message, bool written);
 
  private:
-  class Environment;
   void join();
 
   std::thread thread_;
-  std::shared_ptr<Environment> env_;
+  std::shared_ptr<std::atomic<bool>> cancel_;
+  common::NoteFrames frames_;
 };
 
 }  // namespace studio

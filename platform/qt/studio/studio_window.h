@@ -1,46 +1,44 @@
 // Sevrane Studio's main window: open a recording (or a DAT file), analyse it on a worker thread,
 // see the partial tracks over the spectrogram, build the MIDI file, hear the original and the
-// rendering, and save any of them. All conversions are the core's own commands and functions;
-// the window keeps their results in memory and writes files only when asked to save.
+// rendering, and save any of them. The document holds what is open and what was made of it;
+// the window shows it and writes files only when asked to save.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
-#include <QTemporaryDir>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
-#include "builder_tables.h"
-#include "partial_plot.h"
-#include "recording.h"
-#include "spectrum.h"
+#include "studio_document.h"
 
 class QAction;
 class QActionGroup;
-class QGroupBox;
 class QLabel;
-class QPushButton;
-class QRadioButton;
 class QTimer;
-
-namespace common {
-class AllocationRegistry;
-}
 
 namespace studio {
 
 class AnalysisJob;
 class AnalysisPanel;
 class BuildPanel;
+class ListenPanel;
 class PlotPanel;
 class Player;
 class RenderJob;
 
-enum class SaveKind { Dat, Midi, Rendering, Picture };
+// The save dialog's title and filter for each kind of file, and the dialogs themselves: the
+// save dialog leaves the question before replacing a file to the window, which asks it with
+// askReplace.
+QString saveTitle(SaveKind kind);
+QString saveFilter(SaveKind kind);
+QString askSavePath(QWidget* owner, const QString& title, const QString& suggested,
+                    const QString& filter);
+bool askReplace(QWidget* owner, const QString& path);
+
+// One line on what is open: the file, its format and length, and what the analysis made of it.
+QString summaryOf(const StudioDocument& document);
 
 class StudioWindow : public QMainWindow {
   Q_OBJECT
@@ -80,11 +78,10 @@ class StudioWindow : public QMainWindow {
   void setSavePathFunction(SavePathFunction f) { savePath_ = std::move(f); }
   void setConfirmFunction(ConfirmFunction f) { confirmReplace_ = std::move(f); }
 
-  const std::vector<uint8_t>& dat() const { return dat_; }
-  const std::vector<uint8_t>& midi() const { return midi_; }
-  const std::vector<int16_t>& rendering() const { return rendering_; }
-  const media::Recording& recording() const { return recording_; }
-  QString workFolder() const { return work_ ? work_->path() : QString(); }
+  const StudioDocument& document() const { return document_; }
+  std::vector<uint8_t> dat() const { return document_.datImage(); }
+  const std::vector<uint8_t>& midi() const { return document_.midi(); }
+  const std::vector<int16_t>& rendering() const { return document_.rendering(); }
   QString summary() const;
   AnalysisPanel* analysisPanel() const { return analysisPanel_; }
   BuildPanel* buildPanel() const { return buildPanel_; }
@@ -111,26 +108,18 @@ class StudioWindow : public QMainWindow {
   void showStatus(const QString& text);
   void browse();
   void saveWithDialog(SaveKind kind);
-  void analysisProgress(const QString& label, double fractionDone);
+  void analysisProgress(double fractionDone, double secondsLeft);
   void analysisDone(const QString& message, bool written);
   void renderDone(const std::string& message, const std::vector<int16_t>& stereo);
-  void sourceToggled();
   void tick();
-  void optionsChanged();
-  QString workPath(const QString& suffix) const;
-  QString baseName() const;
   void refreshPlot();
+  QString fileName() const;
 
   AnalysisPanel* analysisPanel_;
   BuildPanel* buildPanel_;
   PlotPanel* plotPanel_;
+  ListenPanel* listenPanel_;
   QLabel* summary_;
-  QPushButton* play_;
-  QPushButton* stop_;
-  QRadioButton* original_;
-  QRadioButton* rendered_;
-  QLabel* playLabel_;
-  QGroupBox* hear_;
   Player* player_;
   AnalysisJob* job_;
   RenderJob* renderJob_;
@@ -151,26 +140,9 @@ class StudioWindow : public QMainWindow {
   ConfirmFunction confirmReplace_;
   bool analyseWhenOpened_ = false;
 
-  // The document: what was opened and what has been made of it.
-  QString sourcePath_;  // the recording or the DAT file opened
-  bool haveRecording_ = false;
-  media::Recording recording_;
-  media::Spectrogram spectrogram_;
-  int analysedUnits_ = 60;
-  int analysedUnitsPending_ = 60;  // the unit of the analysis running
-  std::vector<uint8_t> dat_;
-  media::PartialTracks tracks_;
-  std::vector<uint8_t> midi_;
-  bool midiStale_ = true;
-  int midiVersion_ = 0;    // counts the MIDI files built
+  StudioDocument document_;
   int renderingFor_ = -1;  // the MIDI file the running rendering is of
   std::function<void()> afterRender_;
-  int64_t midiNoteStart_ = 0;
-  std::vector<int16_t> rendering_;
-  std::unique_ptr<QTemporaryDir> work_;
-
-  std::unique_ptr<midibuilder::BuilderTables> tables_;
-  std::unique_ptr<common::AllocationRegistry> registry_;
 };
 
 }  // namespace studio
