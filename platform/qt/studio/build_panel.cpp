@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "platform_services.h"
+#include "targets.h"
 #include "studio_language.h"
 
 namespace studio {
@@ -55,7 +56,11 @@ BuildPanel::BuildPanel(QWidget* parent)
   const common::ControlModel& model = converterControls();
   const auto fill = [&model](QComboBox* box, std::string_view group, std::string_view initial) {
     for (const common::RadioChoice& choice : model.option(group).choices) {
-      box->addItem(QString(), choice.number);
+      // A device is named by its target profile, a number by itself.
+      const TargetProfile* target =
+          group == "device" ? targets::forRadioValue(choice.number) : nullptr;
+      box->addItem(target ? qtfront::toQString(target->name) : QString::number(choice.number),
+                   choice.number);
     }
     const common::RadioChoice* chosen = model.option(group).choice(initial);
     box->setCurrentIndex(std::max(0, box->findData(chosen ? chosen->number : 0)));
@@ -177,16 +182,6 @@ void BuildPanel::retranslate() {
   timeBaseLabel_->setText(tr("Time base"));
   noteStartLabel_->setText(tr("Note start (ticks)"));
   build_->setText(tr("Build MIDI"));
-  for (QComboBox* box : {polyphony_, channels_}) {
-    for (int i = 0; i < box->count(); ++i)
-      box->setItemText(i, QString::number(box->itemData(i).toInt()));
-  }
-  static const char* const kDeviceNames[] = {"Halvoran", "SC-88", "SC-8850", "MSGS"};
-  for (int i = 0; i < device_->count(); ++i) {
-    const int device = device_->itemData(i).toInt();
-    device_->setItemText(i, device >= 0 && device < 4 ? QString::fromLatin1(kDeviceNames[device])
-                                                      : QString::number(device));
-  }
   if (QLabel* label = refusalLabel(refusalControl_)) label->setText(messageText(refusal_));
 }
 
