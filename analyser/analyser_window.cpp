@@ -2,14 +2,28 @@
 
 #include <utility>
 
+#include "analysis.h"
 #include "file_io.h"
 #include "messages.h"
-#include "parallel_extraction.h"
 #include "partial_extraction.h"
 #include "progress_window.h"
 #include "wave_loader.h"
 
 namespace analyser {
+
+// The progress window of one conversion: the command is busy from the moment it opens.
+class AnalyserCommand::Sink final : public ProgressWindowSink {
+ public:
+  Sink(AnalyserCommand& command, int64_t ticksPerSecond)
+      : ProgressWindowSink(command.env_, command.cancelFlag_, ticksPerSecond), command_(command) {}
+  void started() override {
+    ProgressWindowSink::started();
+    command_.busyFlag_ = 1;
+  }
+
+ private:
+  AnalyserCommand& command_;
+};
 
 const common::ControlModel& analyserControls() {
   using common::ControlKind;
@@ -84,15 +98,11 @@ AnalyserCommand::AnalyserCommand(common::ProgressEnvironment& env)
     : env_(env),
       ownRegistry_(std::make_unique<common::AllocationRegistry>()),
       registry_(*ownRegistry_),
-      tables_(std::make_unique<AnalyserTables>()),
-      reporter_(std::make_unique<ProgressReporter>(env, cancelFlag_)) {}
+      analysis_(std::make_unique<AnalysisState>()) {}
 
 AnalyserCommand::AnalyserCommand(common::ProgressEnvironment& env,
                                  common::AllocationRegistry& registry)
-    : env_(env),
-      registry_(registry),
-      tables_(std::make_unique<AnalyserTables>()),
-      reporter_(std::make_unique<ProgressReporter>(env, cancelFlag_)) {}
+    : env_(env), registry_(registry), analysis_(std::make_unique<AnalysisState>()) {}
 
 AnalyserCommand::~AnalyserCommand() = default;
 
@@ -121,7 +131,8 @@ void AnalyserCommand::finish(std::string message) {
 }
 
 void AnalyserCommand::convert() {
-  const AnalysisSettings settings = readAnalysisSettings(env_);
+  AnalysisOptions options;
+  options.settings = readAnalysisSettings(env_);
   if (busyFlag_.load() == 1) return;
 
   int64_t ticksPerSecond = 0;
@@ -148,34 +159,31 @@ void AnalyserCommand::convert() {
     finish(loaded.message);
     return;
   }
-  const WaveSignal& wave = loaded.wave;
-  const int32_t frameCount = frameCountFor(wave.sampleCount, settings.frameLength);
-  if (frameCount > AnalyserTables::kFrames) {  // cannot happen within the loader's length limit
-    finish(std::string(msg::kAudioTooLong));
-    return;
+
+  options.method = method_;
+  options.threads = threads_;
+  Sink sink(*this, ticksPerSecond);
+  const AnalysisOutcome outcome = analyse(*analysis_, loaded.wave, options, sink);
+  switch (outcome.status) {
+    case AnalysisStatus::Written:
+      break;
+    case AnalysisStatus::Cancelled:
+      // A cancel from a terminal leaves its progress display up; take it down like the ending.
+      if (env_.progressWindowOpen()) env_.closeProgressWindow();
+      registry_.freeAll();
+      env_.showMessage(outcome.message, common::MessageIcon::None);
+      busyFlag_ = 0;
+      return;
+    case AnalysisStatus::Refused:
+    case AnalysisStatus::Failed:
+      finish(std::string(outcome.message));
+      return;
   }
 
-  prepareAnalysis(*tables_);
-  reporter_->open(ticksPerSecond, settings.passCount, frameCount);
-  cancelFlag_ = 0;
-  busyFlag_ = 1;
-
-  ExtractionOptions extraction;
-  extraction.threads = threads_;
-  if (extractPartialsParallel(wave, settings, *tables_, *reporter_, extraction) ==
-      ExtractionResult::Cancelled) {
-    // A cancel from a terminal leaves its progress display up; take it down like the ending.
-    if (env_.progressWindowOpen()) env_.closeProgressWindow();
-    registry_.freeAll();
-    env_.showMessage(msg::kCancelled, common::MessageIcon::None);
-    busyFlag_ = 0;
-    return;
-  }
-
-  const int32_t bytes = buildDatImage(*tables_, frameCount, settings);
+  const std::vector<uint8_t> image = common::encodeDat(outcome.frames);
   const std::string datPath =
       ownSource && source_.outputPath ? source_.outputPath(path) : datPathFor(path);
-  finish(common::writeWholeFile(datPath, tables_->datImage.data(), bytes));
+  finish(common::writeWholeFile(datPath, image.data(), static_cast<int32_t>(image.size())));
 }
 
 }  // namespace analyser

@@ -6,8 +6,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "alloc_registry.h"
+#include "analysis_settings.h"
 #include "control_model.h"
 #include "environment.h"
 #include "wave_loader.h"
@@ -43,9 +45,7 @@ struct SignalSource {
   bool anyExtension = false;  // skip the "wav" ending check (an empty name is still refused)
 };
 
-struct AnalysisSettings;
-class AnalyserTables;
-class ProgressReporter;
+class AnalysisState;
 
 class AnalyserCommand {
  public:
@@ -67,18 +67,23 @@ class AnalyserCommand {
   // Loads through `source` from now on; a source without a loader restores loadWave and
   // datPathFor.
   void setSignalSource(SignalSource source);
+  // The analysis method by name ("seed" unless set); an unknown one ends every conversion with
+  // its refusal.
+  void setMethod(std::string name) { method_ = std::move(name); }
+  const std::string& method() const { return method_; }
 
  private:
+  class Sink;
   void finish(std::string message);
 
   common::ProgressEnvironment& env_;
   std::unique_ptr<common::AllocationRegistry> ownRegistry_;
   common::AllocationRegistry& registry_;
-  std::unique_ptr<AnalyserTables> tables_;
-  std::unique_ptr<ProgressReporter> reporter_;
+  std::unique_ptr<AnalysisState> analysis_;
   std::atomic<int> busyFlag_{0};
   std::atomic<int> cancelFlag_{0};
   int threads_ = 0;
+  std::string method_ = "seed";
   SignalSource source_;
 };
 

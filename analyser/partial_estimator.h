@@ -8,24 +8,13 @@
 
 #include "aligned_storage.h"
 #include "analysis_constants.h"
+#include "estimator_types.h"
 #include "kernels/fine_kernels.h"
 
 namespace analyser {
 
-// 65536 packed entries: sine (x32767, rounded half away from zero) in the upper 16 bits,
-// cosine in the lower 16 bits, of the angle k * 6.2831853071796 / 65536.
-struct SineCosineTable {
-  std::vector<uint32_t> packed;
-  int16_t sine(uint32_t k) const { return static_cast<int16_t>(packed[k] >> 16); }
-  int16_t cosine(uint32_t k) const { return static_cast<int16_t>(packed[k] & 0xFFFF); }
-};
+// Fills the table with its 65536 packed entries.
 void buildSineCosineTable(SineCosineTable& table);
-
-struct PartialEstimate {
-  int32_t level = 0;       // amplitude in working-sample units
-  double frequency = 0.0;  // hertz, 55.0 to 8000.0
-  int32_t phase = 0;       // 0..65535, 1/65536 of a turn
-};
 
 // Stored form of a frequency: tenths of a hertz, rounded to nearest.
 int32_t frequencyTenths(double hertz);
@@ -42,12 +31,7 @@ int16_t quantiseSample(int32_t v);
 // Returns n2.
 int quantiseWindow(const int32_t* window, int n, int16_t* q);
 
-// The two coarse sums of one candidate; both wrap as signed 32-bit integers.
-struct CoarseSums {
-  int32_t a = 0;  // sum of floor(q * cos / 65536)
-  int32_t b = 0;  // sum of floor(q * sin / 65536)
-  bool operator==(const CoarseSums&) const = default;
-};
+// The two coarse sums of one candidate by the literal loop.
 CoarseSums coarseSumsReference(const SineCosineTable& table, const int16_t* q, int n2,
                                uint32_t step);
 // trunc(2048 * sqrt(a^2 + b^2) / n); may exceed 32 bits, so 64-bit.
@@ -56,16 +40,8 @@ int64_t coarseLevel(CoarseSums sums, int n);
 int coarseSearchReference(const SineCosineTable& table, const int16_t* q, int n);
 
 // Level and phase of one fine candidate over exactly n samples, with directly computed sines.
-struct FineCandidate {
-  int64_t level = 0;
-  int32_t phase = 0;
-};
 FineCandidate evaluateFineReference(const double* x, int n, double frequency);
-// The two Fourier sums behind evaluateFineReference (xc = sum x cos, xs = -sum x sin).
-struct FineSums {
-  double xc = 0.0;
-  double xs = 0.0;
-};
+// The two Fourier sums behind evaluateFineReference.
 FineSums fineSumsReference(const double* x, int n, double frequency);
 // Largest difference the fast fine kernels may show against fineSumsReference in either sum,
 // as a fraction of the sum of the samples' magnitudes (measured differences stay some hundred

@@ -144,23 +144,30 @@ ExtractionResult extractPartials(const WaveSignal& wave, const AnalysisSettings&
   });
 }
 
+common::NoteFrames noteFramesFromTables(const AnalyserTables& tables, int32_t frameCount,
+                                        const AnalysisSettings& settings) {
+  common::NoteFrames frames;
+  frames.voices = common::kSlotsPerFrame;
+  frames.framesPerSecond = settings.unitsPerSecond;
+  if (frameCount <= 0 || frameCount > AnalyserTables::kFrames) return frames;
+  frames.slots.resize(static_cast<std::size_t>(frameCount) * common::kSlotsPerFrame);
+  for (int32_t g = 0; g < frameCount; ++g) {
+    for (int v = 0; v < kAnalysedSlots; ++v) {
+      frames.at(g, v) = {tables.level(g, v), tables.frequency(g, v)};
+    }
+  }
+  frames.at(frameCount - 1, 7) = {1 - settings.onsetShift, settings.unitsPerSecond};
+  return frames;
+}
+
 int32_t buildDatImage(AnalyserTables& tables, int32_t frameCount,
                       const AnalysisSettings& settings) {
   if (frameCount <= 0 || frameCount > AnalyserTables::kFrames) return 0;
-  uint8_t* image = tables.datImageToWrite(frameCount * common::kNoteFrameBytes);
-  for (int32_t g = 0; g < frameCount; ++g) {
-    common::NoteFrame frame;
-    for (int v = 0; v < kAnalysedSlots; ++v) {
-      frame.slots[v].level = tables.level(g, v);
-      frame.slots[v].frequency = tables.frequency(g, v);
-    }
-    if (g == frameCount - 1) {
-      frame.slots[7].level = 1 - settings.onsetShift;
-      frame.slots[7].frequency = settings.unitsPerSecond;
-    }
-    common::encodeNoteFrame(frame, image + std::size_t(g) * common::kNoteFrameBytes);
-  }
-  return frameCount * common::kNoteFrameBytes;
+  const std::vector<uint8_t> image =
+      common::encodeDat(noteFramesFromTables(tables, frameCount, settings));
+  const auto bytes = static_cast<int32_t>(image.size());
+  std::copy(image.begin(), image.end(), tables.datImageToWrite(bytes));
+  return bytes;
 }
 
 }  // namespace analyser

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "aligned_storage.h"
+#include "analysis_settings.h"
 #include "note_frame.h"
+#include "note_frames.h"
 #include "partial_estimator.h"
 #include "progress_hook.h"
 #include "wave_loader.h"
@@ -17,13 +19,6 @@
 namespace analyser {
 
 inline constexpr int kAnalysedSlots = 6;
-
-struct AnalysisSettings {
-  int32_t unitsPerSecond = 60;  // 15, 20, 30 or 60 frames per second
-  int32_t frameLength = 735;    // 44100 / unitsPerSecond samples
-  int32_t onsetShift = 0;       // 1: stagger the windows of the slots
-  int32_t passCount = 1;        // 1, or 4 with the optimisation
-};
 
 // 2940 for 15, 2205 for 20, 1470 for 30, 735 for anything else.
 int32_t frameLengthFor(int32_t unitsPerSecond);
@@ -124,9 +119,14 @@ ExtractionResult extractPartials(const WaveSignal& wave, const AnalysisSettings&
 ExtractionResult extractPartials(const WaveSignal& wave, const AnalysisSettings& settings,
                                  AnalyserTables& tables, ProgressHook& hook);
 
-// Lays frames 0 .. frameCount-1 out as NoteFrame records in tables.datImage (slots 6 and 7
-// empty) and puts the settings entry (1 - onsetShift, unitsPerSecond) in slot 7 of the last
-// frame. Returns the number of bytes, frameCount * 64 (0 when frameCount is out of range).
+// Frames 0 .. frameCount-1 of the tables as note frames of eight voices at unitsPerSecond:
+// the six analysed slots, slots 6 and 7 empty, and the settings entry (1 - onsetShift,
+// unitsPerSecond) in slot 7 of the last frame. No frames when frameCount is out of range.
+common::NoteFrames noteFramesFromTables(const AnalyserTables& tables, int32_t frameCount,
+                                        const AnalysisSettings& settings);
+
+// Lays noteFramesFromTables out as NoteFrame records in tables.datImage. Returns the number of
+// bytes, frameCount * 64 (0 when frameCount is out of range).
 int32_t buildDatImage(AnalyserTables& tables, int32_t frameCount, const AnalysisSettings& settings);
 
 }  // namespace analyser

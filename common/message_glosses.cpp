@@ -27,6 +27,7 @@ constexpr Gloss kGlosses[] = {
     {kNoCounter, "time cannot be measured (no high-resolution performance counter)", ""},
     {kSpecifyWave, "give a WAVE file (the name must end in .wav)",
      "sevrane-cli takes other names only when --convert is given"},
+    {kUnknownMethod, "there is no analysis method of that name", ""},
     {kChannelsBelowPolyphony, "use at least as many channels as voices (--channels, --polyphony)",
      ""},
     {kTempoRange, "give a tempo from 30 to 1000", ""},

@@ -28,6 +28,7 @@ inline constexpr std::string_view kCancelled = "中止しました";
 inline constexpr std::string_view kNoCounter =
     "時間の計測ができません（高分解能パフォーマンスカウンタがサポートされていません）";
 inline constexpr std::string_view kSpecifyWave = "ＷＡＶＥファイルを指定して下さい";
+inline constexpr std::string_view kUnknownMethod = "指定された解析方法はありません";
 
 // Analyser progress label: prefix + whole seconds + suffix.
 inline constexpr std::string_view kRemainingPrefix = "残り時間約";

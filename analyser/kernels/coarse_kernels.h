@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "partial_estimator.h"
+#include "estimator_types.h"
 
 namespace analyser::kernels {
 

@@ -280,7 +280,8 @@ namespace {
 TEST(EffectiveFrameTimeTest, ReporterUsesTheSuppliedDurationForThatFrameOnly) {
   fakeenv::FakeEnvironment env;
   std::atomic<int> cancelFlag{0};
-  ProgressReporter reporter{env, cancelFlag};
+  ProgressWindowSink sink{env, cancelFlag};
+  ProgressReporter reporter{sink};
   reporter.open(1000000, 1, 100);
   reporter.beginFrame();
   env.counter += 5;  // 5 microseconds of waiting
@@ -302,7 +303,8 @@ TEST(EffectiveFrameTimeTest, ReporterUsesTheSuppliedDurationForThatFrameOnly) {
 TEST(EffectiveFrameTimeTest, WaitingBetweenFramesPumpsAndCancelsOnTheRefreshInterval) {
   fakeenv::FakeEnvironment env;
   std::atomic<int> cancelFlag{0};
-  ProgressReporter reporter{env, cancelFlag};
+  ProgressWindowSink sink{env, cancelFlag};
+  ProgressReporter reporter{sink};
   reporter.open(1000000, 1, 100);
   env.clock = 100;
   EXPECT_EQ(reporter.waiting(), FrameAnswer::Continue);

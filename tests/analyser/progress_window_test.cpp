@@ -41,7 +41,8 @@ class ReporterTest : public ::testing::Test {
  protected:
   fakeenv::FakeEnvironment env;
   std::atomic<int> cancelFlag{0};
-  analyser::ProgressReporter reporter{env, cancelFlag};
+  analyser::ProgressWindowSink sink{env, cancelFlag};
+  analyser::ProgressReporter reporter{sink};
 
   FrameAnswer frame(int pass, int slot, int32_t g, int64_t ticks, int32_t clockAfter) {
     reporter.beginFrame();

@@ -1,0 +1,58 @@
+// The seam between the analysis stage and the ways of analysing a recording. A method turns the
+// loaded signal into note frames with as many voices as it likes, at its own frame rate, and
+// reports its progress to the sink; the stage finds it by name.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "analysis_settings.h"
+#include "note_frames.h"
+#include "progress_sink.h"
+#include "wave_loader.h"
+
+namespace analyser {
+
+// What a conversion asks of the analysis.
+struct AnalysisOptions {
+  std::string method = "seed";  // by name, see findMethod
+  AnalysisSettings settings;    // frame rate, onset shift, passes
+  int threads = 0;              // worker threads; 0 = all hardware threads
+};
+
+enum class AnalysisStatus {
+  Written,    // the note frames are there
+  Refused,    // the request or the signal was refused before any estimate
+  Failed,     // the method could not finish its work
+  Cancelled,  // the sink asked to stop
+};
+
+struct AnalysisOutcome {
+  AnalysisStatus status = AnalysisStatus::Failed;
+  std::string_view message;   // a fixed text: kFinished, kCancelled or the reason
+  common::NoteFrames frames;  // empty unless Written
+};
+
+class AnalysisMethod {
+ public:
+  virtual ~AnalysisMethod() = default;
+  virtual std::string_view name() const = 0;
+  // Analyses `signal` as `options` asks. A method keeps whatever storage it needs from one call
+  // to the next.
+  virtual AnalysisOutcome run(const WaveSignal& signal, const AnalysisOptions& options,
+                              ProgressSink& sink) = 0;
+};
+
+struct MethodEntry {
+  std::string_view name;
+  std::unique_ptr<AnalysisMethod> (*make)();
+};
+
+// Every method there is, the seed's analysis by synthesis ("seed") first.
+std::span<const MethodEntry> analysisMethods();
+// The method called `name`; null when there is none.
+const MethodEntry* findMethod(std::string_view name);
+
+}  // namespace analyser
