@@ -5,6 +5,7 @@
 
 #include "alloc_registry.h"
 #include "analysis.h"
+#include "partial_extraction.h"
 #include "platform_services.h"
 #include "recording.h"
 #include "wave_loader.h"

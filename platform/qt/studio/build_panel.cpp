@@ -11,8 +11,8 @@
 #include <algorithm>
 
 #include "platform_services.h"
-#include "targets.h"
 #include "studio_language.h"
+#include "targets/targets.h"
 
 namespace studio {
 

@@ -22,6 +22,16 @@ constexpr int kPictureHeight = 900;
 // 600-second recording takes about 100 MB of spectrum rather than 250 MB.
 constexpr std::size_t kMaxSpectrogramFrames = 24000;
 
+// UTF-8 names to paths and back, whatever the system's narrow encoding.
+std::filesystem::path pathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 bool isDatPath(const std::string& path) {
   if (path.size() < 4) return false;
   std::string tail = path.substr(path.size() - 4);
@@ -38,7 +48,7 @@ std::string readDat(common::AllocationRegistry& registry, const std::string& pat
   std::string failure = common::checkReadableFile(path);
   if (!failure.empty()) return failure;
   std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(path), error);
+  const std::uintmax_t size = std::filesystem::file_size(pathOf(path), error);
   if (!error && size / common::kNoteFrameBytes > std::uintmax_t{midibuilder::kTableFrames}) {
     return std::string(msg::kDatTooLong);
   }
@@ -86,9 +96,8 @@ std::string StudioDocument::open(const std::string& path) {
   if (!failure.empty()) return failure;
 
   std::error_code error;
-  const std::filesystem::path absolute =
-      std::filesystem::absolute(std::filesystem::u8path(path), error);
-  sourcePath_ = error ? path : absolute.lexically_normal().u8string();
+  const std::filesystem::path absolute = std::filesystem::absolute(pathOf(path), error);
+  sourcePath_ = error ? path : utf8Of(absolute.lexically_normal());
   hasRecording_ = !isDat;
   recording_ = std::move(recording);
   spectrogram_ = {};
@@ -171,8 +180,8 @@ std::string StudioDocument::save(SaveKind kind, const std::string& path,
 }
 
 std::string StudioDocument::suggestedPath(SaveKind kind) const {
-  const std::filesystem::path source = std::filesystem::u8path(sourcePath_);
-  const std::string base = (source.parent_path() / source.stem()).u8string();
+  const std::filesystem::path source = pathOf(sourcePath_);
+  const std::string base = utf8Of(source.parent_path() / source.stem());
   switch (kind) {
     case SaveKind::Dat:
       return base + ".dat";

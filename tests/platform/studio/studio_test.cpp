@@ -222,8 +222,8 @@ class StudioTest : public QObject {
     QCOMPARE(window.analysisPanel()->analyseButton()->text(), QStringLiteral("Analyse"));
   }
 
-  // Cancelled mid-extraction: the command's message, no DAT in memory, in the work folder or
-  // beside the recording.
+  // Cancelled mid-extraction: the stage's message, no frames in memory, nothing beside the
+  // recording.
   void cancelWritesNothing() {
     QTemporaryDir dir;
     const QString wave = dir.filePath(QStringLiteral("long.wav"));
@@ -242,7 +242,7 @@ class StudioTest : public QObject {
     QCOMPARE(done.first().at(0).toString(), qtfront::toQString(msg::kCancelled));
     QCOMPARE(done.first().at(1).toBool(), false);
     QVERIFY(window.dat().empty());
-    QCOMPARE(QDir(window.workFolder()).entryList(QDir::Files), QStringList());
+    QVERIFY(!window.document().hasFrames());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("long.wav")});
   }
 
@@ -379,7 +379,7 @@ class StudioTest : public QObject {
     QCOMPARE(noteName(0.0), QString());
   }
 
-  // Destroying the window in the middle of an analysis cancels it and removes its work folder.
+  // Destroying the window in the middle of an analysis cancels it and writes nothing.
   void closeDuringAnalysis() {
     QTemporaryDir dir;
     const QString wave = dir.filePath(QStringLiteral("long.wav"));
@@ -391,10 +391,7 @@ class StudioTest : public QObject {
     QSignalSpy progress(window->findChild<AnalysisJob*>(), &AnalysisJob::progress);
     QVERIFY(window->startAnalysis());
     QVERIFY(progress.wait(60000));
-    const QString work = window->workFolder();
-    QVERIFY(QDir(work).exists());
     window.reset();
-    QVERIFY(!QDir(work).exists());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("long.wav")});
   }
 
