@@ -1,6 +1,5 @@
 #include "studio_window.h"
 
-#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -9,7 +8,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollArea>
@@ -29,6 +27,7 @@
 #include "plot_panel.h"
 #include "render_job.h"
 #include "studio_language.h"
+#include "studio_menus.h"
 
 namespace studio {
 
@@ -77,7 +76,9 @@ StudioWindow::StudioWindow(QWidget* parent)
   layout->addWidget(sideScroll);
   layout->addLayout(right, 1);
   setCentralWidget(central);
-  buildMenus();
+  menus_ = new StudioMenus(this);
+  connect(menus_, &StudioMenus::openRequested, this, &StudioWindow::browse);
+  connect(menus_, &StudioMenus::saveRequested, this, &StudioWindow::saveWithDialog);
 
   connect(analysisPanel_, &AnalysisPanel::analyseRequested, this, &StudioWindow::startAnalysis);
   connect(analysisPanel_, &AnalysisPanel::cancelRequested, this, &StudioWindow::cancelAnalysis);
@@ -116,48 +117,10 @@ StudioWindow::~StudioWindow() {
   player_->stop();
 }
 
-void StudioWindow::buildMenus() {
-  fileMenu_ = menuBar()->addMenu(QString());
-  openAction_ = fileMenu_->addAction(QString(), this, &StudioWindow::browse);
-  openAction_->setShortcut(QKeySequence::Open);
-  fileMenu_->addSeparator();
-  saveDatAction_ = fileMenu_->addAction(QString(), this, [this] { saveWithDialog(SaveKind::Dat); });
-  saveMidiAction_ =
-      fileMenu_->addAction(QString(), this, [this] { saveWithDialog(SaveKind::Midi); });
-  saveMidiAction_->setShortcut(QKeySequence::Save);
-  saveWaveAction_ =
-      fileMenu_->addAction(QString(), this, [this] { saveWithDialog(SaveKind::Rendering); });
-  savePngAction_ =
-      fileMenu_->addAction(QString(), this, [this] { saveWithDialog(SaveKind::Picture); });
-  fileMenu_->addSeparator();
-  quitAction_ = fileMenu_->addAction(QString(), this, &QWidget::close);
-  quitAction_->setShortcut(QKeySequence::Quit);
-
-  languageMenu_ = menuBar()->addMenu(QString());
-  auto* group = new QActionGroup(this);
-  englishAction_ = languageMenu_->addAction(QStringLiteral("English"));
-  japaneseAction_ = languageMenu_->addAction(QStringLiteral("日本語"));
-  for (QAction* action : {englishAction_, japaneseAction_}) {
-    action->setCheckable(true);
-    group->addAction(action);
-  }
-  (currentLanguage() == Language::Japanese ? japaneseAction_ : englishAction_)->setChecked(true);
-  connect(englishAction_, &QAction::triggered, this, [] { setLanguage(Language::English); });
-  connect(japaneseAction_, &QAction::triggered, this, [] { setLanguage(Language::Japanese); });
-}
-
 void StudioWindow::retranslate() {
   setWindowTitle(document_.empty() ? tr("Sevrane Studio")
                                    : tr("%1 - Sevrane Studio").arg(fileName()));
-  fileMenu_->setTitle(tr("&File"));
-  openAction_->setText(tr("&Open..."));
-  saveDatAction_->setText(tr("Save &DAT file..."));
-  saveMidiAction_->setText(tr("Save &MIDI file..."));
-  saveWaveAction_->setText(tr("Save rendered &WAVE..."));
-  savePngAction_->setText(tr("Save &picture (PNG)..."));
-  quitAction_->setText(tr("&Quit"));
-  languageMenu_->setTitle(tr("&Language"));
-  (currentLanguage() == Language::Japanese ? japaneseAction_ : englishAction_)->setChecked(true);
+  menus_->retranslate();
   summary_->setText(summary());
   refreshPlot();
 }
@@ -175,11 +138,7 @@ void StudioWindow::updateActions() {
   const bool recording = document_.hasRecording();
   const bool frames = document_.hasFrames();
   analysisPanel_->analyseButton()->setEnabled(recording && !busy);
-  openAction_->setEnabled(!busy);
-  saveDatAction_->setEnabled(frames);
-  saveMidiAction_->setEnabled(frames);
-  saveWaveAction_->setEnabled(frames && !renderJob_->running());
-  savePngAction_->setEnabled(recording || frames);
+  menus_->setAvailable(!busy, frames, frames && !renderJob_->running(), recording || frames);
   buildPanel_->buildButton()->setEnabled(frames && !busy);
   listenPanel_->setAvailable(recording, frames, !busy && !renderJob_->running(),
                              player_->playing());

@@ -13,8 +13,6 @@
 
 #include "studio_document.h"
 
-class QAction;
-class QActionGroup;
 class QLabel;
 class QTimer;
 
@@ -24,6 +22,7 @@ class AnalysisJob;
 class AnalysisPanel;
 class BuildPanel;
 class ListenPanel;
+class StudioMenus;
 class PlotPanel;
 class Player;
 class RenderJob;
@@ -102,7 +101,6 @@ class StudioWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void buildMenus();
   void retranslate();
   void updateActions();
   void showStatus(const QString& text);
@@ -125,16 +123,7 @@ class StudioWindow : public QMainWindow {
   RenderJob* renderJob_;
   QTimer* ticker_;
 
-  QMenu* fileMenu_ = nullptr;
-  QMenu* languageMenu_ = nullptr;
-  QAction* openAction_ = nullptr;
-  QAction* saveDatAction_ = nullptr;
-  QAction* saveMidiAction_ = nullptr;
-  QAction* saveWaveAction_ = nullptr;
-  QAction* savePngAction_ = nullptr;
-  QAction* quitAction_ = nullptr;
-  QAction* englishAction_ = nullptr;
-  QAction* japaneseAction_ = nullptr;
+  StudioMenus* menus_ = nullptr;
 
   SavePathFunction savePath_;
   ConfirmFunction confirmReplace_;
