@@ -28,6 +28,7 @@
 #include "player.h"
 #include "plot_panel.h"
 #include "render.h"
+#include "studio_document.h"
 #include "studio_language.h"
 #include "studio_window.h"
 #include "test_files.h"
@@ -324,6 +325,19 @@ class StudioTest : public QObject {
     QVERIFY2(missing.contains(qtfront::toQString(msg::kFileNotFound)), qPrintable(missing));
     QVERIFY(bytesOf(window.dat()) == readFile(dat));
     QVERIFY(bytesOf(window.midi()) == cliMidi);
+
+    // The document alone: a rendering is kept only for the MIDI file it was made of.
+    StudioDocument document;
+    QCOMPARE(document.open(qtfront::toUtf8(dat)), std::string());
+    midibuilder::BuilderOptions options;
+    options.device = midibuilder::kDeviceSc8850;
+    QCOMPARE(document.buildMidi(options), std::string());
+    QVERIFY(bytesOf(document.midi()) == cliMidi);
+    const int built = document.midiVersion();
+    document.invalidateMidi();
+    QVERIFY(!document.setRendering(built, {1, 2}) && !document.renderingCurrent());
+    QCOMPARE(document.buildMidi(options), std::string());
+    QVERIFY(document.setRendering(document.midiVersion(), {1, 2}) && document.renderingCurrent());
   }
 
   // A 48 kHz recording is converted as sevrane-cli --convert converts it: the same DAT file.
