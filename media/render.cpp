@@ -97,10 +97,15 @@ int onTick(void* data, int tick) {
   return FLUID_OK;
 }
 
-// Plain rounding, no dither: the output depends on the input alone.
+// Plain rounding, no dither: the output depends on the input alone. Rounds half away from zero
+// as std::lround does, in a form the compiler vectorises: a float times 2^15 has at most 24
+// significant bits below 2^15, so adding one half is exact in a double and truncating it
+// rounds. Not a number is silence; infinities are clamped.
 int16_t toSample16(float v) {
-  const double x = std::clamp(static_cast<double>(v) * 32768.0, -32768.0, 32767.0);
-  return static_cast<int16_t>(std::lround(std::isfinite(x) ? x : 0.0));
+  double x = static_cast<double>(v) * 32768.0;
+  x = x < -32768.0 ? -32768.0 : x > 32767.0 ? 32767.0 : x;
+  x = x == x ? x : 0.0;
+  return static_cast<int16_t>(static_cast<int32_t>(x + std::copysign(0.5, x)));
 }
 
 // The part of the whole work that one rendering covers, for the progress reports.
@@ -232,10 +237,13 @@ std::string renderOnce(const std::vector<uint8_t>& smf, const RenderOptions& opt
     if (fluid_synth_write_float(synth.get(), kBlock, block, 0, 2, block, 1, 2) != FLUID_OK) {
       return std::string(msg::kWriteError);
     }
-    for (float v : block) {
+    int16_t samples[2 * kBlock];
+    for (int i = 0; i < 2 * kBlock; ++i) {
+      const float v = block[i];
       peak = std::max(peak, std::isfinite(v) ? std::fabs(v) : 0.0f);
-      out.push_back(toSample16(v));
+      samples[i] = toSample16(v);
     }
+    out.insert(out.end(), samples, samples + 2 * kBlock);
     frames += kBlock;
     if (!options.keepLeadIn && !leadInDropped && marks.startFrame >= 0) {
       out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(2 * marks.startFrame));
@@ -260,7 +268,7 @@ void putU16(std::vector<uint8_t>& b, uint32_t v) {
 }  // namespace
 
 const std::vector<uint8_t>& builtInSoundFont() {
-  static const std::vector<uint8_t> image = tools::buildSineSoundFont();
+  static const std::vector<uint8_t> image = media::buildSineSoundFont();
   return image;
 }
 
