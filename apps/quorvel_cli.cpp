@@ -3,6 +3,9 @@
 #include <iostream>
 #include <string>
 #include <vector>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "quorvel_terminal.h"
 #ifdef _WIN32
@@ -21,6 +24,8 @@ media::RenderOptions renderOptions(const quorvel_terminal::QuorvelMedia::Job& jo
   media::RenderOptions options;
   options.keepLeadIn = job.keepLeadIn;
   options.startTick = job.startTick;
+  options.progress = job.progress;
+  options.cancel = job.cancel;
   return options;
 }
 
@@ -51,6 +56,12 @@ std::string plotJob(const quorvel_terminal::QuorvelMedia::Job& job) {
   return media::plotRendering(stereo, job.datPath, job.outputPath, title);
 }
 
+// x.mid -> x-rendered.png: the picture of the rendering, beside it, never sevrane-cli's x.png.
+std::string renderedPlotPathFor(const std::string& midiPath) {
+  const std::string wave = media::renderedPathFor(midiPath);
+  return wave.substr(0, wave.size() - 4) + ".png";
+}
+
 }  // namespace
 #endif
 
@@ -60,7 +71,8 @@ int main(int argc, char** argv) {
   media.render = &renderJob;
   media.plot = &plotJob;
   media.renderedPathFor = &media::renderedPathFor;
-  media.plotPathFor = &media::plotPathFor;
+  media.plotPathFor = &renderedPlotPathFor;
+  media.maxRenderSeconds = media::kMaxRenderSeconds;
 #endif
 #ifdef _WIN32
   // UTF-8 arguments from the UTF-16 command line; messages to a console as UTF-16.
@@ -68,9 +80,11 @@ int main(int argc, char** argv) {
   (void)argv;
   win32::ConsoleStream out(stdout);
   win32::ConsoleStream err(stderr);
-  return quorvel_terminal::runQuorvelCli(win32::utf8Arguments(), out, err, media);
+  return quorvel_terminal::runQuorvelCli(win32::utf8Arguments(), out, err, media,
+                                         win32::enableTerminalSequences(stderr));
 #else
   std::vector<std::string> args(argv, argv + argc);
-  return quorvel_terminal::runQuorvelCli(args, std::cout, std::cerr, media);
+  return quorvel_terminal::runQuorvelCli(args, std::cout, std::cerr, media,
+                                         isatty(STDERR_FILENO) == 1);
 #endif
 }

@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
   media.anyRecordingSource = &media::anyRecordingSource;
   media.plotRecording = &media::plotRecording;
   media.plotPathFor = &media::plotPathFor;
+  media.partSource = &media::recordingPartSource;
+  media.quietDecoders = &media::keepDecoderMessages;
 #endif
   return terminal::runSevraneCli(argc, argv, media);
 }

@@ -1,6 +1,7 @@
 #include "file_io.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -38,7 +39,34 @@ std::string toString(std::string_view text) {
   return std::string(text);
 }
 
+std::string utf8Of(const fs::path& path) {
+  const std::u8string u8 = path.u8string();
+  return std::string(u8.begin(), u8.end());
+}
+
+// Records why a write failed and returns its message.
+std::string writeFailure(std::string_view message, const fs::path& path, std::string reason) {
+  lastWriteFailure() = {utf8Of(path), std::move(reason)};
+  return toString(message);
+}
+
+// The system's reason for the last failed call, as errno gives it ("" when it gives none).
+std::string systemReason() {
+  const int e = errno;
+  return e == 0 ? std::string("the system gave no reason") : std::generic_category().message(e);
+}
+
 }  // namespace
+
+WriteFailure& lastWriteFailure() {
+  thread_local WriteFailure failure;
+  return failure;
+}
+
+FileSyncHook& fileSyncHook() {
+  static FileSyncHook hook = nullptr;
+  return hook;
+}
 
 FileFaults& fileFaults() {
   static FileFaults faults;
@@ -99,12 +127,20 @@ std::string readWholeFile(AllocationRegistry& registry, const std::string& path,
 }
 
 std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t length) {
-  if (path.empty() || path.find('\0') != std::string::npos || length < 0) {
-    return toString(msg::kCannotCreate);
+  return writeWholeFile(path, std::vector<FilePiece>{{data, length}});
+}
+
+std::string writeWholeFile(const std::string& path, const std::vector<FilePiece>& pieces) {
+  lastWriteFailure() = {};
+  bool negative = false;
+  for (const FilePiece& piece : pieces) negative = negative || piece.length < 0;
+  if (path.empty() || path.find('\0') != std::string::npos || negative) {
+    return writeFailure(msg::kCannotCreate, toPath(path.substr(0, path.find('\0'))),
+                        "not a usable file name");
   }
   std::error_code ec;
   if (!toPath(path).has_filename() || fs::is_directory(toPath(path), ec)) {
-    return toString(msg::kCannotCreate);
+    return writeFailure(msg::kCannotCreate, toPath(path), "it is a folder");
   }
   // Writing to a symbolic link writes the file it names, as opening it would: the temporary
   // goes beside that file and replaces it, and the link stays. A chain too long for the
@@ -112,11 +148,14 @@ std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t
   fs::path target = toPath(path);
   for (int hops = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
     const fs::path link = fs::read_symlink(target, ec);
-    if (ec || hops == 40) return toString(msg::kCannotCreate);
+    if (ec || hops == 40) {
+      return writeFailure(msg::kCannotCreate, toPath(path),
+                          ec ? ec.message() : "too many levels of symbolic links");
+    }
     target = link.is_absolute() ? link : target.parent_path() / link;
   }
   if (!target.has_filename() || fs::is_directory(target, ec)) {
-    return toString(msg::kCannotCreate);
+    return writeFailure(msg::kCannotCreate, target, "it is a folder");
   }
   // An existing file is replaced only where it could have been opened for writing itself: the
   // rename below would otherwise go round a write-protected file. No write permission for
@@ -126,10 +165,11 @@ std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t
     constexpr fs::perms kAnyWrite =
         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     if ((existing.permissions() & kAnyWrite) == fs::perms::none) {
-      return toString(msg::kCannotCreate);
+      return writeFailure(msg::kCannotCreate, target, "the file is write-protected");
     }
+    errno = 0;
     std::fstream probe(target, std::ios::binary | std::ios::in | std::ios::out);
-    if (!probe) return toString(msg::kCannotCreate);
+    if (!probe) return writeFailure(msg::kCannotCreate, target, systemReason());
   }
 
   // A name that no other writer picks: process-wide counter plus the clock. It does not
@@ -141,32 +181,58 @@ std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t
                         toPath(".tmp-" + std::to_string(stamp) + "-" + std::to_string(serial++));
 
   {
+    errno = 0;
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return toString(msg::kCannotCreate);
-    int64_t toWrite = length;
-    bool faulted = false;
-    if (fileFaults().writeLimit >= 0 && fileFaults().writeLimit < toWrite) {
-      toWrite = fileFaults().writeLimit;
-      faulted = true;
+    // The folder is what could not be written: name it.
+    if (!out) {
+      return writeFailure(msg::kCannotCreate,
+                          target.parent_path().empty() ? fs::path(".") : target.parent_path(),
+                          systemReason());
     }
-    if (toWrite > 0) out.write(reinterpret_cast<const char*>(data), toWrite);
+    // The fault limit counts the bytes of all pieces together.
+    int64_t allowed = fileFaults().writeLimit;
+    bool faulted = false;
+    for (const FilePiece& piece : pieces) {
+      int64_t toWrite = piece.length;
+      if (allowed >= 0 && allowed < toWrite) {
+        toWrite = allowed;
+        faulted = true;
+      }
+      if (toWrite > 0) out.write(reinterpret_cast<const char*>(piece.data), toWrite);
+      if (allowed >= 0) allowed -= toWrite;
+      if (faulted || !out) break;
+    }
     out.flush();
-    const bool ok = static_cast<bool>(out) && !faulted;
+    bool ok = static_cast<bool>(out) && !faulted;
+    std::string reason =
+        faulted ? std::make_error_code(std::errc::no_space_on_device).message() : systemReason();
     out.close();
+    if (ok && !out.fail() && fileSyncHook() != nullptr) {
+      errno = 0;
+      ok = fileSyncHook()(utf8Of(temp), false);
+      if (!ok) reason = systemReason();
+    }
     if (!ok || out.fail()) {
       fs::remove(temp, ec);
-      return toString(msg::kWriteError);
+      return writeFailure(msg::kWriteError, temp, reason);
     }
   }
   if (fileFaults().failRename) {
     fs::remove(temp, ec);
-    return toString(msg::kCannotCreate);
+    return writeFailure(msg::kCannotCreate, target,
+                        std::make_error_code(std::errc::permission_denied).message());
   }
   fs::rename(temp, target, ec);
   if (ec) {
     std::error_code ignored;
     fs::remove(temp, ignored);
-    return toString(msg::kCannotCreate);
+    return writeFailure(msg::kCannotCreate, target, ec.message());
+  }
+  // The rename itself is on disk once the folder is. The file is complete and in place either
+  // way, so a folder that cannot be flushed is no failure of the write.
+  if (fileSyncHook() != nullptr) {
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    fileSyncHook()(utf8Of(folder), true);
   }
   return {};
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "alloc_registry.h"
 
@@ -25,6 +26,30 @@ std::string checkReadableFile(const std::string& path);
 // beside the target, which is renamed over it only once everything has been written, so a
 // failure never leaves a partial or emptied file behind.
 std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t length);
+
+// The same for a file made of several pieces written one after another (a header and the data
+// it describes), so that the whole need not be copied into one block first.
+struct FilePiece {
+  const uint8_t* data;
+  int64_t length;
+};
+std::string writeWholeFile(const std::string& path, const std::vector<FilePiece>& pieces);
+
+// Why the last writeWholeFile on this thread failed, in English: the path it could not write
+// (the target, or the temporary file beside it) and the system's reason ("No space left on
+// device"). Both empty after a success. Reset with `lastWriteFailure() = {}`.
+struct WriteFailure {
+  std::string path;
+  std::string reason;
+};
+WriteFailure& lastWriteFailure();
+
+// When set, writeWholeFile calls it to flush the temporary file to the disk before the rename
+// (`folder` false; false is a write error) and the folder after it (`folder` true; its answer
+// is not needed, the file being complete and in place). The
+// standard library has no such flush, so the front end that can installs one. Off by default.
+using FileSyncHook = bool (*)(const std::string& path, bool folder);
+FileSyncHook& fileSyncHook();
 
 // Fault injection for tests of the failure paths; all off by default. Reset with
 // `fileFaults() = {}`.

@@ -68,4 +68,25 @@ std::string glossLine(std::string_view message, std::string_view detail, bool wi
   return line;
 }
 
+std::string writeFailureLine(std::string_view message, std::string_view path,
+                             std::string_view reason) {
+  std::string line = glossLine(message, "", false);
+  if (path.empty() || (message != kCannotCreate && message != kWriteError)) return line;
+  line.append(": ").append(path);
+  if (!reason.empty()) line.append(": ").append(reason);
+  return line;
+}
+
+std::string partlyWrittenLine(std::string_view why, std::string_view written,
+                              std::string_view notWritten) {
+  std::string line(why);
+  line.append("; ").append(written).append(" was written, ").append(notWritten);
+  return line.append(" was not");
+}
+
+std::string renderTooLongMeaning(int capSeconds) {
+  return "the MIDI file plays longer than " + std::to_string(capSeconds) +
+         " seconds, the longest rendering made";
+}
+
 }  // namespace msg

@@ -32,4 +32,27 @@ std::string_view englishMeaning(std::string_view message);
 // Empty for the success message and for texts without a gloss.
 std::string glossLine(std::string_view message, std::string_view detail, bool withConvertHint);
 
+// The English line for a file that could not be written: the message's meaning, then the path
+// and the system's reason ("the output file could not be created: out/take.dat: Permission
+// denied"). The meaning alone when `path` is empty or `message` is no write failure.
+std::string writeFailureLine(std::string_view message, std::string_view path,
+                             std::string_view reason);
+
+// What a step after a written file (a rendering, a picture) did not write, and why:
+// "WHY; WRITTEN was written, NOT_WRITTEN was not".
+std::string partlyWrittenLine(std::string_view why, std::string_view written,
+                              std::string_view notWritten);
+
+// Why a MIDI file is not rendered when it plays longer than the renderer's cap.
+std::string renderTooLongMeaning(int capSeconds);
+
+// The hint after the data-length refusal of a WAVE whose header gives its data length as
+// unknown (0 or 0xFFFFFFFF, as a program writing it to a pipe leaves it).
+inline constexpr std::string_view kUnknownLengthHint =
+    "the header gives the data length as unknown (as a recording written to a pipe has it); "
+    "sevrane-cli reads it with --convert";
+// The hint after the length refusal: a part of the recording can be analysed.
+inline constexpr std::string_view kPartHint =
+    "--start SECONDS and --length SECONDS analyse a part of it";
+
 }  // namespace msg

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QPen>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -75,6 +76,14 @@ void ensureGuiApplication() {
   // Text needs a GUI application's font database; a program without one (a command line)
   // gets an off-screen one, which never opens a display.
   if (QGuiApplication::instance() != nullptr) return;
+#if !defined(_WIN32) && !defined(__APPLE__)
+  // Qt wants a runtime folder and warns on stderr when XDG_RUNTIME_DIR names none (as under
+  // cron, ssh without a session, or a container): a private one, removed at exit, stands in.
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    static QTemporaryDir runtime;  // made with owner-only permissions, as Qt requires
+    if (runtime.isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+  }
+#endif
   static int argc = 3;
   static char arg0[] = "media", arg1[] = "-platform", arg2[] = "offscreen";
   static char* argv[] = {arg0, arg1, arg2, nullptr};

@@ -2,9 +2,15 @@
 
 #include <sndfile.h>
 #include <soxr.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -86,10 +92,20 @@ struct SndfileCloser {
   void operator()(SNDFILE* f) const { sf_close(f); }
 };
 
+// The part of a file to decode, in seconds; the whole file by default.
+struct Part {
+  double start = 0.0;
+  double length = -1.0;  // negative: to the end
+  // False: only what the WAVE loader itself reads (PCM WAVE, 44100 Hz, 16-bit, one or two
+  // channels), refused with the loader's messages.
+  bool anyFormat = true;
+};
+
 class Decoder {
  public:
-  Decoder(SNDFILE* file, const SF_INFO& sfinfo, SampleBuffer& out, int64_t maxFrames)
-      : file_(file), sfinfo_(sfinfo), out_(out), maxFrames_(maxFrames) {}
+  Decoder(SNDFILE* file, const SF_INFO& sfinfo, SampleBuffer& out, int64_t maxFrames,
+          const Part& part = {})
+      : file_(file), sfinfo_(sfinfo), out_(out), maxFrames_(maxFrames), part_(part) {}
 
   std::string run(RecordingInfo& info, int& channels) {
     if (sfinfo_.channels < 1 || sfinfo_.samplerate < 1) return text(msg::kUnsupportedFile);
@@ -103,18 +119,36 @@ class Decoder {
     channels_ = sourceChannels <= 2 ? sourceChannels : 1;
     channels = channels_;
 
+    if (!part_.anyFormat) {
+      const int type = sfinfo_.format & SF_FORMAT_TYPEMASK;
+      const int sub = sfinfo_.format & SF_FORMAT_SUBMASK;
+      const bool pcm = sub == SF_FORMAT_PCM_U8 || sub == SF_FORMAT_PCM_S8 ||
+                       sub == SF_FORMAT_PCM_16 || sub == SF_FORMAT_PCM_24 ||
+                       sub == SF_FORMAT_PCM_32;
+      if (type != SF_FORMAT_WAV || !pcm || sourceChannels > 2) return text(msg::kUnsupportedFile);
+      if (sfinfo_.samplerate != kTargetRate) return text(msg::kNot44100);
+      if (sub != SF_FORMAT_PCM_16) return text(msg::kNot16Bit);
+    }
+    // The part asked for, in the file's frames (both below a day, so far inside the range).
+    const int64_t first = std::llround(part_.start * sfinfo_.samplerate);
+    frameLimit_ = part_.length < 0 ? -1 : std::llround(part_.length * sfinfo_.samplerate);
+
     // The length the header claims, checked before anything is allocated for it. libsndfile
     // gives SF_COUNT_MAX when it cannot know (a stream); the buffer then grows as it is filled,
     // never past the limit.
-    const bool known = sfinfo_.frames >= 0 && sfinfo_.frames < SF_COUNT_MAX;
-    info.sourceFrames = known ? sfinfo_.frames : 0;
+    const bool fileKnown = sfinfo_.frames >= 0 && sfinfo_.frames < SF_COUNT_MAX;
+    info.sourceFrames = fileKnown ? sfinfo_.frames : 0;
+    int64_t frames = fileKnown ? std::max<int64_t>(0, sfinfo_.frames - first) : -1;
+    if (frameLimit_ >= 0) frames = frames < 0 ? frameLimit_ : std::min(frames, frameLimit_);
+    const bool known = frames >= 0;
+    if (first > 0 && !skip(first)) return text(msg::kReadError);
     int64_t expected = 0;
     if (known) {
-      if (sfinfo_.frames > std::numeric_limits<int64_t>::max() / kTargetRate) {
+      if (frames > std::numeric_limits<int64_t>::max() / kTargetRate) {
         return text(msg::kAudioTooLong);
       }
       // Rounded up: a resampler delivers at most one frame more than the exact ratio.
-      expected = (sfinfo_.frames * kTargetRate + sfinfo_.samplerate - 1) / sfinfo_.samplerate;
+      expected = (frames * kTargetRate + sfinfo_.samplerate - 1) / sfinfo_.samplerate;
       if (expected > maxFrames_ + 1) return text(msg::kAudioTooLong);
     }
     const int64_t initial = known ? expected + 1 : kTargetRate;
@@ -138,9 +172,11 @@ class Decoder {
     const sf_count_t blockFrames = std::max<sf_count_t>(1, kBlockValues / sourceChannels);
     std::vector<double> block(static_cast<std::size_t>(blockFrames * sourceChannels));
     std::vector<double> mixed(static_cast<std::size_t>(blockFrames * channels_));
-    for (;;) {
-      const sf_count_t got = sf_readf_double(file_, block.data(), blockFrames);
+    for (int64_t left = frameLimit_; left != 0;) {
+      const sf_count_t want = left < 0 ? blockFrames : std::min<sf_count_t>(blockFrames, left);
+      const sf_count_t got = sf_readf_double(file_, block.data(), want);
       if (got <= 0) break;
+      if (left > 0) left -= got;
       mix(block.data(), got, sourceChannels, mixed.data());
       std::string failure = deliver(mixed.data(), static_cast<std::size_t>(got));
       if (!failure.empty()) return failure;
@@ -152,6 +188,20 @@ class Decoder {
   }
 
  private:
+  // Moves to the file's frame `first`: a seek where the file allows it, else reading past.
+  bool skip(int64_t first) {
+    if (sf_seek(file_, first, SEEK_SET) == first) return true;
+    std::vector<double> scrap(static_cast<std::size_t>(kBlockValues));
+    const sf_count_t blockFrames = std::max<sf_count_t>(1, kBlockValues / sfinfo_.channels);
+    for (int64_t left = first; left > 0;) {
+      const sf_count_t got =
+          sf_readf_double(file_, scrap.data(), std::min<sf_count_t>(blockFrames, left));
+      if (got <= 0) return sf_error(file_) == SF_ERR_NO_ERROR;  // a part after the end is empty
+      left -= got;
+    }
+    return true;
+  }
+
   // One or two channels stay as they are; more are averaged to one. Values that are not
   // finite become silence and absurd ones are bounded, so that the resampler's sums stay
   // finite; the final clamp to 16 bits is far inside the bound.
@@ -203,6 +253,8 @@ class Decoder {
   SF_INFO sfinfo_;
   SampleBuffer& out_;
   int64_t maxFrames_;
+  Part part_;
+  int64_t frameLimit_ = -1;
   int channels_ = 1;
   std::unique_ptr<soxr, SoxrDeleter> resampler_;
   double ratio_ = 1.0;
@@ -244,7 +296,7 @@ SF_VIRTUAL_IO memoryIo() {
 // Opens `path` (or the image, when `image` is given) and decodes it into `buffer`.
 std::string decodeInto(const std::string& path, const MemoryFile* image, SampleBuffer& buffer,
                        RecordingInfo& info, int& channels,
-                       int64_t maxFrames = analyser::kMaxSampleCount) {
+                       int64_t maxFrames = analyser::kMaxSampleCount, const Part& part = {}) {
   SF_INFO sfinfo{};
   std::unique_ptr<SNDFILE, SndfileCloser> file;
   MemoryFile memory{};
@@ -261,7 +313,7 @@ std::string decodeInto(const std::string& path, const MemoryFile* image, SampleB
   if (!file) {
     return text(sf_error(nullptr) == SF_ERR_SYSTEM ? msg::kCannotOpen : msg::kUnsupportedFile);
   }
-  return Decoder(file.get(), sfinfo, buffer, maxFrames).run(info, channels);
+  return Decoder(file.get(), sfinfo, buffer, maxFrames, part).run(info, channels);
 }
 
 std::string decodeToRecording(const std::string& path, const MemoryFile* image, Recording& out,
@@ -313,11 +365,17 @@ std::string convertedDatPath(const std::string& inputPath) {
   return (hasExtension ? inputPath.substr(0, dot) : inputPath) + ".dat";
 }
 
-analyser::SignalSource anyRecordingSource() {
+namespace {
+
+analyser::SignalSource partSource(const Part& part) {
   analyser::SignalSource source;
-  source.anyExtension = true;
-  source.outputPath = convertedDatPath;
-  source.load = [](common::AllocationRegistry& registry, const std::string& path) {
+  source.anyExtension = part.anyFormat;
+  if (part.anyFormat) {
+    source.outputPath = convertedDatPath;
+  } else {
+    source.outputPath = analyser::datPathFor;
+  }
+  source.load = [part](common::AllocationRegistry& registry, const std::string& path) {
     SampleBuffer buffer([&registry](std::size_t count) -> int16_t* {
       // Below (kMaxSampleCount + 2) * 2 values of 2 bytes: within a signed 32-bit size.
       if (count > static_cast<std::size_t>(std::numeric_limits<int32_t>::max() / 2)) {
@@ -327,7 +385,8 @@ analyser::SignalSource anyRecordingSource() {
     });
     RecordingInfo info;
     int channels = 0;
-    std::string failure = decodeInto(path, nullptr, buffer, info, channels);
+    std::string failure =
+        decodeInto(path, nullptr, buffer, info, channels, analyser::kMaxSampleCount, part);
     if (failure.empty()) {
       return analyser::signalFromSamples(registry, buffer.data(),
                                          static_cast<int64_t>(buffer.size()) / channels, channels);
@@ -342,6 +401,49 @@ analyser::SignalSource anyRecordingSource() {
     return result;
   };
   return source;
+}
+
+}  // namespace
+
+analyser::SignalSource anyRecordingSource() {
+  return partSource({});
+}
+
+analyser::SignalSource recordingPartSource(double startSeconds, double lengthSeconds,
+                                           bool anyFormat) {
+  return partSource({std::max(0.0, startSeconds), lengthSeconds, anyFormat});
+}
+
+std::string keepDecoderMessages(const std::function<void()>& work) {
+#ifdef _WIN32
+  const auto dupFd = _dup;
+  const auto dup2Fd = _dup2;
+  const auto closeFd = _close;
+#else
+  const auto dupFd = dup;
+  const auto dup2Fd = dup2;
+  const auto closeFd = close;
+#endif
+  std::fflush(stderr);
+  std::FILE* sink = std::tmpfile();
+  const int saved = sink != nullptr ? dupFd(2) : -1;
+  if (saved < 0 || dup2Fd(fileno(sink), 2) < 0) {
+    // Nowhere to keep them: the messages go where they always went.
+    if (saved >= 0) closeFd(saved);
+    if (sink != nullptr) std::fclose(sink);
+    work();
+    return {};
+  }
+  work();
+  std::fflush(stderr);
+  dup2Fd(saved, 2);
+  closeFd(saved);
+  std::string kept;
+  std::rewind(sink);
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, sink)) > 0;) kept.append(chunk, n);
+  std::fclose(sink);
+  return kept;
 }
 
 }  // namespace media

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,5 +50,19 @@ std::string convertedDatPath(const std::string& inputPath);
 // A source for the analyser's convert command that decodes any recording, its buffers taken
 // from the command's allocation registry, and names the DAT file with convertedDatPath.
 analyser::SignalSource anyRecordingSource();
+
+// A source that decodes `lengthSeconds` (negative: all the rest) of a recording from
+// `startSeconds` on, so that a part of a recording of any length can be analysed; a part
+// beyond the end is empty. `anyFormat`: any recording, as anyRecordingSource; else only the
+// PCM WAVE files the analyser's loader reads (44100 Hz, 16-bit, one or two channels), refused
+// with its messages, and the DAT named as the loader names it. The times are 0 to a day.
+analyser::SignalSource recordingPartSource(double startSeconds, double lengthSeconds,
+                                           bool anyFormat);
+
+// Runs `work` with the process's standard error going to a temporary file, and returns what
+// was written there: the decoder libraries (mpg123 through libsndfile) print their own
+// warnings on it, which a command line shows only when asked. Nothing else may write to
+// standard error meanwhile.
+std::string keepDecoderMessages(const std::function<void()>& work);
 
 }  // namespace media

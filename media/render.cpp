@@ -3,6 +3,8 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -23,9 +25,9 @@ constexpr const char* kBuiltInName = "builtin:sine.sf2";
 constexpr int kBlock = 64;
 // The release after the player is done (the SoundFont's release is 62.5 ms).
 constexpr int kTailFrames = kRenderRate / 10;
-// Far beyond the builder's longest file (600 s plus the set-up); a file that plays longer is
-// refused rather than buffered.
-constexpr int64_t kMaxRenderFrames = int64_t{kRenderRate} * 900;
+constexpr int64_t kMaxRenderFrames = int64_t{kRenderRate} * kMaxRenderSeconds;
+// Blocks between two progress reports: about 1.5 s of sound, a few milliseconds of work.
+constexpr int64_t kBlocksPerReport = 1024;
 // A rendering whose peak reaches this is made again at half the gain.
 constexpr double kClipLevel = 0.999;
 
@@ -95,17 +97,80 @@ int onTick(void* data, int tick) {
   return FLUID_OK;
 }
 
-// Plain rounding, no dither: the output depends on the input alone.
+// Plain rounding, no dither: the output depends on the input alone. Rounds half away from zero
+// as std::lround does, in a form the compiler vectorises: a float times 2^15 has at most 24
+// significant bits below 2^15, so adding one half is exact in a double and truncating it
+// rounds. Not a number is silence; infinities are clamped.
 int16_t toSample16(float v) {
-  const double x = std::clamp(static_cast<double>(v) * 32768.0, -32768.0, 32767.0);
-  return static_cast<int16_t>(std::lround(std::isfinite(x) ? x : 0.0));
+  double x = static_cast<double>(v) * 32768.0;
+  x = x < -32768.0 ? -32768.0 : x > 32767.0 ? 32767.0 : x;
+  x = x == x ? x : 0.0;
+  return static_cast<int16_t>(static_cast<int32_t>(x + std::copysign(0.5, x)));
+}
+
+// The part of the whole work that one rendering covers, for the progress reports.
+struct ProgressSpan {
+  double from = 0.0;
+  std::chrono::steady_clock::time_point started;
+  double reached = 0.0;  // the last fraction of the whole reported
+  // Reports `fraction` of this rendering as a fraction of the whole; the time left is
+  // extrapolated from the time taken so far.
+  void report(const RenderOptions& options, double fraction) {
+    if (!options.progress) return;
+    const double whole = from + (1.0 - from) * std::clamp(fraction, 0.0, 1.0);
+    reached = whole;
+    const double spent =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    options.progress(whole, whole > 0.0 ? spent * (1.0 - whole) / whole : -1.0);
+  }
+};
+
+// Whether the player has played every event: the rendering then ends with the release of the
+// last notes, as the player itself keeps playing for a grace period after its last event.
+// fluid_player_get_total_ticks walks every event of the file, so it is asked as seldom as its
+// answer can matter: the file's length is 0 while no file is loaded and the same value at any
+// time one is, so while the current tick is below a length once seen, the answer is no.
+class EndWatch {
+ public:
+  explicit EndWatch(fluid_player_t* player) : player_(player) {}
+  bool ended() {
+    if (fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING) return true;
+    const int current = fluid_player_get_current_tick(player_);
+    if (known_ > 0 && current < known_) return false;
+    const int total = fluid_player_get_total_ticks(player_);
+    if (total > 0) known_ = total;
+    return total > 0 && current >= total;
+  }
+  // The file's length in ticks, 0 while not known.
+  int totalTicks() const { return known_; }
+
+ private:
+  fluid_player_t* player_;
+  int known_ = 0;
+};
+
+// The samples a rendering of `totalTicks` will have at the tempo now in force, so that its
+// buffer is reserved once rather than grown and copied (a guess: a file whose tempo changes
+// only makes the buffer grow as usual). 0 for a time code division.
+std::size_t expectedValues(const std::vector<uint8_t>& smf, int totalTicks,
+                           fluid_player_t* player) {
+  const int division = (smf[12] << 8) | smf[13];
+  const int tempo = fluid_player_get_midi_tempo(player);  // microseconds per quarter note
+  if (division <= 0 || division >= 0x8000 || tempo <= 0) return 0;
+  const double frames =
+      static_cast<double>(totalTicks) * tempo / division * (kRenderRate / 1e6) + kTailFrames;
+  const double capped = std::min(frames, static_cast<double>(kMaxRenderFrames + kBlock));
+  return 2 * static_cast<std::size_t>(capped);
 }
 
 // One rendering at `gain` into 16-bit interleaved stereo with the magnitude of its largest
-// value before rounding (1.0 = full scale); the frame to start from goes to `startFrame`
-// (0 when nothing marks it).
+// value before rounding (1.0 = full scale). Unless the lead-in is kept, the frames before the
+// one to start from are dropped as soon as it is known (none when nothing marks it), so that
+// the rendering is never copied whole. With `stopAtClip` the rendering stops as soon as the peak
+// reaches the clip level, as it is then made again anyway.
 std::string renderOnce(const std::vector<uint8_t>& smf, const RenderOptions& options, double gain,
-                       std::vector<int16_t>& out, float& peak, int64_t& startFrame) {
+                       bool stopAtClip, ProgressSpan& span, std::vector<int16_t>& out,
+                       float& peak) {
   std::unique_ptr<fluid_settings_t, Deleters> settings(new_fluid_settings());
   if (!settings) return std::string(msg::kNoMemory);
   fluid_settings_t* s = settings.get();
@@ -148,27 +213,43 @@ std::string renderOnce(const std::vector<uint8_t>& smf, const RenderOptions& opt
   // Dry (no effects) output: the left and right buffers interleaved by the stride of 2.
   float block[2 * kBlock];
   bool ending = false;
-  while (tailLeft > 0) {
-    // The player itself keeps playing for a grace period after its last event; the rendering
-    // ends with the release of the last notes instead.
-    const int total = fluid_player_get_total_ticks(player.get());
-    if (fluid_player_get_status(player.get()) != FLUID_PLAYER_PLAYING ||
-        (total > 0 && fluid_player_get_current_tick(player.get()) >= total)) {
-      ending = true;
-    }
+  bool leadInDropped = false;
+  bool reserved = false;
+  EndWatch end(player.get());
+  span.report(options, 0.0);
+  for (int64_t blocks = 0; tailLeft > 0; ++blocks) {
+    if (!ending && end.ended()) ending = true;
     if (ending) tailLeft -= kBlock;
-    if (frames >= kMaxRenderFrames) return std::string(msg::kNoMemory);
+    if (frames >= kMaxRenderFrames) return std::string(msg::kAudioTooLong);
+    if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
+      return std::string(msg::kCancelled);
+    }
+    if (!reserved && end.totalTicks() > 0) {
+      reserved = true;
+      out.reserve(expectedValues(smf, end.totalTicks(), player.get()));
+    }
+    if (blocks % kBlocksPerReport == kBlocksPerReport - 1 && end.totalTicks() > 0) {
+      span.report(options, static_cast<double>(fluid_player_get_current_tick(player.get())) /
+                               end.totalTicks());
+    }
+    if (stopAtClip && peak >= kClipLevel) break;
     marks.blockStart = frames;
     if (fluid_synth_write_float(synth.get(), kBlock, block, 0, 2, block, 1, 2) != FLUID_OK) {
       return std::string(msg::kWriteError);
     }
-    for (float v : block) {
+    int16_t samples[2 * kBlock];
+    for (int i = 0; i < 2 * kBlock; ++i) {
+      const float v = block[i];
       peak = std::max(peak, std::isfinite(v) ? std::fabs(v) : 0.0f);
-      out.push_back(toSample16(v));
+      samples[i] = toSample16(v);
     }
+    out.insert(out.end(), samples, samples + 2 * kBlock);
     frames += kBlock;
+    if (!options.keepLeadIn && !leadInDropped && marks.startFrame >= 0) {
+      out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(2 * marks.startFrame));
+      leadInDropped = true;
+    }
   }
-  startFrame = marks.startFrame < 0 ? 0 : marks.startFrame;
   return {};
 }
 
@@ -187,7 +268,7 @@ void putU16(std::vector<uint8_t>& b, uint32_t v) {
 }  // namespace
 
 const std::vector<uint8_t>& builtInSoundFont() {
-  static const std::vector<uint8_t> image = tools::buildSineSoundFont();
+  static const std::vector<uint8_t> image = media::buildSineSoundFont();
   return image;
 }
 
@@ -196,27 +277,30 @@ std::string renderMidi(const std::vector<uint8_t>& smf, const RenderOptions& opt
   stereo.clear();
   if (!looksLikeSmf(smf)) return std::string(msg::kUnsupportedFile);
   std::vector<int16_t> mix;
-  int64_t startFrame = 0;
   double gain = options.gain;
+  ProgressSpan span{0.0, std::chrono::steady_clock::now(), 0.0};
   for (int attempt = 0; attempt < 2; ++attempt) {
     float peak = 0.0f;
-    std::string failure = renderOnce(smf, options, gain, mix, peak, startFrame);
+    std::string failure = renderOnce(smf, options, gain, attempt == 0, span, mix, peak);
     if (!failure.empty()) return failure;
     if (!(peak >= kClipLevel)) break;
     gain /= 2;  // as the sum of the partials reached full scale
+    // The second rendering covers the rest of the bar, which so never goes back.
+    span.from = span.reached;
   }
-  const std::size_t first =
-      options.keepLeadIn ? 0 : std::min(static_cast<std::size_t>(2 * startFrame), mix.size());
-  stereo.assign(mix.begin() + static_cast<std::ptrdiff_t>(first), mix.end());
+  span.report(options, 1.0);
+  stereo.swap(mix);
   return {};
 }
 
-std::vector<uint8_t> waveImage(const std::vector<int16_t>& samples, int channels, int rate) {
-  const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
+namespace {
+
+// The 44-byte header of a canonical PCM WAVE of `sampleCount` 16-bit samples.
+std::vector<uint8_t> waveHeader(std::size_t sampleCount, int channels, int rate) {
+  const auto dataBytes = static_cast<uint32_t>(sampleCount * 2);
   // Made with its first bytes rather than inserted into an empty, reserved vector: GCC 12 at -O3
   // reports that insertion as an overflow (-Wstringop-overflow), falsely.
   std::vector<uint8_t> b{'R', 'I', 'F', 'F'};
-  b.reserve(44 + samples.size() * 2);
   putU32(b, 36 + dataBytes);
   b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
   putU32(b, 16);
@@ -228,7 +312,22 @@ std::vector<uint8_t> waveImage(const std::vector<int16_t>& samples, int channels
   putU16(b, 16);
   b.insert(b.end(), {'d', 'a', 't', 'a'});
   putU32(b, dataBytes);
-  for (int16_t v : samples) putU16(b, static_cast<uint16_t>(v));
+  return b;
+}
+
+}  // namespace
+
+std::vector<uint8_t> waveImage(const std::vector<int16_t>& samples, int channels, int rate) {
+  std::vector<uint8_t> b = waveHeader(samples.size(), channels, rate);
+  // The samples little-endian, stored in place: a loop the compiler vectorises.
+  const std::size_t header = b.size();
+  b.resize(header + samples.size() * 2);
+  uint8_t* data = b.data() + header;
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const auto v = static_cast<uint16_t>(samples[i]);
+    data[2 * i] = static_cast<uint8_t>(v);
+    data[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+  }
   return b;
 }
 
@@ -246,10 +345,17 @@ std::string renderMidiFile(const std::string& midiPath, const std::string& waveP
   std::vector<int16_t> stereo;
   std::string failure = renderMidi(smf, options, stereo);
   if (!failure.empty()) return failure;
-  const std::vector<uint8_t> wave = waveImage(stereo, 2, kRenderRate);
-  if (wave.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
+  if (stereo.size() * 2 + 44 > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
     return std::string(msg::kNoMemory);
   }
+  if constexpr (std::endian::native == std::endian::little) {
+    // The samples in memory already are the file's bytes: written from where they are.
+    const std::vector<uint8_t> header = waveHeader(stereo.size(), 2, kRenderRate);
+    return common::writeWholeFile(wavePath, {{header.data(), static_cast<int64_t>(header.size())},
+                                             {reinterpret_cast<const uint8_t*>(stereo.data()),
+                                              static_cast<int64_t>(stereo.size() * 2)}});
+  }
+  const std::vector<uint8_t> wave = waveImage(stereo, 2, kRenderRate);
   return common::writeWholeFile(wavePath, wave.data(), static_cast<int32_t>(wave.size()));
 }
 

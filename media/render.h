@@ -2,13 +2,19 @@
 // (built into the library), without any audio driver.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace media {
 
 inline constexpr int kRenderRate = 44100;
+// The longest rendering made, lead-in included: far beyond the builder's longest file (600 s
+// plus the set-up). A file that plays longer is refused (msg::kAudioTooLong) rather than
+// buffered.
+inline constexpr int kMaxRenderSeconds = 900;
 
 struct RenderOptions {
   // Keep the silent set-up before the first note (about two seconds in the builder's files).
@@ -19,6 +25,12 @@ struct RenderOptions {
   // libfluidsynth's output gain. A rendering whose peak reaches full scale is made again at
   // half the gain.
   double gain = 0.6;
+  // Called every few milliseconds of work with the fraction done (0 to 1, never going back) and
+  // the seconds of work left (negative while not yet known). On the rendering thread.
+  std::function<void(double fraction, double secondsLeft)> progress;
+  // Set from any thread to stop: the rendering returns msg::kCancelled within a block of 64
+  // samples, that is within microseconds.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // Renders a Standard MIDI File into 44.1 kHz 16-bit interleaved stereo samples. Deterministic:
@@ -26,7 +38,7 @@ struct RenderOptions {
 std::string renderMidi(const std::vector<uint8_t>& smf, const RenderOptions& options,
                        std::vector<int16_t>& stereo);
 // Reads `midiPath`, renders it and writes a 44.1 kHz 16-bit stereo WAVE to `wavePath`
-// (replaced atomically).
+// (replaced atomically; nothing is written when the rendering fails or is cancelled).
 std::string renderMidiFile(const std::string& midiPath, const std::string& wavePath,
                            const RenderOptions& options);
 // song.mid -> song-rendered.wav (the extension, whatever it is, replaced).

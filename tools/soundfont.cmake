@@ -1,7 +1,6 @@
-# The sine-wave SoundFont for listening to the MIDI files: a small writer library, the
-# program, and the file itself in the build tree (${CMAKE_BINARY_DIR}/sine.sf2).
-add_library(sine_soundfont STATIC ${CMAKE_CURRENT_LIST_DIR}/soundfont/sine_soundfont.cpp)
-target_include_directories(sine_soundfont PUBLIC ${CMAKE_CURRENT_LIST_DIR}/soundfont)
+# The sine-wave SoundFont for listening to the MIDI files: the program, and the file itself in
+# the build tree (${CMAKE_BINARY_DIR}/sine.sf2), from the writer library beside the renderer
+# (media/sine_soundfont.cmake).
 
 add_executable(make-sine-soundfont ${CMAKE_CURRENT_LIST_DIR}/soundfont/make_sine_soundfont.cpp)
 target_link_libraries(make-sine-soundfont PRIVATE sine_soundfont)

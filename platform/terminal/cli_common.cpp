@@ -1,9 +1,22 @@
 #include "cli_common.h"
 
 #include <signal.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <map>
 
+#include "file_io.h"
 #include "messages.h"
 
 #ifndef SEVRANE_QUORVEL_VERSION
@@ -15,9 +28,13 @@ namespace terminal {
 namespace {
 
 volatile sig_atomic_t interrupted = 0;
+// Lock-free, so that the handler may set it.
+std::atomic<bool> interruptedAtomic{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void onSigint(int) {
   interrupted = 1;
+  interruptedAtomic.store(true);
 }
 
 int statusRank(int status) {
@@ -61,6 +78,110 @@ bool interruptReceived() {
 
 void clearInterrupt() {
   interrupted = 0;
+  interruptedAtomic.store(false);
+}
+
+const std::atomic<bool>& interruptFlag() {
+  return interruptedAtomic;
+}
+
+ProgressLine::ProgressLine(std::function<void(const std::string&)> write, bool enabled)
+    : write_(std::move(write)), enabled_(enabled) {}
+
+void ProgressLine::draw(std::string_view label, double fractionDone) {
+  if (!enabled_) return;
+  const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+  if (now - lastDrawMillis_ < 100) return;
+  lastDrawMillis_ = now;
+  // Appended piece by piece: GCC 12 at -O3 reports a false overlap (-Wrestrict) in
+  // "literal" + std::string&&.
+  std::string line = "\r";
+  line.append(text(label, fractionDone)).append("\033[K");
+  write_(line);
+  drawn_ = true;
+}
+
+void ProgressLine::clear() {
+  if (drawn_) write_("\r\033[K");
+  drawn_ = false;
+}
+
+std::string ProgressLine::text(std::string_view label, double fractionDone) {
+  constexpr int kWidth = 30;
+  const double f = std::isfinite(fractionDone) ? std::clamp(fractionDone, 0.0, 1.0) : 0.0;
+  const int filled = static_cast<int>(f * kWidth);
+  std::string line = "[";
+  line.append(static_cast<std::size_t>(filled), '#');
+  line.append(static_cast<std::size_t>(kWidth - filled), '.');
+  char percent[16];
+  std::snprintf(percent, sizeof percent, "] %3d%%  ", static_cast<int>(f * 100));
+  line += percent;
+  line += label;
+  return line;
+}
+
+std::string sharedOutputs(
+    const std::vector<std::string>& files,
+    const std::function<std::vector<std::string>(const std::string&)>& outputsOf) {
+  namespace fs = std::filesystem;
+  // Output path, as the file system would resolve it -> the FILEs writing it, in order (a FILE
+  // given twice is named twice).
+  std::map<fs::path, std::vector<std::string>> writers;
+  std::vector<fs::path> order;
+  for (const std::string& file : files) {
+    for (const std::string& output : outputsOf(file)) {
+      const std::u8string name(reinterpret_cast<const char8_t*>(output.data()), output.size());
+      std::error_code ec;
+      fs::path key = fs::weakly_canonical(fs::absolute(fs::path(name), ec), ec);
+      if (ec) key = fs::path(name).lexically_normal();
+      auto& list = writers[key];
+      if (list.empty()) order.push_back(key);
+      list.push_back(file);
+    }
+  }
+  std::string text;
+  for (const fs::path& key : order) {
+    const auto& list = writers[key];
+    if (list.size() < 2) continue;
+    if (!text.empty()) text += "; ";
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      if (i > 0) text += i + 1 == list.size() ? " and " : ", ";
+      text += list[i];
+    }
+    const std::u8string out = key.u8string();
+    text += list.size() == 2 ? " would both write " : " would all write ";
+    text += std::string(out.begin(), out.end());
+  }
+  return text;
+}
+
+namespace {
+
+// fsync of a file or a folder by name; false when it could not be opened or synced.
+bool syncPath(const std::string& path, bool folder) {
+#ifdef _WIN32
+  // Windows flushes a file through _commit; a folder needs no flush there.
+  if (folder) return true;
+  std::FILE* f = std::fopen(path.c_str(), "r+b");
+  if (f == nullptr) return false;
+  const bool ok = _commit(_fileno(f)) == 0;
+  std::fclose(f);
+  return ok;
+#else
+  const int fd = open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_WRONLY) | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = fsync(fd) == 0;
+  close(fd);
+  return ok;
+#endif
+}
+
+}  // namespace
+
+void installDurableWrites() {
+  common::fileSyncHook() = &syncPath;
 }
 
 int outcomeStatus(std::string_view message) {

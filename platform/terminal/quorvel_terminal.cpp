@@ -5,8 +5,10 @@
 #include "command_line.h"
 #include "converter_window.h"
 #include "field_parsing.h"
+#include "file_io.h"
 #include "message_glosses.h"
 #include "messages.h"
+#include "progress_window.h"
 #include "smf_writer.h"
 
 namespace quorvel_terminal {
@@ -53,10 +55,17 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
                          }});
   line.extras.push_back(outputOption("plot", "OUT.png",
                                      "also draw the rendering's spectrogram with the partial\n"
-                                     "tracks of the DAT over it, by default NAME.png beside\n"
-                                     "the MIDI file",
+                                     "tracks of the DAT over it, by default\n"
+                                     "NAME-rendered.png beside the MIDI file",
                                      result ? &result->plot : nullptr,
                                      result ? &result->plotPath : nullptr));
+  line.extras.push_back({.name = "quiet",
+                         .aliases = {"-q"},
+                         .help = "no progress display of the rendering on stderr",
+                         .apply = [result](const std::string&, bool) {
+                           if (result) result->quiet = true;
+                           return std::string();
+                         }});
   return line;
 }
 
@@ -67,8 +76,10 @@ TerminalWindow::TerminalWindow(std::ostream& out, std::ostream& err)
 
 void TerminalWindow::showMessage(std::string_view text, common::MessageIcon) {
   lastMessage_ = std::string(text);
-  const terminal::OutcomeLines lines =
-      terminal::outcomeLines(prefix_, text, msg::glossLine(text, "", false));
+  if (holdSuccess_ && text == msg::kFinished) return;
+  const common::WriteFailure& failure = common::lastWriteFailure();
+  const terminal::OutcomeLines lines = terminal::outcomeLines(
+      prefix_, text, msg::writeFailureLine(text, failure.path, failure.reason));
   out_ << lines.out << std::flush;
   err_ << lines.err << std::flush;
 }
@@ -130,12 +141,16 @@ ArgumentResult parseArguments(const std::vector<std::string>& args, TerminalWind
   return result;
 }
 
-void TerminalWindow::reportFailure(std::string_view text) {
-  err_ << terminal::outcomeLines(prefix_, text, msg::glossLine(text, "", false)).err << std::flush;
+void TerminalWindow::reportFailure(std::string_view text, std::string_view english) {
+  err_ << terminal::outcomeLines(prefix_, text, english).err << std::flush;
+}
+
+void TerminalWindow::printHeldSuccess() {
+  if (lastMessage_ == msg::kFinished) out_ << prefix_ << msg::kFinished << "\n" << std::flush;
 }
 
 int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                  const QuorvelMedia& media) {
+                  const QuorvelMedia& media, bool progress) {
   const std::string program = terminal::baseName(args.empty() ? "" : args[0], "quorvel-cli");
   TerminalWindow window(out, err);
   const ArgumentResult parsed = parseArguments(
@@ -167,9 +182,25 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
   }
 
   const bool batch = parsed.files.size() > 1;
+  if (batch) {
+    // The MIDI files and, with --render or --plot, their renderings and pictures.
+    const std::string shared = terminal::sharedOutputs(parsed.files, [&](const std::string& f) {
+      std::vector<std::string> outputs{outputPathFor(std::string(common::trimTrailingSpace(f)))};
+      if (parsed.render) outputs.push_back(media.renderedPathFor(outputs.front()));
+      if (parsed.plot) outputs.push_back(media.plotPathFor(outputs.front()));
+      return outputs;
+    });
+    if (!shared.empty()) return usageError(shared);
+  }
+  const bool withMedia = parsed.render || parsed.plot;
   // One conversion takes moments, so Ctrl-C is a flag only in a batch, where it skips the
-  // files not yet begun; a single run ends at Ctrl-C as it always has.
-  if (batch) terminal::installInterruptHandler();
+  // files not yet begun, and while rendering, which it cancels; a single run without them ends
+  // at Ctrl-C as it always has.
+  if (batch || withMedia) terminal::installInterruptHandler();
+  terminal::installDurableWrites();
+  terminal::ProgressLine bar([&err](const std::string& text) { err << text << std::flush; },
+                             progress && !parsed.quiet);
+  window.holdSuccess(withMedia);
   ConverterCommand command(window);
   int status = 0;
   for (const std::string& file : parsed.files) {
@@ -180,29 +211,53 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
     window.setControlText(kDatFileField, file);
     window.setLinePrefix(batch ? file + ": " : std::string());
     window.clearLastMessage();
+    common::lastWriteFailure() = {};
     command.convert();
     status = terminal::worseStatus(status, window.succeeded() ? 0 : 1);
-    if (!window.succeeded() || !(parsed.render || parsed.plot)) continue;
+    if (!window.succeeded() || !withMedia) continue;
 
     QuorvelMedia::Job job;
     job.datPath = std::string(common::trimTrailingSpace(file));
     job.midiPath = outputPathFor(job.datPath);
     job.keepLeadIn = parsed.keepLeadIn;
     job.startTick = common::parseInteger(window.controlText(kNoteStartField));
+    job.cancel = &terminal::interruptFlag();
+    job.progress = [&bar](double fraction, double secondsLeft) {
+      if (secondsLeft >= 0) bar.draw(analyser::remainingLabel(secondsLeft), fraction);
+    };
+    std::vector<std::string> written{job.midiPath};
+    common::lastWriteFailure() = {};
     std::string failure;
     if (parsed.render) {
       job.outputPath =
           parsed.renderPath.empty() ? media.renderedPathFor(job.midiPath) : parsed.renderPath;
       failure = media.render(job);
+      if (failure.empty()) written.push_back(job.outputPath);
     }
     if (failure.empty() && parsed.plot) {
       job.outputPath = parsed.plotPath.empty() ? media.plotPathFor(job.midiPath) : parsed.plotPath;
       failure = media.plot(job);
     }
-    if (!failure.empty()) {
-      window.reportFailure(failure);
-      status = terminal::worseStatus(status, 1);
+    bar.clear();
+    if (failure.empty()) {
+      window.printHeldSuccess();
+      continue;
     }
+    // The failure replaces the success message, and its English line says what was written
+    // and what was not.
+    std::string why;
+    if (failure == msg::kAudioTooLong) {
+      why = msg::renderTooLongMeaning(media.maxRenderSeconds);
+    } else if (failure == msg::kCancelled) {
+      why = "cancelled";
+    } else {
+      const common::WriteFailure& writeFailure = common::lastWriteFailure();
+      why = msg::writeFailureLine(failure, writeFailure.path, writeFailure.reason);
+    }
+    std::string done = written.front();
+    if (written.size() > 1) done += " and " + written.back();
+    window.reportFailure(failure, msg::partlyWrittenLine(why, done, job.outputPath));
+    status = terminal::worseStatus(status, terminal::outcomeStatus(failure));
   }
   return status;
 }

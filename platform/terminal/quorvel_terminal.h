@@ -3,6 +3,7 @@
 // there by its English gloss).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -25,8 +26,13 @@ class TerminalWindow : public common::MapEnvironment<> {
 
   // Starts every printed line (the file name in a batch).
   void setLinePrefix(std::string prefix) { prefix_ = std::move(prefix); }
-  // Prints a failure after the conversion (rendering, picture) as a message is printed.
-  void reportFailure(std::string_view text);
+  // Prints a failure after the conversion (rendering, picture) as a message is printed, with
+  // `english` as its English line.
+  void reportFailure(std::string_view text, std::string_view english);
+  // While held, the success message is kept rather than printed, until printHeldSuccess():
+  // a run that renders says "終了しました" only when everything it was asked for is written.
+  void holdSuccess(bool hold) { holdSuccess_ = hold; }
+  void printHeldSuccess();
 
   // The message shown last, and whether it was the success message.
   const std::string& lastMessage() const { return lastMessage_; }
@@ -38,6 +44,7 @@ class TerminalWindow : public common::MapEnvironment<> {
   std::ostream& err_;
   std::string prefix_;
   std::string lastMessage_;
+  bool holdSuccess_ = false;
 };
 
 enum class ArgumentOutcome { Run, Help, Version, UsageError };
@@ -51,6 +58,7 @@ struct ArgumentResult {
   bool keepLeadIn = false;
   bool plot = false;  // --plot[=OUT.png]
   std::string plotPath;
+  bool quiet = false;  // -q, --quiet: no progress display
 };
 
 // Reads the options into the window's controls and returns the FILE arguments.
@@ -67,17 +75,23 @@ struct QuorvelMedia {
     std::string outputPath;  // the WAVE or picture to write
     bool keepLeadIn = false;
     int64_t startTick = 0;  // the note start time: where the DAT's frame 0 sounds
+    // For the rendering: the fraction done and the seconds left, now and then; and the flag
+    // that stops it (the job then returns msg::kCancelled).
+    std::function<void(double fraction, double secondsLeft)> progress;
+    const std::atomic<bool>* cancel = nullptr;
   };
   // Each returns "" or a fixed message.
   std::function<std::string(const Job&)> render;  // --render: a WAVE of the MIDI file
   std::function<std::string(const Job&)> plot;    // --plot: a picture of that rendering
   std::function<std::string(const std::string&)> renderedPathFor;  // x.mid -> x-rendered.wav
-  std::function<std::string(const std::string&)> plotPathFor;      // x.mid -> x.png
+  std::function<std::string(const std::string&)> plotPathFor;      // x.mid -> x-rendered.png
+  int maxRenderSeconds = 0;  // the longest rendering made (msg::kAudioTooLong beyond it)
 };
 
 // The whole program: parse, convert every FILE, report. Returns the exit status (0 success,
 // 1 refusal or failure, 2 usage error, 130 interrupted; the worst of them for several FILEs).
+// `progress`: draw the rendering's progress line on `err` (a terminal, and no --quiet).
 int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                  const QuorvelMedia& media = {});
+                  const QuorvelMedia& media = {}, bool progress = false);
 
 }  // namespace quorvel_terminal

@@ -16,6 +16,7 @@
 
 #include "analyser_window.h"
 #include "command_line.h"
+#include "file_io.h"
 #include "message_glosses.h"
 #include "messages.h"
 #include "wave_loader.h"
@@ -42,6 +43,25 @@ bool parseInt(const std::string& text, long low, long high, long& value) {
   if (errno != 0 || *end != '\0' || v < low || v > high) return false;
   value = v;
   return true;
+}
+
+// `--NAME SECONDS`: a time in seconds, 0 or more, below a day.
+ExtraOption secondsOption(std::string_view name, std::string_view help, double* target) {
+  return {.name = name,
+          .value = ExtraOption::Value::Required,
+          .valueName = "SECONDS",
+          .help = help,
+          .apply = [name, target](const std::string& text, bool) {
+            char* end = nullptr;
+            errno = 0;
+            const double v = std::strtod(text.c_str(), &end);
+            if (text.empty() || errno != 0 || *end != '\0' || !(v >= 0.0 && v < 86400.0)) {
+              return "--" + std::string(name) +
+                     " must be a number of seconds from 0 to 86400, not '" + text + "'";
+            }
+            if (target) *target = v;
+            return std::string();
+          }};
 }
 
 // The grammar of sevrane-cli; the options' actions fill `options` (none for the help text).
@@ -91,12 +111,27 @@ ProgramLine sevraneLine(SevraneOptions* options) {
                            }
                            return std::string();
                          }});
+  line.extras.push_back(secondsOption("start",
+                                      "analyse from SECONDS into the recording (default 0)",
+                                      options ? &options->startSeconds : nullptr));
+  line.extras.push_back(secondsOption("length",
+                                      "analyse at most SECONDS of it (default: to its end);\n"
+                                      "so a part of a recording over 600 s can be analysed",
+                                      options ? &options->lengthSeconds : nullptr));
+  line.extras.push_back({.name = "debug",
+                         .help = "print the decoder libraries' own messages (kept back\n"
+                                 "otherwise) after each file's outcome",
+                         .apply = [options](const std::string&, bool) {
+                           if (options) options->debug = true;
+                           return std::string();
+                         }});
   return line;
 }
 
 // The little of a WAVE header that the glosses name: the rate and the sample size, found the
 // way the loader finds them (chunks within the first 1024 bytes). False when not found.
-bool readWaveFormat(const std::string& path, uint32_t& sampleRate, uint16_t& bits) {
+bool readWaveFormat(const std::string& path, uint32_t& sampleRate, uint16_t& bits,
+                    uint32_t* dataSize = nullptr) {
   // Through a path built from UTF-8, so that on Windows the wide API opens it.
   const std::u8string name(reinterpret_cast<const char8_t*>(path.data()), path.size());
   std::ifstream file(std::filesystem::path(name), std::ios::binary);
@@ -119,6 +154,13 @@ bool readWaveFormat(const std::string& path, uint32_t& sampleRate, uint16_t& bit
   sampleRate = static_cast<uint32_t>(fmt[12]) | (static_cast<uint32_t>(fmt[13]) << 8) |
                (static_cast<uint32_t>(fmt[14]) << 16) | (static_cast<uint32_t>(fmt[15]) << 24);
   bits = static_cast<uint16_t>(fmt[22] | (fmt[23] << 8));
+  if (dataSize != nullptr) {
+    int64_t dataPos = wavePos + 4;
+    if (!analyser::findChunk(head.data(), dataPos, limit, "data")) return false;
+    const uint8_t* d = head.data() + dataPos + 4;
+    *dataSize = static_cast<uint32_t>(d[0]) | (static_cast<uint32_t>(d[1]) << 8) |
+                (static_cast<uint32_t>(d[2]) << 16) | (static_cast<uint32_t>(d[3]) << 24);
+  }
   return true;
 }
 
@@ -173,7 +215,11 @@ int sevraneExitStatus(const std::string& message) {
 }
 
 std::string sevraneGloss(std::string_view message, const std::string& path, bool converting,
-                         bool convertHint) {
+                         bool convertHint, bool partHint) {
+  if (message == msg::kCannotCreate || message == msg::kWriteError) {
+    const common::WriteFailure& failure = common::lastWriteFailure();
+    return msg::writeFailureLine(message, failure.path, failure.reason);
+  }
   std::string detail;
   uint32_t rate = 0;
   uint16_t bits = 0;
@@ -182,7 +228,14 @@ std::string sevraneGloss(std::string_view message, const std::string& path, bool
     detail = message == msg::kNot44100 ? std::to_string(rate) + " Hz"
                                        : std::to_string(bits) + "-bit samples";
   }
-  return msg::glossLine(message, detail, convertHint && !converting);
+  std::string line = msg::glossLine(message, detail, convertHint && !converting);
+  uint32_t dataSize = 1;
+  if (message == msg::kBadDataLength && convertHint && !converting &&
+      readWaveFormat(path, rate, bits, &dataSize) && (dataSize == 0 || dataSize == 0xFFFFFFFFu)) {
+    line.append("; ").append(msg::kUnknownLengthHint);
+  }
+  if (message == msg::kAudioTooLong && partHint) line.append("; ").append(msg::kPartHint);
+  return line;
 }
 
 TerminalEnvironment::TerminalEnvironment(const SevraneOptions& options, bool showProgress)
@@ -233,17 +286,7 @@ void TerminalEnvironment::closeProgressWindow() {
 }
 
 std::string TerminalEnvironment::progressLine(std::string_view label, double fractionDone) {
-  constexpr int kWidth = 30;
-  const double f = std::isfinite(fractionDone) ? std::clamp(fractionDone, 0.0, 1.0) : 0.0;
-  const int filled = static_cast<int>(f * kWidth);
-  std::string line = "[";
-  line.append(static_cast<std::size_t>(filled), '#');
-  line.append(static_cast<std::size_t>(kWidth - filled), '.');
-  char percent[16];
-  std::snprintf(percent, sizeof percent, "] %3d%%  ", static_cast<int>(f * 100));
-  line += percent;
-  line += label;
-  return line;
+  return ProgressLine::text(label, fractionDone);
 }
 
 void TerminalEnvironment::refreshProgress(std::string_view label, double fractionDone) {
@@ -286,8 +329,32 @@ int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) 
   };
   if (options.convert && !media.anyRecordingSource) return usageError(noMediaError("--convert"));
   if (options.plot && !media.plotRecording) return usageError(noMediaError("--plot"));
+  if (options.ranged() && !media.partSource) {
+    return usageError(noMediaError(options.startSeconds > 0.0 ? "--start" : "--length"));
+  }
   if (!options.plotPath.empty() && options.files.size() > 1) {
     return usageError(oneOutputError("--plot"));
+  }
+  if (options.plot && options.ranged()) {
+    return usageError("--plot draws the whole recording; give it without --start and --length");
+  }
+  analyser::SignalSource source;
+  if (options.convert || options.ranged()) {
+    source = options.ranged()
+                 ? media.partSource(options.startSeconds, options.lengthSeconds, options.convert)
+                 : media.anyRecordingSource();
+  }
+  const auto datPathOf = [&source](const std::string& path) {
+    return source.outputPath ? source.outputPath(path) : analyser::datPathFor(path);
+  };
+  if (options.files.size() > 1) {
+    const std::string shared = sharedOutputs(options.files, [&](const std::string& file) {
+      const std::string dat = datPathOf(analyser::trimTrailingSpace(file));
+      std::vector<std::string> outputs{dat};
+      if (options.plot) outputs.push_back(media.plotPathFor(dat));
+      return outputs;
+    });
+    if (!shared.empty()) return usageError(shared);
   }
 
 #ifdef _WIN32
@@ -301,13 +368,27 @@ int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) 
   command.setThreadCount(options.threads);
   env.setInterruptAction([&command] { command.requestCancel(); });
   installInterruptHandler();
-  analyser::SignalSource source;
-  if (options.convert) {
-    source = media.anyRecordingSource();
-    command.setSignalSource(source);
+  installDurableWrites();
+  // The decoder libraries' own messages, kept back while a file is decoded, printed after its
+  // outcome with --debug.
+  std::string decoderMessages;
+  const auto keepingDecoderMessages = [&](const std::function<void()>& work) {
+    if (!media.quietDecoders) return work();
+    decoderMessages += media.quietDecoders(work);
+  };
+  if (source.load) {
+    analyser::SignalSource quiet = source;
+    quiet.load = [&keepingDecoderMessages, load = source.load](common::AllocationRegistry& registry,
+                                                               const std::string& path) {
+      analyser::LoadResult result;
+      keepingDecoderMessages([&] { result = load(registry, path); });
+      return result;
+    };
+    command.setSignalSource(quiet);
   }
   // The hint that --convert would read a refused file, given only where it could.
   const bool convertHint = !options.convert && static_cast<bool>(media.anyRecordingSource);
+  const bool partHint = !options.ranged() && static_cast<bool>(media.partSource);
 
   const bool batch = options.files.size() > 1;
   int status = 0;
@@ -321,22 +402,28 @@ int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) 
     env.setLinePrefix(batch ? file + ": " : std::string());
     const std::string path = analyser::trimTrailingSpace(file);
     env.setGlosser([&](std::string_view message) {
-      return sevraneGloss(message, path, options.convert, convertHint);
+      return sevraneGloss(message, path, options.convert, convertHint, partHint);
     });
     env.clearLastMessage();
+    decoderMessages.clear();
+    common::lastWriteFailure() = {};
     command.convert();
     status = worseStatus(status, sevraneExitStatus(env.lastMessage()));
     if (options.plot && env.lastMessage() == msg::kFinished) {
-      const std::string dat =
-          options.convert ? source.outputPath(path) : analyser::datPathFor(path);
+      const std::string dat = datPathOf(path);
       const std::string png = options.plotPath.empty() ? media.plotPathFor(dat) : options.plotPath;
-      const std::string failure = media.plotRecording(path, dat, png);
+      std::string failure;
+      common::lastWriteFailure() = {};
+      keepingDecoderMessages([&] { failure = media.plotRecording(path, dat, png); });
       if (!failure.empty()) {
         const OutcomeLines lines =
             outcomeLines(env.linePrefix(), failure, sevraneGloss(failure, path, true, false));
         writeText(stderr, lines.err);
         status = worseStatus(status, 1);
       }
+    }
+    if (options.debug && !decoderMessages.empty()) {
+      writeText(stderr, env.linePrefix() + "decoder messages:\n" + decoderMessages);
     }
   }
   return status;

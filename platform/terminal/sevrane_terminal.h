@@ -23,9 +23,13 @@ struct SevraneOptions {
   int threads = 0;     // worker threads for the estimates, 0 = all
   // Taken exactly as the file-name field would hold them.
   std::vector<std::string> files;
-  bool convert = false;  // read any recording through the media layer
-  bool plot = false;     // draw the picture of each analysed recording
-  std::string plotPath;  // its name when given (one FILE only); else beside the DAT
+  bool convert = false;         // read any recording through the media layer
+  bool plot = false;            // draw the picture of each analysed recording
+  std::string plotPath;         // its name when given (one FILE only); else beside the DAT
+  double startSeconds = 0.0;    // --start: where the analysed part begins
+  double lengthSeconds = -1.0;  // --length: how long it is at most (negative: to the end)
+  bool debug = false;           // --debug: show the decoder libraries' own messages
+  bool ranged() const { return startSeconds > 0.0 || lengthSeconds >= 0.0; }
 
   SevraneOptions();
 };
@@ -90,9 +94,11 @@ class TerminalEnvironment : public common::MapEnvironment<common::ProgressEnviro
 
 // The English line for a refusal of `path`: the gloss of `message`, with the file's actual
 // rate or sample size read from its header when the WAVE loader refused them (`converting`
-// false). `convertHint`: say that --convert would read it, where it would.
+// false). `convertHint`: say that --convert would read it, where it would (a data length the
+// header gives as unknown included). `partHint`: say that --start and --length would take a
+// part of a recording too long. A write failure names the path and the system's reason.
 std::string sevraneGloss(std::string_view message, const std::string& path, bool converting,
-                         bool convertHint);
+                         bool convertHint, bool partHint = false);
 
 // What the media layer lends the program when it is built with it; without it the options
 // that need it are usage errors.
@@ -103,6 +109,11 @@ struct SevraneMedia {
                             const std::string& png)>
       plotRecording;
   std::function<std::string(const std::string& output)> plotPathFor;  // x.dat -> x.png
+  // --start/--length: a source reading that part of a recording (`anyFormat`: as --convert,
+  // else only what the WAVE loader reads). Lengths in seconds; negative length: to the end.
+  std::function<analyser::SignalSource(double start, double length, bool anyFormat)> partSource;
+  // Runs `work` with the decoder libraries' own messages to stderr kept back; returns them.
+  std::function<std::string(const std::function<void()>& work)> quietDecoders;
 };
 
 // The whole program: parse, convert every FILE, report. Returns the exit status.

@@ -213,7 +213,7 @@ TEST_F(QuorvelCliTest, RenderAndPlotWriteBesideTheMidiFile) {
   const Bytes cut = testing_frames::readBytes(dir_ / "voice-rendered.wav");
   ASSERT_GT(cut.size(), 44u);
   EXPECT_EQ(std::string(cut.begin(), cut.begin() + 4), "RIFF");
-  const Bytes png = testing_frames::readBytes(dir_ / "voice.png");
+  const Bytes png = testing_frames::readBytes(dir_ / "voice-rendered.png");
   ASSERT_GT(png.size(), 8u);
   EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
 
@@ -228,7 +228,37 @@ TEST_F(QuorvelCliTest, RenderAndPlotWriteBesideTheMidiFile) {
   EXPECT_EQ(twoNames.status, 2);
   EXPECT_EQ(std::count(twoNames.err.begin(), twoNames.err.end(), '\n'), 2);
 }
+
+TEST_F(QuorvelCliTest, ARenderOverTheCapSaysSoAndWritesNoRenderingAndNoSuccess) {
+  const std::string input = (dir_ / "far.dat").string();
+  testing_frames::writeBytes(input, frames(60));
+  // A lead-in of 870000 ticks at 960 a second: 906 s, past the renderer's 900 s.
+  const CliRun r = run({"--render", "--note-start", "870000", input});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  const std::string mid = (dir_ / "far.mid").string();
+  const std::string wav = (dir_ / "far-rendered.wav").string();
+  EXPECT_EQ(r.err, std::string(msg::kAudioTooLong) +
+                       "\nthe MIDI file plays longer than 900 seconds, the longest rendering "
+                       "made; " +
+                       mid + " was written, " + wav + " was not\n");
+  EXPECT_TRUE(fs::exists(mid));
+  EXPECT_FALSE(fs::exists(wav));
+}
 #endif
+
+TEST_F(QuorvelCliTest, ABatchWhoseFilesWouldWriteOneOutputIsRefusedBeforeAnyWork) {
+  const std::string lower = (dir_ / "take.dat").string();
+  const std::string upper = (dir_ / "take.DAT").string();
+  testing_frames::writeBytes(lower, frames(60));
+  testing_frames::writeBytes(upper, frames(60));
+  const CliRun r = run({lower, upper});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "quorvel-cli: " + lower + " and " + upper +
+                                                   " would both write " +
+                                                   (dir_ / "take.mid").string());
+  EXPECT_FALSE(fs::exists(dir_ / "take.mid"));
+}
 
 TEST_F(QuorvelCliTest, TheLongestAnalyserFileConverts) {
   const std::string input = (dir_ / "long.dat").string();

@@ -229,6 +229,37 @@ TEST_F(SevraneCliTest, ConvertReadsWhatTheLoaderRefusesAndPlotDrawsBesideTheDat)
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2);
 }
+
+TEST_F(SevraneCliTest, SharedOutputsUnknownLengthsAndUnwritableOutputsAreNamed) {
+  // Two recordings that --convert names alike are refused before either is read.
+  const std::string a = wave("speech.wav", tone(4410, 440, 10000));
+  const std::string b = dir.file("speech.flac");
+  std::filesystem::copy_file(a, b);
+  CliRun r = run({"--convert", a, b});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(firstLine(r.err), "sevrane-cli: " + a + " and " + b + " would both write " +
+                                  dir.file("speech.dat") + "\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("speech.dat")));
+
+  // A WAVE written to a pipe gives its data length as 0xFFFFFFFF; --convert reads it.
+  Bytes piped = wavetest::canonical(tone(4410, 440, 10000), 1);
+  for (int i = 40; i < 44; ++i) piped[i] = 0xFF;
+  wavetest::writeFile(dir.file("piped.wav"), piped);
+  r = run({dir.file("piped.wav")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.substr(r.err.find('\n') + 1),
+            "the data length is wrong (the file is cut short or damaged); the header gives the "
+            "data length as unknown (as a recording written to a pipe has it); sevrane-cli "
+            "reads it with --convert\n");
+  EXPECT_EQ(run({"--convert", dir.file("piped.wav")}).status, 0);
+
+  // An output that cannot be written: its path and the system's reason.
+  std::filesystem::create_directory(dir.file("speech.dat"));
+  r = run({a});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, line(msg::kCannotCreate) + "the output file could not be created: " +
+                       dir.file("speech.dat") + ": it is a folder\n");
+}
 #endif
 
 TEST_F(SevraneCliTest, InterruptCancelsWithStatus130AndWritesNothing) {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "messages.h"
@@ -222,6 +224,50 @@ TEST_F(FileIoTest, JapaneseNamesAreReadWrittenReplacedAndClassified) {
   }
   EXPECT_EQ(names, std::vector<std::string>{"声データ.dat"});  // no temporary left behind
   reg_.freeAll();
+}
+
+// A write into a missing folder names that folder and the system's own words for it; a file
+// that cannot be flushed is a write error that leaves the earlier file; a good write flushes
+// the temporary file, then the folder; pieces are written one after another.
+std::vector<std::pair<std::string, bool>> syncCalls;
+bool syncFails = false;
+bool recordSync(const std::string& path, bool folder) {
+  syncCalls.emplace_back(path, folder);
+  return folder || !syncFails;
+}
+
+TEST_F(FileIoTest, FailuresNameThePathAndReasonAndWritesAreFlushedFileThenFolder) {
+  const uint8_t bytes[] = {'a', 'b', 'c', 'd', 'e'};
+  EXPECT_EQ(common::writeWholeFile(path("missing/x.dat"), bytes, 5), msg::kCannotCreate);
+  EXPECT_EQ(common::lastWriteFailure().path, path("missing"));
+  EXPECT_EQ(common::lastWriteFailure().reason, std::generic_category().message(ENOENT));
+
+  common::fileSyncHook() = &recordSync;
+  put(path("out.dat"), "old");
+  syncFails = true;
+  EXPECT_EQ(common::writeWholeFile(path("out.dat"), bytes, 5), msg::kWriteError);
+  EXPECT_EQ(get(path("out.dat")), "old");
+  ASSERT_EQ(syncCalls.size(), 1u);
+  EXPECT_EQ(common::lastWriteFailure().path, syncCalls[0].first);
+  EXPECT_EQ(fs::path(syncCalls[0].first).parent_path(), dir_);
+
+  syncFails = false;
+  syncCalls.clear();
+  EXPECT_EQ(common::writeWholeFile(path("out.dat"), {{bytes, 2}, {bytes + 2, 3}}), "");
+  EXPECT_EQ(get(path("out.dat")), "abcde");
+  EXPECT_EQ(common::lastWriteFailure().path, "");
+  ASSERT_EQ(syncCalls.size(), 2u);
+  EXPECT_FALSE(syncCalls[0].second);
+  EXPECT_EQ(fs::path(syncCalls[1].first), dir_);
+  EXPECT_TRUE(syncCalls[1].second);
+  common::fileSyncHook() = nullptr;
+
+  common::fileFaults().writeLimit = 3;  // counted over the pieces together
+  EXPECT_EQ(common::writeWholeFile(path("out.dat"), {{bytes, 2}, {bytes + 2, 3}}),
+            msg::kWriteError);
+  EXPECT_EQ(common::lastWriteFailure().reason,
+            std::make_error_code(std::errc::no_space_on_device).message());
+  EXPECT_EQ(listing(), std::vector<std::string>{"out.dat"});
 }
 
 }  // namespace

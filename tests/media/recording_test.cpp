@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -51,9 +52,12 @@ class SourceTest : public ::testing::Test {
     env.counterStep = 10;
   }
   std::string convert(const std::string& path, bool withSource) {
+    return withSource ? convertWith(path, media::anyRecordingSource()) : convertWith(path, {});
+  }
+  std::string convertWith(const std::string& path, const analyser::SignalSource& source) {
     common::AllocationRegistry registry;
     analyser::AnalyserCommand command(env, registry);
-    if (withSource) command.setSignalSource(media::anyRecordingSource());
+    if (source.load) command.setSignalSource(source);
     env.messages.clear();
     env.texts[analyser::kWaveFileField] = path;
     command.convert();
@@ -175,6 +179,41 @@ TEST(DecodeTest, FloatFlacAndManyChannelsArriveAs16BitAt44100) {
   }
   EXPECT_EQ(media::convertedDatPath("/a.b/take.FLAC"), "/a.b/take.dat");
   EXPECT_EQ(media::convertedDatPath("/a.b/take"), "/a.b/take.dat");
+}
+
+TEST_F(SourceTest, APartIsAnalysedAsThatPartAloneEvenOfAnOverlongRecording) {
+  std::vector<int16_t> samples(2 * 3 * 44100);
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    samples[i] = static_cast<int16_t>(9000 * std::sin(i * 0.0173) + 4000 * std::sin(i * 0.071));
+  const std::string whole = dir.file("whole.wav");
+  wavetest::writeFile(whole, wavetest::canonical(samples, 2));
+  // The oracle: the samples from 1 s to 2.5 s as a file of their own, read by the loader.
+  const std::vector<int16_t> cut(samples.begin() + 2 * 44100, samples.begin() + 2 * 110250);
+  wavetest::writeFile(dir.file("cut.wav"), wavetest::canonical(cut, 2));
+  ASSERT_EQ(convert(dir.file("cut.wav"), false), msg::kFinished);
+  const std::string expected = slurp(dir.file("cut.dat"));
+  for (bool anyFormat : {false, true}) {
+    std::filesystem::remove(dir.file("whole.dat"));
+    ASSERT_EQ(convertWith(whole, media::recordingPartSource(1.0, 1.5, anyFormat)), msg::kFinished);
+    EXPECT_EQ(slurp(dir.file("whole.dat")), expected) << anyFormat;
+  }
+
+  // 601 s at 100 Hz is refused whole; its last 6 s are read (a length past the end ends there).
+  const std::string longer = dir.file("long.wav");
+  writeSound(longer, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 100, 1, 60100, [](int, int) { return 0.1; });
+  common::AllocationRegistry registry;
+  EXPECT_EQ(media::recordingPartSource(595, 10, true).load(registry, longer).message, "");
+  // Only what the loader reads unless any format is asked for, refused as it refuses.
+  EXPECT_EQ(media::recordingPartSource(0, 1, false).load(registry, longer).message, msg::kNot44100);
+}
+
+TEST(DecoderMessagesTest, WhatGoesToStandardErrorMeanwhileIsReturnedInstead) {
+  testing::internal::CaptureStderr();
+  const std::string kept =
+      media::keepDecoderMessages([] { std::fprintf(stderr, "said %d\n", 42); });
+  std::fprintf(stderr, "after");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "after");
+  EXPECT_EQ(kept, "said 42\n");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 
@@ -81,6 +83,34 @@ TEST(RenderTest, FileIsA16BitStereoWaveBesideTheMidiFile) {
   ASSERT_EQ(media::renderMidi(oneNote(), {}, direct), "");
   EXPECT_EQ(r.samples, direct);
   EXPECT_EQ(media::renderMidiFile(dir.file("none.mid"), wav, {}), msg::kFileNotFound);
+}
+
+TEST(RenderTest, ProgressRisesToTheEndCancelStopsAndTheCapRefuses) {
+  std::vector<double> seen;
+  media::RenderOptions watched;
+  watched.progress = [&seen](double fraction, double) { seen.push_back(fraction); };
+  std::vector<int16_t> plain, stereo;
+  ASSERT_EQ(media::renderMidi(oneNote(), {}, plain), "");
+  ASSERT_EQ(media::renderMidi(oneNote(), watched, stereo), "");
+  EXPECT_EQ(stereo, plain);
+  ASSERT_GE(seen.size(), 3u);  // the start, once on the way (1.5 s is 1034 blocks), the end
+  EXPECT_EQ(seen.front(), 0.0);
+  EXPECT_EQ(seen.back(), 1.0);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+
+  const std::atomic<bool> stop{true};
+  media::RenderOptions cancelled;
+  cancelled.cancel = &stop;
+  EXPECT_EQ(media::renderMidi(oneNote(), cancelled, stereo), msg::kCancelled);
+  EXPECT_TRUE(stereo.empty());
+
+  // Nothing but the end of the track, one second past the cap: 901 x 960 ticks.
+  const std::vector<uint8_t> tooLong = {'M',  'T',  'h',  'd',  0,    0,    0,    6,    0,
+                                        0,    0,    1,    0x01, 0xE0, 'M',  'T',  'r',  'k',
+                                        0,    0,    0,    14,   0x00, 0xFF, 0x51, 0x03, 0x07,
+                                        0xA1, 0x20, 0xB4, 0xE5, 0x40, 0xFF, 0x2F, 0x00};
+  static_assert(media::kMaxRenderSeconds == 900);
+  EXPECT_EQ(media::renderMidi(tooLong, {}, stereo), msg::kAudioTooLong);
 }
 
 }  // namespace

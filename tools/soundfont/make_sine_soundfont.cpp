@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: make-sine-soundfont OUT.sf2\n";
     return 2;
   }
-  const std::vector<uint8_t> image = tools::buildSineSoundFont();
+  const std::vector<uint8_t> image = media::buildSineSoundFont();
   // Written beside the target and renamed, so an interrupted build leaves no half file.
   const std::string target = argv[1];
   const std::string temporary = target + ".tmp";

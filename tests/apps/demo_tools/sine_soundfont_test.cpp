@@ -58,7 +58,7 @@ std::string fixedName(const std::vector<uint8_t>& b, size_t at) {
 class SineSoundFontFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    image = tools::buildSineSoundFont();
+    image = media::buildSineSoundFont();
     ASSERT_GE(image.size(), 12u);
     ASSERT_EQ(tagAt(image, 0), "RIFF");
     ASSERT_EQ(le32(image, 4), image.size() - 8);
@@ -203,12 +203,12 @@ TEST_F(SineSoundFontFile, SampleIsASeamlessLoopAtTheRootKeysFrequency) {
 }
 
 TEST(SineSoundFont, ReleaseOptionReachesTheFile) {
-  tools::SineSoundFontOptions options;
+  media::SineSoundFontOptions options;
   options.releaseTimecents = -6000;
-  const std::vector<uint8_t> a = tools::buildSineSoundFont(),
-                             b = tools::buildSineSoundFont(options);
+  const std::vector<uint8_t> a = media::buildSineSoundFont(),
+                             b = media::buildSineSoundFont(options);
   ASSERT_EQ(a.size(), b.size());
-  EXPECT_EQ(a, tools::buildSineSoundFont()) << "the file must be reproducible";
+  EXPECT_EQ(a, media::buildSineSoundFont()) << "the file must be reproducible";
   size_t differences = 0;
   for (size_t i = 0; i < a.size(); ++i) differences += a[i] != b[i];
   EXPECT_EQ(differences, 2u);
@@ -277,7 +277,7 @@ TEST(SineSoundFontRendering, LoadsWithoutWarningsAndSoundsAtThePlayedPitch) {
   const std::string dir = TEST_SCRATCH_DIR;
   const std::string sf2 = dir + "/pitch_test.sf2", mid = dir + "/pitch_test.mid",
                     wav = dir + "/pitch_test.wav", log = dir + "/pitch_test.log";
-  writeFile(sf2, tools::buildSineSoundFont());
+  writeFile(sf2, media::buildSineSoundFont());
   writeFile(mid, pitchTestMidi());
   std::remove(wav.c_str());
   const std::string command = std::string("\"") + FLUIDSYNTH_EXECUTABLE +

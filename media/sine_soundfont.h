@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace tools {
+namespace media {
 
 // The sample: a whole number of cycles of 440 Hz at 44100 Hz. 2205 samples hold exactly 22
 // cycles, so the loop closes without a phase jump and key 69 sounds at 440 Hz with no pitch
@@ -44,4 +44,4 @@ struct SineSoundFontOptions {
 // Builds the whole file image (RIFF "sfbk").
 std::vector<uint8_t> buildSineSoundFont(const SineSoundFontOptions& options = {});
 
-}  // namespace tools
+}  // namespace media

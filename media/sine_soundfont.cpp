@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-namespace tools {
+namespace media {
 namespace {
 
 class Writer {
@@ -217,4 +217,4 @@ std::vector<uint8_t> buildSineSoundFont(const SineSoundFontOptions& options) {
   return w.bytes;
 }
 
-}  // namespace tools
+}  // namespace media
