@@ -134,6 +134,7 @@ void AnalyserCommand::convert() {
   AnalysisOptions options;
   options.settings = readAnalysisSettings(env_);
   if (busyFlag_.load() == 1) return;
+  lastFormat_ = {};
 
   int64_t ticksPerSecond = 0;
   if (!env_.counterFrequency(ticksPerSecond) || ticksPerSecond <= 0) {
@@ -150,6 +151,7 @@ void AnalyserCommand::convert() {
   }
 
   const LoadResult loaded = ownSource ? source_.load(registry_, path) : loadWave(registry_, path);
+  lastFormat_ = loaded.format;
   if (loaded.status == LoadStatus::MemoryFailure) {
     // The loader has released everything already; no progress window was opened.
     env_.showMessage(loaded.message, common::MessageIcon::None);

@@ -64,6 +64,8 @@ class AnalyserCommand {
   // Worker threads for the estimates (0 = all hardware threads).
   void setThreadCount(int threads);
   int threadCount() const { return threads_; }
+  // The format of the WAVE file the last conversion loaded (or refused), as the loader read it.
+  const WaveFormat& lastFormat() const { return lastFormat_; }
   // Loads through `source` from now on; a source without a loader restores loadWave and
   // datPathFor.
   void setSignalSource(SignalSource source);
@@ -85,6 +87,7 @@ class AnalyserCommand {
   int threads_ = 0;
   std::string method_ = "seed";
   SignalSource source_;
+  WaveFormat lastFormat_;
 };
 
 // The options as the window's radio buttons give them: unitsPerSecond falls back to 15 and is

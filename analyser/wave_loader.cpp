@@ -149,15 +149,23 @@ LoadResult loadWave(common::AllocationRegistry& registry, const std::string& pat
   // Negative when the data chunk's header itself is cut off by the end of the file.
   const int64_t firstSample = dataPos + 8;
   const int64_t available = int64_t{length} - firstSample;
-  const int64_t dataSize = readU32(image + dataPos + 4);
-  if (dataSize > available) return refuse(msg::kBadDataLength);
-  if (sampleRate != 44100) return refuse(msg::kNot44100);
-  if (bitsPerSample != 16) return refuse(msg::kNot16Bit);
+  const uint32_t dataSize = readU32(image + dataPos + 4);
+  const WaveFormat format{true, sampleRate, bitsPerSample, dataSize};
+  const auto refuseFormat = [&format](std::string_view text) {
+    LoadResult result = refuse(text);
+    result.format = format;
+    return result;
+  };
+  if (int64_t{dataSize} > available) return refuseFormat(msg::kBadDataLength);
+  if (sampleRate != 44100) return refuseFormat(msg::kNot44100);
+  if (bitsPerSample != 16) return refuseFormat(msg::kNot16Bit);
 
   const int64_t frameBytes = int64_t{channels} * bitsPerSample / 8;
   const uint8_t* in = image + firstSample;
-  return buildSignal(registry, dataSize / frameBytes, channels,
-                     [in](int64_t i) { return readS16(in + 2 * i); });
+  LoadResult result = buildSignal(registry, int64_t{dataSize} / frameBytes, channels,
+                                  [in](int64_t i) { return readS16(in + 2 * i); });
+  result.format = format;
+  return result;
 }
 
 LoadResult signalFromSamples(common::AllocationRegistry& registry, const int16_t* samples,

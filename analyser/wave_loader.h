@@ -37,10 +37,20 @@ enum class LoadStatus {
   MemoryFailure,  // the signal buffers were not obtained; the registry has been freed already
 };
 
+// What the WAVE loader read of a file's format before it accepted or refused it; `known` is
+// false when it did not get as far as both the format and the data chunk headers.
+struct WaveFormat {
+  bool known = false;
+  uint32_t sampleRate = 0;
+  uint16_t bitsPerSample = 0;
+  uint32_t dataSize = 0;  // as the data chunk's header gives it
+};
+
 struct LoadResult {
   LoadStatus status = LoadStatus::Refused;
   std::string message;  // empty when loaded
   WaveSignal wave;
+  WaveFormat format;
 };
 
 // Walks RIFF chunks from `position` while it is below `limit`: found when the four bytes at

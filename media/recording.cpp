@@ -119,6 +119,14 @@ class Decoder {
     channels_ = sourceChannels <= 2 ? sourceChannels : 1;
     channels = channels_;
 
+    {
+      const int sub = sfinfo_.format & SF_FORMAT_SUBMASK;
+      info.sourceBits = sub == SF_FORMAT_PCM_U8 || sub == SF_FORMAT_PCM_S8 ? 8
+                        : sub == SF_FORMAT_PCM_16                          ? 16
+                        : sub == SF_FORMAT_PCM_24                          ? 24
+                        : sub == SF_FORMAT_PCM_32                          ? 32
+                                                                           : 0;
+    }
     if (!part_.anyFormat) {
       const int type = sfinfo_.format & SF_FORMAT_TYPEMASK;
       const int sub = sfinfo_.format & SF_FORMAT_SUBMASK;
@@ -398,6 +406,11 @@ analyser::SignalSource partSource(const Part& part) {
       result.status = analyser::LoadStatus::MemoryFailure;
     }
     result.message = failure;
+    // What a refusal of the file's form names, as the WAVE loader reports it.
+    if (!part.anyFormat && info.sourceRate > 0) {
+      result.format = {true, static_cast<uint32_t>(info.sourceRate),
+                       static_cast<uint16_t>(info.sourceBits), 0};
+    }
     return result;
   };
   return source;

@@ -18,6 +18,7 @@ struct RecordingInfo {
   int sourceRate = 0;
   int sourceChannels = 0;
   std::string formatName;  // e.g. "WAV (Microsoft), Signed 24 bit PCM"
+  int sourceBits = 0;      // bits of a PCM sample; 0 for other encodings
   // False when the file already was 44.1 kHz 16-bit PCM WAVE with one or two channels, so
   // that its samples are passed on untouched.
   bool converted = false;

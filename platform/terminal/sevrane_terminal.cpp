@@ -11,8 +11,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 #include "analyser_window.h"
 #include "command_line.h"
@@ -128,42 +126,6 @@ ProgramLine sevraneLine(SevraneOptions* options) {
   return line;
 }
 
-// The little of a WAVE header that the glosses name: the rate and the sample size, found the
-// way the loader finds them (chunks within the first 1024 bytes). False when not found.
-bool readWaveFormat(const std::string& path, uint32_t& sampleRate, uint16_t& bits,
-                    uint32_t* dataSize = nullptr) {
-  // Through a path built from UTF-8, so that on Windows the wide API opens it.
-  const std::u8string name(reinterpret_cast<const char8_t*>(path.data()), path.size());
-  std::ifstream file(std::filesystem::path(name), std::ios::binary);
-  if (!file) return false;
-  // Zeros after the bytes read, as the loader has: fields are read up to 48 bytes past a
-  // chunk position below the limit.
-  std::vector<uint8_t> head(static_cast<std::size_t>(analyser::kChunkSearchLimit) + 64, 0);
-  file.read(reinterpret_cast<char*>(head.data()), analyser::kChunkSearchLimit);
-  const int64_t limit = std::min<int64_t>(file.gcount(), analyser::kChunkSearchLimit);
-  if (limit < 16) return false;
-  int64_t wavePos = 4;
-  while (wavePos < limit &&
-         std::string_view(reinterpret_cast<const char*>(&head[wavePos]), 4) != "WAVE") {
-    ++wavePos;
-  }
-  if (wavePos >= limit) return false;
-  int64_t fmtPos = wavePos + 4;
-  if (!analyser::findChunk(head.data(), fmtPos, limit, "fmt ")) return false;
-  const uint8_t* fmt = head.data() + fmtPos;
-  sampleRate = static_cast<uint32_t>(fmt[12]) | (static_cast<uint32_t>(fmt[13]) << 8) |
-               (static_cast<uint32_t>(fmt[14]) << 16) | (static_cast<uint32_t>(fmt[15]) << 24);
-  bits = static_cast<uint16_t>(fmt[22] | (fmt[23] << 8));
-  if (dataSize != nullptr) {
-    int64_t dataPos = wavePos + 4;
-    if (!analyser::findChunk(head.data(), dataPos, limit, "data")) return false;
-    const uint8_t* d = head.data() + dataPos + 4;
-    *dataSize = static_cast<uint32_t>(d[0]) | (static_cast<uint32_t>(d[1]) << 8) |
-                (static_cast<uint32_t>(d[2]) << 16) | (static_cast<uint32_t>(d[3]) << 24);
-  }
-  return true;
-}
-
 }  // namespace
 
 SevraneOptions::SevraneOptions() : controls(analyser::analyserControls()) {}
@@ -214,24 +176,20 @@ int sevraneExitStatus(const std::string& message) {
   return outcomeStatus(message);
 }
 
-std::string sevraneGloss(std::string_view message, const std::string& path, bool converting,
-                         bool convertHint, bool partHint) {
+std::string sevraneGloss(std::string_view message, const analyser::WaveFormat& format,
+                         bool converting, bool convertHint, bool partHint) {
   if (message == msg::kCannotCreate || message == msg::kWriteError) {
     const common::WriteFailure& failure = common::lastWriteFailure();
     return msg::writeFailureLine(message, failure.path, failure.reason);
   }
   std::string detail;
-  uint32_t rate = 0;
-  uint16_t bits = 0;
-  if (!converting && (message == msg::kNot44100 || message == msg::kNot16Bit) &&
-      readWaveFormat(path, rate, bits)) {
-    detail = message == msg::kNot44100 ? std::to_string(rate) + " Hz"
-                                       : std::to_string(bits) + "-bit samples";
+  if (!converting && format.known && (message == msg::kNot44100 || message == msg::kNot16Bit)) {
+    detail = message == msg::kNot44100 ? std::to_string(format.sampleRate) + " Hz"
+                                       : std::to_string(format.bitsPerSample) + "-bit samples";
   }
   std::string line = msg::glossLine(message, detail, convertHint && !converting);
-  uint32_t dataSize = 1;
-  if (message == msg::kBadDataLength && convertHint && !converting &&
-      readWaveFormat(path, rate, bits, &dataSize) && (dataSize == 0 || dataSize == 0xFFFFFFFFu)) {
+  if (message == msg::kBadDataLength && convertHint && !converting && format.known &&
+      (format.dataSize == 0 || format.dataSize == 0xFFFFFFFFu)) {
     line.append("; ").append(msg::kUnknownLengthHint);
   }
   if (message == msg::kAudioTooLong && partHint) line.append("; ").append(msg::kPartHint);
@@ -402,7 +360,7 @@ int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) 
     env.setLinePrefix(batch ? file + ": " : std::string());
     const std::string path = analyser::trimTrailingSpace(file);
     env.setGlosser([&](std::string_view message) {
-      return sevraneGloss(message, path, options.convert, convertHint, partHint);
+      return sevraneGloss(message, command.lastFormat(), options.convert, convertHint, partHint);
     });
     env.clearLastMessage();
     decoderMessages.clear();
@@ -417,7 +375,7 @@ int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) 
       keepingDecoderMessages([&] { failure = media.plotRecording(path, dat, png); });
       if (!failure.empty()) {
         const OutcomeLines lines =
-            outcomeLines(env.linePrefix(), failure, sevraneGloss(failure, path, true, false));
+            outcomeLines(env.linePrefix(), failure, sevraneGloss(failure, {}, true, false));
         writeText(stderr, lines.err);
         status = worseStatus(status, 1);
       }

@@ -92,13 +92,13 @@ class TerminalEnvironment : public common::MapEnvironment<common::ProgressEnviro
   std::string lastMessage_;
 };
 
-// The English line for a refusal of `path`: the gloss of `message`, with the file's actual
-// rate or sample size read from its header when the WAVE loader refused them (`converting`
-// false). `convertHint`: say that --convert would read it, where it would (a data length the
-// header gives as unknown included). `partHint`: say that --start and --length would take a
-// part of a recording too long. A write failure names the path and the system's reason.
-std::string sevraneGloss(std::string_view message, const std::string& path, bool converting,
-                         bool convertHint, bool partHint = false);
+// The English line for a refusal: the gloss of `message`, with the file's actual rate or
+// sample size as the loader read them (`format`) when it refused them (`converting` false).
+// `convertHint`: say that --convert would read it, where it would (a data length the header gives
+// as unknown included). `partHint`: say that --start and --length would take a part of a recording
+// too long. A write failure names the path and the system's reason.
+std::string sevraneGloss(std::string_view message, const analyser::WaveFormat& format,
+                         bool converting, bool convertHint, bool partHint = false);
 
 // What the media layer lends the program when it is built with it; without it the options
 // that need it are usage errors.
