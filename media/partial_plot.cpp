@@ -76,14 +76,7 @@ void ensureGuiApplication() {
   // Text needs a GUI application's font database; a program without one (a command line)
   // gets an off-screen one, which never opens a display.
   if (QGuiApplication::instance() != nullptr) return;
-#if !defined(_WIN32) && !defined(__APPLE__)
-  // Qt wants a runtime folder and warns on stderr when XDG_RUNTIME_DIR names none (as under
-  // cron, ssh without a session, or a container): a private one, removed at exit, stands in.
-  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-    static QTemporaryDir runtime;  // made with owner-only permissions, as Qt requires
-    if (runtime.isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-  }
-#endif
+  provideRuntimeDir();
   static int argc = 3;
   static char arg0[] = "media", arg1[] = "-platform", arg2[] = "offscreen";
   static char* argv[] = {arg0, arg1, arg2, nullptr};
@@ -92,6 +85,15 @@ void ensureGuiApplication() {
 }
 
 }  // namespace
+
+void provideRuntimeDir() {
+#if !defined(_WIN32) && !defined(__APPLE__)
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    static QTemporaryDir runtime;  // made with owner-only permissions, as Qt requires
+    if (runtime.isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+  }
+#endif
+}
 
 std::string readPartialTracks(const std::string& datPath, PartialTracks& out) {
   out.frames.clear();
@@ -271,14 +273,14 @@ void PartialPlot::paint(QPainter& painter, const QRect& area) const {
         QPointF(x - metrics.horizontalAdvance(label) / 2, plot.bottom() + 8 + metrics.ascent()),
         label);
   }
-  const QString timeTitle = "time (s)";
+  const QString timeTitle = QString::fromStdString(view_.labels.time);
   painter.drawText(
       QPointF(plot.center().x() - metrics.horizontalAdvance(timeTitle) / 2, area.bottom() - 6),
       timeTitle);
   painter.save();
   painter.translate(area.left() + 8 + metrics.ascent(), plot.center().y());
   painter.rotate(-90);
-  const QString hzTitle = "frequency (Hz)";
+  const QString hzTitle = QString::fromStdString(view_.labels.frequency);
   painter.drawText(QPointF(-metrics.horizontalAdvance(hzTitle) / 2, 0), hzTitle);
   painter.restore();
 
@@ -292,7 +294,8 @@ void PartialPlot::paint(QPainter& painter, const QRect& area) const {
   double x = plot.left();
   const double y = area.top() + 48;
   for (int slot = 0; slot < kPlotSlots; ++slot) {
-    const QString label = QString("partial %1").arg(slot + 1);
+    const QString label =
+        QString::fromStdString(view_.labels.partial) + QString(" %1").arg(slot + 1);
     QColor c = slotColour(slot);
     painter.fillRect(QRectF(x, y - 9, 22, 10), QColor(30, 20, 60));
     painter.setPen(QPen(c, 3));

@@ -26,6 +26,13 @@ struct PartialTracks {
 // Reads every whole 64-byte record of a DAT file.
 std::string readPartialTracks(const std::string& datPath, PartialTracks& out);
 
+// The picture's words, in the interface's language; the command lines draw the English ones.
+struct PlotLabels {
+  std::string time = "time (s)";
+  std::string frequency = "frequency (Hz)";
+  std::string partial = "partial";  // the legend's "partial 1" to "partial 6"
+};
+
 struct PlotView {
   double startSeconds = 0;
   double endSeconds = -1;  // < 0: to the end of the longer of spectrogram and tracks
@@ -33,6 +40,7 @@ struct PlotView {
   double maxHz = 8000;
   std::array<bool, kPlotSlots> slotVisible{true, true, true, true, true, true};
   std::string title;
+  PlotLabels labels;
 };
 
 class PartialPlot {
@@ -62,6 +70,11 @@ class PartialPlot {
   const PartialTracks* tracks_;
   PlotView view_;
 };
+
+// Qt wants a runtime folder and warns on stderr when XDG_RUNTIME_DIR names none (as under cron,
+// ssh without a session, or a container): this sets it to a private one, removed at exit. Call
+// it before the program's QGuiApplication is made. Nothing on Windows and macOS.
+void provideRuntimeDir();
 
 // Creates an off-screen QGuiApplication first when the program has none (call it from the
 // main thread then).

@@ -325,7 +325,8 @@ std::string decodeInto(const std::string& path, const MemoryFile* image, SampleB
 }
 
 std::string decodeToRecording(const std::string& path, const MemoryFile* image, Recording& out,
-                              int64_t maxFrames = analyser::kMaxSampleCount) {
+                              int64_t maxFrames = analyser::kMaxSampleCount,
+                              const Part& part = {}) {
   out = Recording{};
   // The vector is resized in place: a grown block is a fresh vector whose first values the
   // buffer copies over before the old one is dropped.
@@ -338,7 +339,7 @@ std::string decodeToRecording(const std::string& path, const MemoryFile* image, 
     }
     return blocks.back().data();
   });
-  std::string failure = decodeInto(path, image, buffer, out.info, out.channels, maxFrames);
+  std::string failure = decodeInto(path, image, buffer, out.info, out.channels, maxFrames, part);
   if (!failure.empty()) {
     out = Recording{};
     return failure;
@@ -351,6 +352,35 @@ std::string decodeToRecording(const std::string& path, const MemoryFile* image, 
 
 std::string decodeRecording(const std::string& path, Recording& out) {
   return decodeToRecording(path, nullptr, out);
+}
+
+// A day, far beyond any recording; keeps the frame arithmetic inside 64 bits at any rate.
+constexpr double kMaxPartSeconds = 86400.0;
+
+std::string decodeRecordingPart(const std::string& path, double startSeconds, double lengthSeconds,
+                                Recording& out) {
+  const auto bounded = [](double seconds) {
+    return std::isfinite(seconds) ? std::clamp(seconds, 0.0, kMaxPartSeconds) : 0.0;
+  };
+  const Part part{bounded(startSeconds), lengthSeconds < 0 ? -1.0 : bounded(lengthSeconds), true};
+  return decodeToRecording(path, nullptr, out, analyser::kMaxSampleCount, part);
+}
+
+std::string probeRecording(const std::string& path, RecordingInfo& out) {
+  out = RecordingInfo{};
+  std::string refusal = common::checkReadableFile(path);
+  if (!refusal.empty()) return refusal;
+  SF_INFO sfinfo{};
+  const std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open(path.c_str(), SFM_READ, &sfinfo));
+  if (!file) {
+    return text(sf_error(nullptr) == SF_ERR_SYSTEM ? msg::kCannotOpen : msg::kUnsupportedFile);
+  }
+  if (sfinfo.channels < 1 || sfinfo.samplerate < 1) return text(msg::kUnsupportedFile);
+  out.sourceRate = sfinfo.samplerate;
+  out.sourceChannels = sfinfo.channels;
+  out.formatName = formatNameOf(sfinfo.format);
+  out.sourceFrames = sfinfo.frames >= 0 && sfinfo.frames < SF_COUNT_MAX ? sfinfo.frames : 0;
+  return {};
 }
 
 std::string decodeRecordingFromMemory(const uint8_t* data, std::size_t size, Recording& out,

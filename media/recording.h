@@ -38,6 +38,13 @@ struct Recording {
 // every sample is rounded to 16 bits and clamped. The file is read in blocks, and its claimed
 // length is checked before anything is allocated for it. Returns "" or a fixed message text.
 std::string decodeRecording(const std::string& path, Recording& out);
+// The same for `lengthSeconds` (negative: all the rest) of the file from `startSeconds` on; the
+// samples are those the whole decode would give there when the file needs no resampling. A part
+// beyond the end is empty. `out.info` still describes the whole file. The times are 0 to a day.
+std::string decodeRecordingPart(const std::string& path, double startSeconds, double lengthSeconds,
+                                Recording& out);
+// The file's header alone: its format, rate, channels and length, without decoding it.
+std::string probeRecording(const std::string& path, RecordingInfo& out);
 // The same for a file image in memory (through libsndfile's virtual I/O). `maxFrames` lowers
 // the length limit (frames at 44100 Hz; the analyser's 600 s when negative), so that a fuzzer
 // can bound the work one input causes.

@@ -135,6 +135,60 @@
         <source>Partials:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>time (s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>frequency (Hz)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>partial</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>studio::RangeDialog</name>
+    <message>
+        <source>Open part of a recording</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is %2 s long; up to %3 s of it can be analysed at a time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Up to %1 s of %2 can be analysed at a time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>studio::RenderProgress</name>
+    <message>
+        <source>About %1 s left</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rendering</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>studio::StudioWindow</name>
@@ -216,10 +270,6 @@
     </message>
     <message>
         <source>%1 was not opened: %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>No temporary folder: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -340,6 +390,42 @@
     </message>
     <message>
         <source>Rendered %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open p&amp;art...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>only its first %1 s are open: the analysis takes at most %1 s (File &gt; Open part... for another part)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the part from %1 s to %2 s is open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Analysis</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MIDI file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rendering cancelled: nothing was kept or written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rendering</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its first %1 s only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open part of a recording</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -135,6 +135,60 @@
         <source>Partials:</source>
         <translation>部分音:</translation>
     </message>
+    <message>
+        <source>time (s)</source>
+        <translation>時間（秒）</translation>
+    </message>
+    <message>
+        <source>frequency (Hz)</source>
+        <translation>周波数（Hz）</translation>
+    </message>
+    <message>
+        <source>partial</source>
+        <translation>部分音</translation>
+    </message>
+</context>
+<context>
+    <name>studio::RangeDialog</name>
+    <message>
+        <source>Open part of a recording</source>
+        <translation>録音の一部を開く</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>%1 is %2 s long; up to %3 s of it can be analysed at a time.</source>
+        <translation>%1 の長さは %2 秒です。一度に分析できるのは %3 秒までです。</translation>
+    </message>
+    <message>
+        <source>Up to %1 s of %2 can be analysed at a time.</source>
+        <translation>%2 のうち一度に分析できるのは %1 秒までです。</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>長さ</translation>
+    </message>
+</context>
+<context>
+    <name>studio::RenderProgress</name>
+    <message>
+        <source>About %1 s left</source>
+        <translation>残り時間約%1秒</translation>
+    </message>
+    <message>
+        <source>Rendering</source>
+        <translation>レンダリング</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
 </context>
 <context>
     <name>studio::StudioWindow</name>
@@ -220,7 +274,7 @@
     </message>
     <message>
         <source>No temporary folder: %1</source>
-        <translation>一時フォルダを作れません: %1</translation>
+        <translation type="vanished">一時フォルダを作れません: %1</translation>
     </message>
     <message>
         <source>Opened %1</source>
@@ -341,6 +395,42 @@
     <message>
         <source>Rendered %1 s</source>
         <translation>%1 秒をレンダリングしました</translation>
+    </message>
+    <message>
+        <source>Open p&amp;art...</source>
+        <translation>一部を開く(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>only its first %1 s are open: the analysis takes at most %1 s (File &gt; Open part... for another part)</source>
+        <translation>最初の %1 秒だけを開きました。分析できるのは %1 秒までです（ほかの部分は ファイル &gt; 一部を開く）</translation>
+    </message>
+    <message>
+        <source>the part from %1 s to %2 s is open</source>
+        <translation>%1 秒から %2 秒までの部分を開きました</translation>
+    </message>
+    <message>
+        <source>Analysis</source>
+        <translation>分析</translation>
+    </message>
+    <message>
+        <source>MIDI file</source>
+        <translation>MIDIファイル</translation>
+    </message>
+    <message>
+        <source>Rendering cancelled: nothing was kept or written.</source>
+        <translation>レンダリングを中止しました。何も残さず、何も書き込んでいません。</translation>
+    </message>
+    <message>
+        <source>Rendering</source>
+        <translation>レンダリング</translation>
+    </message>
+    <message>
+        <source>its first %1 s only</source>
+        <translation>最初の %1 秒のみ</translation>
+    </message>
+    <message>
+        <source>Open part of a recording</source>
+        <translation>録音の一部を開く</translation>
     </message>
 </context>
 </TS>

@@ -211,13 +211,17 @@ PlotPanel::PlotPanel(QWidget* parent)
 }
 
 void PlotPanel::setData(const media::Spectrogram* spectrogram, const media::PartialTracks* tracks,
-                        double durationSeconds, const QString& title) {
+                        double durationSeconds, const QString& title, bool newFile) {
   duration_ = durationSeconds > 0.0 ? durationSeconds : 0.0;
   media::PlotView view = canvas_->view();
   view.title = qtfront::toUtf8(title);
   canvas_->setView(view);
   canvas_->setData(spectrogram, tracks, duration_);
-  zoomTo(0.0, duration_);
+  if (newFile || span_ <= 0.0) {
+    zoomTo(0.0, duration_ > kWholeViewSeconds ? kReadableSpanSeconds : duration_);
+  } else {
+    zoomTo(start_, span_);
+  }
 }
 
 void PlotPanel::setPlayHead(double seconds) {
@@ -272,6 +276,11 @@ void PlotPanel::retranslate() {
   zoomOut_->setText(tr("Zoom out"));
   zoomAll_->setText(tr("Whole"));
   slotsLabel_->setText(tr("Partials:"));
+  media::PlotView view = canvas_->view();
+  view.labels.time = qtfront::toUtf8(tr("time (s)"));
+  view.labels.frequency = qtfront::toUtf8(tr("frequency (Hz)"));
+  view.labels.partial = qtfront::toUtf8(tr("partial"));
+  canvas_->setView(view);
 }
 
 }  // namespace studio

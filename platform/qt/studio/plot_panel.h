@@ -69,14 +69,21 @@ class PlotCanvas : public QWidget {
   QPixmap cache_;
 };
 
+// A longer recording opens with a span in which a syllable is still a few pixels wide.
+inline constexpr double kWholeViewSeconds = 30.0;
+inline constexpr double kReadableSpanSeconds = 20.0;
+
 class PlotPanel : public QWidget {
   Q_OBJECT
 
  public:
   explicit PlotPanel(QWidget* parent = nullptr);
 
+  // New data for the picture. The time span shown stays as it was (inside the new duration)
+  // unless `newFile`: then a recording up to kWholeViewSeconds long is shown whole, a longer
+  // one from its start kReadableSpanSeconds at a time.
   void setData(const media::Spectrogram* spectrogram, const media::PartialTracks* tracks,
-               double durationSeconds, const QString& title);
+               double durationSeconds, const QString& title, bool newFile = true);
   void setPlayHead(double seconds);
   // Zooms so that `span` seconds fill the width, keeping the left edge where possible.
   void zoomTo(double startSeconds, double spanSeconds);

@@ -48,4 +48,12 @@ bool askReplace(QWidget* owner, const QString& path) {
              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
+void showMessageBox(QWidget* owner, const QString& title, const QString& text) {
+  // Window-modal and opened without a local event loop: the caller carries on at once.
+  auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::WindowModal);
+  box->open();
+}
+
 }  // namespace studio

@@ -87,13 +87,41 @@ StudioDocument::StudioDocument()
 
 StudioDocument::~StudioDocument() = default;
 
-std::string StudioDocument::open(const std::string& path) {
+std::string StudioDocument::open(const std::string& path, OpenRange range) {
   const bool isDat = isDatPath(path);
   media::Recording recording;
   common::NoteFrames frames;
-  const std::string failure =
-      isDat ? readDat(*registry_, path, frames) : media::decodeRecording(path, recording);
+  bool part = false, cut = false;
+  std::string failure;
+  if (isDat) {
+    failure = readDat(*registry_, path, frames);
+  } else {
+    // The header tells whether the whole file fits; a file of unknown length (a stream) is
+    // decoded whole, and refused by the decoder when it turns out too long.
+    media::RecordingInfo info;
+    failure = media::probeRecording(path, info);
+    const double start = std::max(0.0, range.startSeconds);
+    const double rest = info.seconds() - start;
+    part = failure.empty() &&
+           (start > 0.0 || (range.lengthSeconds >= 0.0 && range.lengthSeconds < rest) ||
+            rest > kMaxOpenSeconds);
+    if (part) {
+      cut = range.lengthSeconds < 0.0 || range.lengthSeconds > kMaxOpenSeconds;
+      cut = cut && rest > kMaxOpenSeconds;
+      const double length = range.lengthSeconds < 0.0
+                                ? kMaxOpenSeconds
+                                : std::min(range.lengthSeconds, kMaxOpenSeconds);
+      failure = media::decodeRecordingPart(path, start, length, recording);
+      if (failure.empty() && recording.samples.empty()) failure = msg::kBadDataLength;
+    } else if (failure.empty()) {
+      failure = media::decodeRecording(path, recording);
+    }
+    range.startSeconds = start;
+  }
   if (!failure.empty()) return failure;
+  isPart_ = part;
+  cutAtLimit_ = cut;
+  partStart_ = part ? range.startSeconds : 0.0;
 
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(pathOf(path), error);

@@ -24,6 +24,15 @@ namespace studio {
 
 enum class SaveKind { Dat, Midi, Rendering, Picture };
 
+// The part of a recording to open, in seconds of the file.
+struct OpenRange {
+  double startSeconds = 0.0;
+  double lengthSeconds = -1.0;  // negative: as much as can be analysed
+};
+
+// The longest part of a recording the analysis takes: a longer one is opened in part.
+inline constexpr double kMaxOpenSeconds = 600.0;
+
 class StudioDocument {
  public:
   StudioDocument();
@@ -32,8 +41,17 @@ class StudioDocument {
   StudioDocument& operator=(const StudioDocument&) = delete;
 
   // Opens a recording (anything the media layer decodes) or, by its ".dat" ending, a DAT file.
-  // Returns "" or the fixed message; a refused file leaves the document as it was.
-  std::string open(const std::string& path);
+  // Of a recording, `range` is opened, at most kMaxOpenSeconds of it: a longer recording opens
+  // as its first kMaxOpenSeconds. Everything else (the analysis, the picture, the rendering's
+  // time 0) is of the part opened. Returns "" or the fixed message; a refused file leaves the
+  // document as it was.
+  std::string open(const std::string& path, OpenRange range = {});
+  // The recording opened is a part of its file (asked for, or cut at kMaxOpenSeconds).
+  bool isPart() const { return isPart_; }
+  // The part was cut at kMaxOpenSeconds rather than asked for.
+  bool cutAtLimit() const { return cutAtLimit_; }
+  // Where the part opened starts in its file.
+  double partStart() const { return partStart_; }
 
   const std::string& sourcePath() const { return sourcePath_; }
   bool empty() const { return sourcePath_.empty(); }
@@ -78,6 +96,9 @@ class StudioDocument {
  private:
   std::string sourcePath_;
   bool hasRecording_ = false;
+  bool isPart_ = false;
+  bool cutAtLimit_ = false;
+  double partStart_ = 0.0;
   media::Recording recording_;
   media::Spectrogram spectrogram_;
   common::NoteFrames frames_;

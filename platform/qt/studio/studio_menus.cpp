@@ -29,6 +29,7 @@ StudioMenus::StudioMenus(QMainWindow* window)
   open_ = file_->addAction(QString(), this, &StudioMenus::openRequested);
   open_->setShortcut(QKeySequence::Open);
   toolBar_->addAction(open_);
+  openPart_ = file_->addAction(QString(), this, &StudioMenus::openPartRequested);
   file_->addSeparator();
   toolBar_->addSeparator();
   for (int i = 0; i < 4; ++i) {
@@ -56,6 +57,7 @@ StudioMenus::StudioMenus(QMainWindow* window)
 void StudioMenus::setAvailable(bool canOpen, bool canSaveFrames, bool canSaveRendering,
                                bool canSavePicture) {
   open_->setEnabled(canOpen);
+  openPart_->setEnabled(canOpen);
   save_[0]->setEnabled(canSaveFrames);
   save_[1]->setEnabled(canSaveFrames);
   save_[2]->setEnabled(canSaveRendering);
@@ -65,6 +67,7 @@ void StudioMenus::setAvailable(bool canOpen, bool canSaveFrames, bool canSaveRen
 void StudioMenus::retranslate() {
   file_->setTitle(StudioWindow::tr("&File"));
   open_->setText(StudioWindow::tr("&Open..."));
+  openPart_->setText(StudioWindow::tr("Open p&art..."));
   save_[0]->setText(StudioWindow::tr("Save &DAT file..."));
   save_[1]->setText(StudioWindow::tr("Save &MIDI file..."));
   save_[2]->setText(StudioWindow::tr("Save rendered &WAVE..."));

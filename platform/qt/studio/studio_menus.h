@@ -1,5 +1,5 @@
-// The studio's menus and tool bar: File (open, the four saves, quit) and Language, with the
-// open and save actions also on a tool bar, so that saving is one click away.
+// The studio's menus and tool bar: File (open, open a part, the four saves, quit) and Language,
+// with the open and save actions also on a tool bar, so that saving is one click away.
 #pragma once
 
 #include <QObject>
@@ -26,6 +26,8 @@ class StudioMenus : public QObject {
 
  Q_SIGNALS:
   void openRequested();
+  // Open a part of a recording: the file, then its start and length.
+  void openPartRequested();
   void saveRequested(SaveKind kind);
 
  private:
@@ -33,6 +35,7 @@ class StudioMenus : public QObject {
   QMenu* language_;
   QToolBar* toolBar_;
   QAction* open_;
+  QAction* openPart_;
   QAction* save_[4];
   QAction* quit_;
   QAction* english_;

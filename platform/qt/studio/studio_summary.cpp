@@ -1,6 +1,8 @@
 #include <QFileInfo>
+#include <algorithm>
 
 #include "platform_services.h"
+#include "render.h"
 #include "studio_window.h"
 
 namespace studio {
@@ -30,6 +32,19 @@ QString summaryOf(const StudioDocument& document) {
   text += info.converted ? StudioWindow::tr("; %1, converted to 44100 Hz 16-bit %2")
                                .arg(qtfront::toQString(info.formatName), channels)
                          : StudioWindow::tr("; 16-bit PCM WAVE, read as it is (not converted)");
+  if (document.isPart()) {
+    const double shown = static_cast<double>(recording.samples.size()) /
+                         std::max(1, recording.channels) / media::kRenderRate;
+    text += QStringLiteral(" · ");
+    text += document.cutAtLimit()
+                ? StudioWindow::tr(
+                      "only its first %1 s are open: the analysis takes at most %1 s "
+                      "(File > Open part... for another part)")
+                      .arg(kMaxOpenSeconds, 0, 'f', 0)
+                : StudioWindow::tr("the part from %1 s to %2 s is open")
+                      .arg(document.partStart(), 0, 'f', 2)
+                      .arg(document.partStart() + shown, 0, 'f', 2);
+  }
   if (document.hasFrames()) {
     text += QStringLiteral(" · ") + StudioWindow::tr("analysed: %1 frames of 1/%2 s")
                                         .arg(frames.frameCount())

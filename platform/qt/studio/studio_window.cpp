@@ -26,6 +26,7 @@
 #include "player.h"
 #include "plot_panel.h"
 #include "render_job.h"
+#include "render_progress.h"
 #include "studio_language.h"
 #include "studio_menus.h"
 
@@ -44,40 +45,46 @@ StudioWindow::StudioWindow(QWidget* parent)
       plotPanel_(new PlotPanel),
       listenPanel_(new ListenPanel),
       summary_(new QLabel),
+      side_(new QWidget),
+      sideScroll_(new QScrollArea),
+      renderProgress_(new RenderProgress),
       player_(new Player(this)),
       job_(new AnalysisJob(this)),
       renderJob_(new RenderJob(this)),
       ticker_(new QTimer(this)),
       savePath_(askSavePath),
-      confirmReplace_(askReplace) {
+      confirmReplace_(askReplace),
+      showMessage_(showMessageBox) {
   setObjectName(QStringLiteral("studio"));
   setAcceptDrops(true);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   summary_->setWordWrap(true);
 
-  auto* side = new QWidget;
-  auto* sideLayout = new QVBoxLayout(side);
+  auto* sideLayout = new QVBoxLayout(side_);
   sideLayout->addWidget(analysisPanel_);
   sideLayout->addWidget(listenPanel_);
   sideLayout->addWidget(buildPanel_);
   sideLayout->addStretch(1);
-  auto* sideScroll = new QScrollArea;
-  sideScroll->setWidget(side);
-  sideScroll->setWidgetResizable(true);
-  sideScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  sideScroll->setFrameShape(QFrame::NoFrame);
-  sideScroll->setMinimumWidth(side->sizeHint().width() + 24);
+  sideScroll_->setWidget(side_);
+  sideScroll_->setWidgetResizable(true);
+  sideScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  sideScroll_->setFrameShape(QFrame::NoFrame);
+  fitSidePanel();
 
   auto* right = new QVBoxLayout;
   right->addWidget(summary_);
   right->addWidget(plotPanel_, 1);
   auto* central = new QWidget;
   auto* layout = new QHBoxLayout(central);
-  layout->addWidget(sideScroll);
+  layout->addWidget(sideScroll_);
   layout->addLayout(right, 1);
   setCentralWidget(central);
   menus_ = new StudioMenus(this);
-  connect(menus_, &StudioMenus::openRequested, this, &StudioWindow::browse);
+  connect(menus_, &StudioMenus::openRequested, this, [this] { browse(false); });
+  connect(menus_, &StudioMenus::openPartRequested, this, [this] { browse(true); });
+  statusBar()->addPermanentWidget(renderProgress_);
+  connect(renderProgress_, &RenderProgress::cancelRequested, this, &StudioWindow::cancelRender);
+  connect(renderJob_, &RenderJob::progress, this, &StudioWindow::renderProgressed);
   connect(menus_, &StudioMenus::saveRequested, this, &StudioWindow::saveWithDialog);
 
   connect(analysisPanel_, &AnalysisPanel::analyseRequested, this, &StudioWindow::startAnalysis);
@@ -123,6 +130,15 @@ void StudioWindow::retranslate() {
   menus_->retranslate();
   summary_->setText(summary());
   refreshPlot();
+  // The panels' own texts change after this (each gets the event in turn): the side is fitted
+  // to them once they have.
+  QTimer::singleShot(0, this, &StudioWindow::fitSidePanel);
+}
+
+void StudioWindow::fitSidePanel() {
+  // Wide enough for the longest label of the language shown, with room for the scroll bar.
+  side_->adjustSize();
+  sideScroll_->setMinimumWidth(side_->sizeHint().width() + 24);
 }
 
 QString StudioWindow::summary() const {
@@ -148,42 +164,10 @@ void StudioWindow::showStatus(const QString& text) {
   statusBar()->showMessage(text);
 }
 
-QString StudioWindow::openFile(const QString& path) {
-  if (job_->running()) return {};
-  stop();
-  const std::string message = document_.open(qtfront::toUtf8(path));
-  if (!message.empty()) {
-    const QString text =
-        tr("%1 was not opened: %2").arg(QFileInfo(path).fileName(), messageText(message));
-    showStatus(text);
-    return text;
-  }
-  plotPanel_->setPlayHead(-1.0);
-  retranslate();
-  updateActions();
-  showStatus(
-      tr("Opened %1").arg(QDir::toNativeSeparators(qtfront::toQString(document_.sourcePath()))));
-  if (document_.hasRecording() && analyseWhenOpened_) startAnalysis();
-  return {};
-}
-
-void StudioWindow::refreshPlot() {
+void StudioWindow::refreshPlot(bool newFile) {
   plotPanel_->setData(document_.hasRecording() ? &document_.spectrogram() : nullptr,
                       document_.tracks().frames.empty() ? nullptr : &document_.tracks(),
-                      document_.duration(), document_.empty() ? QString() : fileName());
-}
-
-void StudioWindow::browse() {
-  const QString filter =
-      tr("Recordings (*.wav *.wave *.flac *.ogg *.oga *.opus *.mp3 *.aif *.aiff *.aifc *.w64 "
-         "*.rf64 *.caf *.au *.snd)") +
-      QStringLiteral(";;") + tr("DAT note-frame files (*.dat)") + QStringLiteral(";;") +
-      tr("All files (*)");
-  const QString dir = document_.empty()
-                          ? QDir::currentPath()
-                          : QFileInfo(qtfront::toQString(document_.sourcePath())).path();
-  const QString path = QFileDialog::getOpenFileName(this, tr("Open"), dir, filter);
-  if (!path.isEmpty()) openFile(path);
+                      document_.duration(), document_.empty() ? QString() : fileName(), newFile);
 }
 
 bool StudioWindow::startAnalysis() {
@@ -220,7 +204,13 @@ void StudioWindow::analysisDone(const QString& message, bool written) {
   }
   retranslate();
   updateActions();
-  showStatus(tr("Analysis: %1").arg(messageText(qtfront::toUtf8(message))));
+  const QString text = tr("Analysis: %1").arg(messageText(qtfront::toUtf8(message)));
+  // A cancelled analysis is what the user asked for; any other outcome without frames failed.
+  if (written || qtfront::toUtf8(message) == msg::kCancelled) {
+    showStatus(text);
+  } else {
+    showFailure(tr("Analysis"), text);
+  }
   Q_EMIT analysisFinished(message, written);
 }
 
@@ -228,12 +218,12 @@ bool StudioWindow::buildMidi() {
   if (!document_.hasFrames()) return false;
   const std::optional<midibuilder::BuilderOptions> options = buildPanel_->validatedOptions();
   if (!options) {
-    showStatus(tr("The MIDI options need a change (see beside the field)."));
+    showFailure(tr("MIDI file"), tr("The MIDI options need a change (see beside the field)."));
     return false;
   }
   const std::string message = document_.buildMidi(*options);
   if (!message.empty()) {
-    showStatus(tr("MIDI file: %1").arg(messageText(message)));
+    showFailure(tr("MIDI file"), tr("MIDI file: %1").arg(messageText(message)));
     return false;
   }
   showStatus(tr("MIDI file built: %1 bytes").arg(document_.midi().size()));
@@ -242,7 +232,12 @@ bool StudioWindow::buildMidi() {
 }
 
 bool StudioWindow::startRender(std::function<void()> then) {
-  if (renderJob_->running()) return false;
+  if (renderJob_->running()) {
+    // The one running is of the MIDI file there is now: wait for it rather than start again.
+    if (document_.midiStale() || renderingFor_ != document_.midiVersion()) return false;
+    if (then) afterRender_.push_back(std::move(then));
+    return true;
+  }
   if (document_.midiStale() && !buildMidi()) return false;
   media::RenderOptions options;
   // Cut the set-up lead-in at the note start, so that the rendering's time 0 is frame 0 and
@@ -250,26 +245,46 @@ bool StudioWindow::startRender(std::function<void()> then) {
   options.startTick = document_.midiNoteStart();
   if (!renderJob_->start(document_.midi(), options)) return false;
   renderingFor_ = document_.midiVersion();
-  afterRender_ = std::move(then);
+  afterRender_.clear();
+  if (then) afterRender_.push_back(std::move(then));
+  renderProgress_->setRunning(true);
   showStatus(tr("Rendering..."));
   updateActions();
   return true;
 }
 
+void StudioWindow::cancelRender() {
+  afterRender_.clear();
+  renderJob_->cancel();
+}
+
+bool StudioWindow::renderRunning() const {
+  return renderJob_->running();
+}
+
+void StudioWindow::renderProgressed(double fractionDone, double secondsLeft) {
+  renderProgress_->setProgress(fractionDone, secondsLeft);
+}
+
 void StudioWindow::renderDone(const std::string& message, const std::vector<int16_t>& stereo) {
-  std::function<void()> then = std::move(afterRender_);
-  afterRender_ = nullptr;
+  std::vector<std::function<void()>> then = std::move(afterRender_);
+  afterRender_.clear();
+  renderProgress_->setRunning(false);
   // A MIDI file built meanwhile makes this rendering out of date.
   const bool current = message.empty() && document_.setRendering(renderingFor_, stereo);
   if (current) {
     showStatus(tr("Rendered %1 s").arg(static_cast<double>(stereo.size()) / 2 / kRate, 0, 'f', 2));
+  } else if (message == msg::kCancelled) {
+    showStatus(tr("Rendering cancelled: nothing was kept or written."));
   } else if (!message.empty()) {
-    showStatus(tr("Rendering: %1").arg(messageText(message)));
+    showFailure(tr("Rendering"), tr("Rendering: %1").arg(messageText(message)));
   }
   updateActions();
   const bool ok = current;
   Q_EMIT renderFinished(ok);
-  if (ok && then) then();
+  if (ok) {
+    for (const std::function<void()>& next : then) next();
+  }
 }
 
 bool StudioWindow::play(bool rendering) {
@@ -310,38 +325,6 @@ void StudioWindow::tick() {
   if (player_->playing()) plotPanel_->setPlayHead(player_->positionSeconds());
 }
 
-QString StudioWindow::suggestedPath(SaveKind kind) const {
-  return qtfront::toQString(document_.suggestedPath(kind));
-}
-
-void StudioWindow::saveWithDialog(SaveKind kind) {
-  // The rendering is made first when it is missing; the dialog follows once it is there.
-  if (kind == SaveKind::Rendering && !document_.renderingCurrent()) {
-    startRender([this] { saveWithDialog(SaveKind::Rendering); });
-    return;
-  }
-  const QString path = savePath_(this, saveTitle(kind), suggestedPath(kind), saveFilter(kind));
-  if (path.isEmpty()) return;
-  const QString message = saveTo(kind, path);
-  showStatus(message.isEmpty() ? tr("Saved %1").arg(QDir::toNativeSeparators(path)) : message);
-}
-
-QString StudioWindow::saveTo(SaveKind kind, const QString& path) {
-  if (QFileInfo::exists(path) && !confirmReplace_(this, path)) return tr("Not saved.");
-  if ((kind == SaveKind::Dat || kind == SaveKind::Rendering) && !document_.hasFrames()) {
-    return tr("Nothing to save yet.");
-  }
-  if (kind == SaveKind::Midi && document_.midiStale() && !buildMidi()) {
-    return statusBar()->currentMessage();
-  }
-  if (kind == SaveKind::Rendering && !document_.renderingCurrent()) {
-    return tr("Nothing to save yet.");
-  }
-  const std::string message =
-      document_.save(kind, qtfront::toUtf8(path), plotPanel_->canvas()->view());
-  return message.empty() ? QString() : messageText(message);
-}
-
 void StudioWindow::changeEvent(QEvent* event) {
   if (event->type() == QEvent::LanguageChange) retranslate();
   QMainWindow::changeEvent(event);
@@ -350,21 +333,8 @@ void StudioWindow::changeEvent(QEvent* event) {
 void StudioWindow::closeEvent(QCloseEvent* event) {
   player_->stop();
   job_->cancel();
+  cancelRender();
   event->accept();
-}
-
-void StudioWindow::dragEnterEvent(QDragEnterEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (!job_->running() && !urls.isEmpty() && urls.first().isLocalFile()) {
-    event->acceptProposedAction();
-  }
-}
-
-void StudioWindow::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
-  event->acceptProposedAction();
-  openFile(urls.first().toLocalFile());
 }
 
 }  // namespace studio

@@ -14,6 +14,7 @@
 #include "studio_document.h"
 
 class QLabel;
+class QScrollArea;
 class QTimer;
 
 namespace studio {
@@ -26,6 +27,7 @@ class StudioMenus;
 class PlotPanel;
 class Player;
 class RenderJob;
+class RenderProgress;
 
 // The save dialog's title and filter for each kind of file, and the dialogs themselves: the
 // save dialog leaves the question before replacing a file to the window, which asks it with
@@ -35,6 +37,8 @@ QString saveFilter(SaveKind kind);
 QString askSavePath(QWidget* owner, const QString& title, const QString& suggested,
                     const QString& filter);
 bool askReplace(QWidget* owner, const QString& path);
+// A refusal or failure in a message box that does not block the window (nor a test).
+void showMessageBox(QWidget* owner, const QString& title, const QString& text);
 
 // One line on what is open: the file, its format and length, and what the analysis made of it.
 QString summaryOf(const StudioDocument& document);
@@ -46,9 +50,10 @@ class StudioWindow : public QMainWindow {
   explicit StudioWindow(QWidget* parent = nullptr);
   ~StudioWindow() override;
 
-  // Opens a recording (anything the media layer decodes) or, by its ".dat" ending, a DAT file.
-  // Returns "" or the message shown in the status bar.
-  QString openFile(const QString& path);
+  // Opens a recording (anything the media layer decodes) or, by its ".dat" ending, a DAT file;
+  // of a recording the part `range` (a longer one opens as its first kMaxOpenSeconds).
+  // Returns "" or the message shown in the status bar and a message box.
+  QString openFile(const QString& path, OpenRange range = {});
   // Starts the analysis of the open recording; false when there is none or one is running.
   bool startAnalysis();
   void cancelAnalysis();
@@ -57,8 +62,12 @@ class StudioWindow : public QMainWindow {
   // (the reason is beside the field or in the status bar).
   bool buildMidi();
   // Builds when needed, then renders the MIDI file on a worker thread; `then` runs once the
-  // rendering is there. False when the build was refused or a rendering is running already.
+  // rendering is there (also when it was running already for this MIDI file). False when the
+  // build was refused or a rendering of another MIDI file is running.
   bool startRender(std::function<void()> then = {});
+  // Stops a running rendering: nothing is kept, nothing written, nothing waits for it any more.
+  void cancelRender();
+  bool renderRunning() const;
 
   // Plays the original (false) or the rendering (true) from the play head.
   bool play(bool rendering);
@@ -67,6 +76,9 @@ class StudioWindow : public QMainWindow {
   // Writes one result to `path`; an existing file is replaced only when `confirmReplace`
   // agrees. Returns "" or the message.
   QString saveTo(SaveKind kind, const QString& path);
+  // What the File menu's saves do: the save dialog (and the question before replacing) first;
+  // a missing rendering is then made, and the file written once it is there.
+  void saveWithDialog(SaveKind kind);
   // The file name a save dialog suggests: beside the recording (or the opened DAT file).
   QString suggestedPath(SaveKind kind) const;
 
@@ -74,8 +86,11 @@ class StudioWindow : public QMainWindow {
   using SavePathFunction = std::function<QString(QWidget*, const QString& title,
                                                  const QString& suggested, const QString& filter)>;
   using ConfirmFunction = std::function<bool(QWidget*, const QString& path)>;
+  using MessageFunction = std::function<void(QWidget*, const QString& title, const QString& text)>;
   void setSavePathFunction(SavePathFunction f) { savePath_ = std::move(f); }
   void setConfirmFunction(ConfirmFunction f) { confirmReplace_ = std::move(f); }
+  // Test hook: the message box of refusals and failures.
+  void setMessageFunction(MessageFunction f) { showMessage_ = std::move(f); }
 
   const StudioDocument& document() const { return document_; }
   std::vector<uint8_t> dat() const { return document_.datImage(); }
@@ -104,13 +119,17 @@ class StudioWindow : public QMainWindow {
   void retranslate();
   void updateActions();
   void showStatus(const QString& text);
-  void browse();
-  void saveWithDialog(SaveKind kind);
+  // A refusal or failure: in the status bar and in a message box titled `title`.
+  void showFailure(const QString& title, const QString& text);
+  void browse(bool part);
+  QString writeResult(SaveKind kind, const QString& path);
+  void fitSidePanel();
   void analysisProgress(double fractionDone, double secondsLeft);
   void analysisDone(const QString& message, bool written);
+  void renderProgressed(double fractionDone, double secondsLeft);
   void renderDone(const std::string& message, const std::vector<int16_t>& stereo);
   void tick();
-  void refreshPlot();
+  void refreshPlot(bool newFile = false);
   QString fileName() const;
 
   AnalysisPanel* analysisPanel_;
@@ -118,6 +137,9 @@ class StudioWindow : public QMainWindow {
   PlotPanel* plotPanel_;
   ListenPanel* listenPanel_;
   QLabel* summary_;
+  QWidget* side_;
+  QScrollArea* sideScroll_;
+  RenderProgress* renderProgress_;
   Player* player_;
   AnalysisJob* job_;
   RenderJob* renderJob_;
@@ -127,11 +149,12 @@ class StudioWindow : public QMainWindow {
 
   SavePathFunction savePath_;
   ConfirmFunction confirmReplace_;
+  MessageFunction showMessage_;
   bool analyseWhenOpened_ = false;
 
   StudioDocument document_;
   int renderingFor_ = -1;  // the MIDI file the running rendering is of
-  std::function<void()> afterRender_;
+  std::vector<std::function<void()>> afterRender_;
 };
 
 }  // namespace studio

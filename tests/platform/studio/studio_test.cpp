@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
@@ -16,6 +17,7 @@
 #include <QtTest>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -24,10 +26,12 @@
 #include "build_panel.h"
 #include "converter_window.h"
 #include "messages.h"
+#include "note_frames.h"
 #include "platform_services.h"
 #include "player.h"
 #include "plot_panel.h"
 #include "render.h"
+#include "render_job.h"
 #include "studio_document.h"
 #include "studio_language.h"
 #include "studio_window.h"
@@ -428,6 +432,119 @@ class StudioTest : public QObject {
     QVERIFY2(canvas.playHead() >= before && canvas.playHead() < before + 0.6,
              qPrintable(QStringLiteral("%1 then %2").arg(before).arg(canvas.playHead())));
     window.stop();
+  }
+
+  // A recording over the analysis's 600 s opens as its first 600 s, shown 20 s at a time; a
+  // refusal reaches the message box.
+  void longRecordingOpensInPart() {
+    QTemporaryDir dir;
+    const QString wave = dir.filePath(QStringLiteral("long.wav"));
+    QVERIFY(writeFile(wave, makeWave(
+                                601.0, [](double) { return 220.0; }, 1, 4000)));
+    StudioWindow window;
+    QStringList boxes;
+    window.setMessageFunction(
+        [&](QWidget*, const QString&, const QString& text) { boxes << text; });
+    QCOMPARE(window.openFile(wave), QString());
+    QVERIFY(window.document().cutAtLimit());
+    QCOMPARE(window.document().recording().samples.size(), std::size_t{600 * 44100});
+    QVERIFY2(window.summary().contains(QStringLiteral("first 600 s")),
+             qPrintable(window.summary()));
+    const media::PlotView& view = window.plotPanel()->canvas()->view();
+    QCOMPARE(view.endSeconds - view.startSeconds, 20.0);
+    QVERIFY(boxes.isEmpty());
+    window.openFile(dir.filePath(QStringLiteral("missing.wav")));
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(boxes.first().contains(qtfront::toQString(msg::kFileNotFound)));
+  }
+
+  // A part of a recording is those very samples of the file; the zoom stays through an analysis
+  // and a change of language, and the picture's words follow the language.
+  void partAndViewKept() {
+    QTemporaryDir dir;
+    const QString wave = dir.filePath(QStringLiteral("three.wav"));
+    const QByteArray bytes = makeWave(
+        3.0, [](double t) { return 200 + 60 * t; }, 3);
+    QVERIFY(writeFile(wave, bytes));
+    StudioWindow window;
+    QCOMPARE(window.openFile(wave, {1.25, 0.5}), QString());
+    const std::vector<int16_t>& samples = window.document().recording().samples;
+    QCOMPARE(samples.size(), std::size_t{22050});
+    QVERIFY(std::memcmp(samples.data(), bytes.constData() + 44 + 55125 * 2, 22050 * 2) == 0);
+    PlotPanel& plot = *window.plotPanel();
+    plot.zoomTo(0.1, 0.2);
+    QVERIFY(analyse(window));
+    QVERIFY(setLanguage(Language::Japanese));
+    QCoreApplication::sendPostedEvents();
+    const media::PlotView& view = plot.canvas()->view();
+    QVERIFY(std::fabs(view.startSeconds - 0.1) < 1e-9 && std::fabs(view.endSeconds - 0.3) < 1e-9);
+    QCOMPARE(QString::fromStdString(view.labels.time), QStringLiteral("時間（秒）"));
+    setLanguage(Language::English);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(view.labels.time, std::string("time (s)"));
+  }
+
+  // Saving a rendering asks for the path first; cancelled mid-way it stops within 0.5 s and
+  // leaves no file and no message box.
+  void renderCancelledAfterTheDialog() {
+    QTemporaryDir dir;
+    common::NoteFrames frames;
+    frames.slots.resize(35000 * 8);  // 583 s
+    for (std::size_t i = 0; i < frames.slots.size(); ++i) {
+      if (i % 8 < 6) frames.slots[i] = {2000000, static_cast<int32_t>(1500 + 900 * (i % 8))};
+    }
+    const QString dat = dir.filePath(QStringLiteral("long.dat"));
+    QVERIFY(writeFile(dat, bytesOf(common::encodeDat(frames))));
+    StudioWindow window;
+    QCOMPARE(window.openFile(dat), QString());
+    int boxes = 0;
+    window.setMessageFunction([&](QWidget*, const QString&, const QString&) { ++boxes; });
+    const QString wavePath = dir.filePath(QStringLiteral("long-rendered.wav"));
+    bool askedBeforeRendering = false;
+    window.setSavePathFunction([&](QWidget*, const QString&, const QString&, const QString&) {
+      askedBeforeRendering = !window.renderRunning();
+      return wavePath;
+    });
+    QSignalSpy progress(window.findChild<RenderJob*>(), &RenderJob::progress);
+    QSignalSpy done(&window, &StudioWindow::renderFinished);
+    window.saveWithDialog(SaveKind::Rendering);
+    QVERIFY(askedBeforeRendering && window.renderRunning());
+    QVERIFY(progress.wait(10000));
+    QElapsedTimer clock;
+    clock.start();
+    window.cancelRender();
+    QVERIFY(done.wait(5000));
+    const qint64 took = clock.elapsed();
+    qInfo("rendering stopped %lld ms after the cancel", static_cast<long long>(took));
+    QVERIFY(took < 500);
+    QCOMPARE(done.first().at(0).toBool(), false);
+    QVERIFY(!QFileInfo::exists(wavePath) && window.rendering().empty());
+    QCOMPARE(boxes, 0);
+  }
+
+  // Help needs no display, and the studio starts without a runtime folder quietly.
+  void startsWithoutDisplay() {
+    QProcess help;
+    QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"}) {
+      bare.remove(QString::fromLatin1(name));
+    }
+    help.setProcessEnvironment(bare);
+    help.start(QStringLiteral(SEVRANE_STUDIO), {QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(20000));
+    QCOMPARE(help.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(help.exitCode(), 0);
+    QVERIFY(help.readAllStandardOutput().contains("--analyse"));
+
+    QProcess studio;
+    bare.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    studio.setProcessEnvironment(bare);
+    studio.start(QStringLiteral(SEVRANE_STUDIO), {});
+    QVERIFY(studio.waitForStarted());
+    QTest::qWait(1500);
+    studio.kill();
+    studio.waitForFinished();
+    QVERIFY(!studio.readAllStandardError().contains("QStandardPaths"));
   }
 
  private:
