@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstddef>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "messages.h"
@@ -26,11 +28,13 @@ constexpr int kLastSlot = 5;
 struct Peak {
   double frequency;
   double amplitude;
+  double rank;  // amplitude weighted by the tilt
 };
 
 struct Track {
   double frequency = 0.0;
   double amplitude = 0.0;
+  double rank = 0.0;
   int voice = -1;  // the voice playing it, or -1
   bool continued = false;
 };
@@ -43,7 +47,8 @@ class PeakPicker {
         length_(static_cast<std::size_t>(std::max(params.windowLength, 16))),
         fft_(length_),
         window_(length_),
-        power_(length_ / 2 + 1) {
+        power_(length_ / 2 + 1),
+        residual_(length_ / 2 + 1) {
     for (std::size_t i = 0; i < length_; ++i)
       window_[i] = 0.5 - 0.5 * std::cos(2.0 * kPi * static_cast<double>(i) / length_);
     const double binHz = static_cast<double>(kRate) / static_cast<double>(length_);
@@ -62,27 +67,15 @@ class PeakPicker {
       const int64_t p = start + static_cast<int64_t>(i);
       in[i] = p >= 0 && p < end ? window_[i] * signal_.signal[p] : 0.0;
     }
-    fft_.powers(power_.data());
     peaks_.clear();
-    // A sine of amplitude A peaks at |X| = A * length / 4 under the Hann window.
-    const double toAmplitude = 4.0 / static_cast<double>(length_);
-    const double floorPower = std::pow(kAbsoluteFloor / toAmplitude, 2.0);
-    const double binHz = static_cast<double>(kRate) / static_cast<double>(length_);
-    for (std::size_t k = lowBin_; k <= highBin_; ++k) {
-      const double b = power_[k];
-      if (b <= floorPower || b <= power_[k - 1] || b < power_[k + 1]) continue;
-      // The parabola through the log magnitudes of the three bins: its vertex is the peak.
-      const double la = std::log(power_[k - 1] + 1e-30);
-      const double lb = std::log(b);
-      const double lc = std::log(power_[k + 1] + 1e-30);
-      const double curve = la - 2.0 * lb + lc;
-      const double offset = curve < 0.0 ? std::clamp(0.5 * (la - lc) / curve, -0.5, 0.5) : 0.0;
-      const double logPower = lb - 0.25 * (la - lc) * offset;
-      peaks_.push_back(
-          {(static_cast<double>(k) + offset) * binHz, toAmplitude * std::exp(0.5 * logPower)});
+    if (params_.subtractPeaks) {
+      subtractedPeaks();
+    } else {
+      fft_.powers(power_.data());
+      localMaxima();
     }
     const auto stronger = [](const Peak& x, const Peak& y) {
-      return x.amplitude > y.amplitude || (x.amplitude == y.amplitude && x.frequency < y.frequency);
+      return x.rank > y.rank || (x.rank == y.rank && x.frequency < y.frequency);
     };
     const auto keep = static_cast<std::size_t>(std::max(params_.peaksPerFrame, 1));
     if (peaks_.size() > keep) {
@@ -96,12 +89,116 @@ class PeakPicker {
   }
 
  private:
+  // A sine of amplitude A peaks at |X| = A * length / 4 under the Hann window.
+  double toAmplitude() const { return 4.0 / static_cast<double>(length_); }
+  double binHz() const { return static_cast<double>(kRate) / static_cast<double>(length_); }
+  double floorPower() const { return std::pow(kAbsoluteFloor / toAmplitude(), 2.0); }
+
+  // The vertex of the parabola through the log powers of bins k - 1, k, k + 1: the offset of
+  // the peak from bin k (within half a bin) and its log power.
+  std::pair<double, double> vertex(std::size_t k) const {
+    const double la = std::log(power_[k - 1] + 1e-30);
+    const double lb = std::log(power_[k] + 1e-30);
+    const double lc = std::log(power_[k + 1] + 1e-30);
+    const double curve = la - 2.0 * lb + lc;
+    const double offset = curve < 0.0 ? std::clamp(0.5 * (la - lc) / curve, -0.5, 0.5) : 0.0;
+    return {offset, lb - 0.25 * (la - lc) * offset};
+  }
+
+  void addPeak(double frequency, double amplitude) {
+    const double rank = params_.rankTilt == 0.0
+                            ? amplitude
+                            : amplitude * std::pow(frequency / 1000.0, params_.rankTilt);
+    peaks_.push_back({frequency, amplitude, rank});
+  }
+
+  // Every local maximum of the power spectrum above the floor.
+  void localMaxima() {
+    const double floor = floorPower();
+    for (std::size_t k = lowBin_; k <= highBin_; ++k) {
+      const double b = power_[k];
+      if (b <= floor || b <= power_[k - 1] || b < power_[k + 1]) continue;
+      const auto [offset, logPower] = vertex(k);
+      addPeak((static_cast<double>(k) + offset) * binHz(), toAmplitude() * std::exp(0.5 * logPower));
+    }
+  }
+
+  // The strongest bin, refined by the parabola, is taken as a sine; its complex amplitude is
+  // fitted to the three bins around it and its whole main lobe is subtracted from the
+  // spectrum, so that a weaker partial on the skirt of a stronger one becomes a maximum in
+  // turn. Repeated for as many peaks as a frame keeps, or until the floor.
+  void subtractedPeaks() {
+    fft_.execute();
+    const std::size_t bins = length_ / 2 + 1;
+    std::copy_n(fft_.spectrum(), bins, residual_.begin());
+    for (std::size_t k = 0; k < bins; ++k) power_[k] = std::norm(residual_[k]);
+    const double floor = floorPower();
+    const auto wanted = static_cast<std::size_t>(std::max(params_.peaksPerFrame, 1));
+    const double n = static_cast<double>(length_);
+    constexpr int kReach = 4;  // bins either side that the subtraction reaches
+    std::complex<double> kernel[2 * kReach + 1];
+    std::size_t attempts = 0;
+    while (peaks_.size() < wanted) {
+      std::size_t k = lowBin_;
+      for (std::size_t j = lowBin_ + 1; j <= highBin_; ++j) {
+        if (power_[j] > power_[k]) k = j;
+      }
+      if (power_[k] <= floor) break;
+      const double centre = static_cast<double>(k) + vertex(k).first;
+      // The Hann window's transform at x bins from the sine, for a long window:
+      // e^(-i pi x (n - 1) / n) * n / 2 * sinc(x) / (1 - x^2).
+      const std::size_t first = k >= kReach ? k - kReach : 0;
+      const std::size_t last = std::min(bins - 1, k + kReach);
+      const double x0 = static_cast<double>(first) - centre;
+      const std::complex<double> step = std::polar(1.0, -kPi * (n - 1.0) / n);
+      std::complex<double> phase = std::polar(1.0, -kPi * x0 * (n - 1.0) / n);
+      double sine = std::sin(kPi * x0);  // sin(pi x), changing sign from bin to bin
+      std::complex<double> fit = 0.0;
+      double weight = 0.0;
+      for (std::size_t j = first; j <= last; ++j) {
+        const double x = static_cast<double>(j) - centre;
+        double shape;
+        if (std::abs(x) < 1e-9) {
+          shape = 1.0;
+        } else if (std::abs(1.0 - x * x) < 1e-9) {
+          shape = 0.5;
+        } else {
+          shape = sine / (kPi * x * (1.0 - x * x));
+        }
+        const std::complex<double> w = phase * (0.5 * n * shape);
+        kernel[j - first] = w;
+        if (j + 1 >= k && j <= k + 1) {
+          fit += std::conj(w) * residual_[j];
+          weight += std::norm(w);
+        }
+        phase *= step;
+        sine = -sine;
+      }
+      const std::complex<double> c = weight > 0.0 ? fit / weight : 0.0;
+      const double amplitude = 2.0 * std::abs(c);
+      // What is left of a stronger sine close by is the error of its fit, not a partial.
+      bool residue = false;
+      for (const Peak& p : peaks_) {
+        residue = residue || (std::abs(p.frequency / binHz() - centre) < 3.0 &&
+                              amplitude < params_.residueRatio * p.amplitude);
+      }
+      if (!residue) addPeak(centre * binHz(), amplitude);
+      if (++attempts >= 3 * wanted) break;
+      for (std::size_t j = first; j <= last; ++j) {
+        residual_[j] -= c * kernel[j - first];
+        power_[j] = std::norm(residual_[j]);
+      }
+      power_[k] = 0.0;  // never the same bin twice, whatever the fit left there
+    }
+  }
+
   const TrackedParams& params_;
   const analyser::WaveSignal& signal_;
   std::size_t length_;
   RealFft fft_;
   std::vector<double> window_;
   std::vector<double> power_;
+  std::vector<std::complex<double>> residual_;
   std::size_t lowBin_ = 1;
   std::size_t highBin_ = 1;
   std::vector<Peak> peaks_;
@@ -123,9 +220,9 @@ void continueTracks(const std::vector<Peak>& peaks, const TrackedParams& params,
       if (!tracks[i].continued && d <= bestDistance) best = i, bestDistance = d;
     }
     if (best < previous) {
-      tracks[best] = {peak.frequency, peak.amplitude, tracks[best].voice, true};
+      tracks[best] = {peak.frequency, peak.amplitude, peak.rank, tracks[best].voice, true};
     } else {
-      tracks.push_back({peak.frequency, peak.amplitude, -1, true});
+      tracks.push_back({peak.frequency, peak.amplitude, peak.rank, -1, true});
     }
   }
   std::erase_if(tracks, [&](const Track& t) {
@@ -148,7 +245,7 @@ void assignVoices(const TrackedParams& params, std::vector<Track>& tracks,
   order.resize(tracks.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   const auto weight = [&](std::size_t i) {
-    return tracks[i].amplitude * (tracks[i].voice >= 0 ? params.holdBonus : 1.0);
+    return tracks[i].rank * (tracks[i].voice >= 0 ? params.holdBonus : 1.0);
   };
   const std::size_t picked = std::min(voices, order.size());
   std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(picked), order.end(),
@@ -246,7 +343,9 @@ bool trackPartials(const analyser::WaveSignal& signal, int32_t framesPerSecond, 
   // compressed level is below the loudest, so the rounding stays well inside int32.
   for (std::size_t i = 0; i < amplitude.size(); ++i) {
     if (amplitude[i] <= 0.0) continue;
-    const double level = loudest * std::pow(amplitude[i] / loudest, params.compression);
+    double level = loudest * std::pow(amplitude[i] / loudest, params.compression);
+    // The builder silences levels below its peak / 256; a lifted level stays just above that.
+    if (params.liftToFloor) level = std::max(level, std::ceil(loudest / 256.0) + 1.0);
     frames.slots[i].level = static_cast<int32_t>(std::clamp(std::llround(level), 1LL, 1LL << 30));
   }
   return true;

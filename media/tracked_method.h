@@ -33,8 +33,20 @@ struct TrackedParams {
   // Levels become peak * (level / peak)^compression, peak being the loudest level of the
   // recording: 1 keeps them linear, smaller values lift quiet passages above the builder's
   // floor of peak / 256.
-  double compression = 0.6;
+  double compression = 1.2;
+  // Raise every level that the compression leaves below the builder's floor to just above it.
+  bool liftToFloor = false;
   int peaksPerFrame = 40;  // only the strongest peaks of a frame are tracked
+  // Peaks and tracks are ranked by level * (frequency / 1 kHz)^rankTilt, so that a positive
+  // tilt lets weaker upper partials (the consonants and the higher formants) win voices from
+  // the strong low harmonics. Levels are written as measured.
+  double rankTilt = 0.0;
+  // Peaks found one after the other, each sine's main lobe subtracted from the spectrum before
+  // the next is looked for, instead of the local maxima of the spectrum.
+  bool subtractPeaks = true;
+  // With subtractPeaks, a peak within three bins of a stronger one found before it and weaker
+  // than residueRatio times its level is taken for what the stronger one's fit left behind.
+  double residueRatio = 0.03;
 };
 
 // The note frames of `signal` (the analyser's working form), `voices` slots a frame at

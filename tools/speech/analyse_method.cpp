@@ -5,7 +5,7 @@
 // NAME is any registered method ("seed", "tracked"; default "seed"); --voices (default 6) and
 // --frame-rate (default 60) are passed in the analysis options. --set changes one of the
 // tracking analysis's numeric choices (window, lowest, highest, jump-hz, jump-ratio, hold,
-// compression, peaks) and runs it directly, for measuring the choices. Frames that a DAT cannot
+// compression, peaks, tilt, subtract, residue, lift) and runs it directly, for measuring the choices. Frames that a DAT cannot
 // hold (more than eight voices, or not 60 frames a second) are refused. Exit status 0, 1 on a
 // failure, 2 on a usage error.
 #include <cstdio>
@@ -41,9 +41,14 @@ struct QuietSink final : analyser::ProgressSink {
 bool setParam(media::TrackedParams& p, const std::string& name, double value) {
   const std::map<std::string, double*> doubles = {
       {"lowest", &p.lowestHz},      {"highest", &p.highestHz}, {"jump-hz", &p.jumpHz},
-      {"jump-ratio", &p.jumpRatio}, {"hold", &p.holdBonus},    {"compression", &p.compression}};
+      {"jump-ratio", &p.jumpRatio}, {"hold", &p.holdBonus},    {"compression", &p.compression},
+      {"tilt", &p.rankTilt}, {"residue", &p.residueRatio}};
   if (auto it = doubles.find(name); it != doubles.end()) {
     *it->second = value;
+    return true;
+  }
+  if (name == "subtract" || name == "lift") {
+    (name == "subtract" ? p.subtractPeaks : p.liftToFloor) = value != 0.0;
     return true;
   }
   if (name == "window" || name == "peaks") {
