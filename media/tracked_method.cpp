@@ -119,7 +119,8 @@ class PeakPicker {
       const double b = power_[k];
       if (b <= floor || b <= power_[k - 1] || b < power_[k + 1]) continue;
       const auto [offset, logPower] = vertex(k);
-      addPeak((static_cast<double>(k) + offset) * binHz(), toAmplitude() * std::exp(0.5 * logPower));
+      addPeak((static_cast<double>(k) + offset) * binHz(),
+              toAmplitude() * std::exp(0.5 * logPower));
     }
   }
 
@@ -138,10 +139,15 @@ class PeakPicker {
     constexpr int kReach = 4;  // bins either side that the subtraction reaches
     std::complex<double> kernel[2 * kReach + 1];
     std::size_t attempts = 0;
+    // The strongest bin of every block of kBlock bins, so that finding the strongest bin after a
+    // subtraction rescans only the blocks it touched.
+    const std::size_t blocks = (highBin_ - lowBin_) / kBlock + 1;
+    blockBest_.resize(blocks);
+    for (std::size_t b = 0; b < blocks; ++b) rescanBlock(b);
     while (peaks_.size() < wanted) {
-      std::size_t k = lowBin_;
-      for (std::size_t j = lowBin_ + 1; j <= highBin_; ++j) {
-        if (power_[j] > power_[k]) k = j;
+      std::size_t k = blockBest_[0];
+      for (std::size_t b = 1; b < blocks; ++b) {
+        if (power_[blockBest_[b]] > power_[k]) k = blockBest_[b];
       }
       if (power_[k] <= floor) break;
       const double centre = static_cast<double>(k) + vertex(k).first;
@@ -149,14 +155,21 @@ class PeakPicker {
       // e^(-i pi x (n - 1) / n) * n / 2 * sinc(x) / (1 - x^2).
       const std::size_t first = k >= kReach ? k - kReach : 0;
       const std::size_t last = std::min(bins - 1, k + kReach);
-      const double x0 = static_cast<double>(first) - centre;
-      const std::complex<double> step = std::polar(1.0, -kPi * (n - 1.0) / n);
-      std::complex<double> phase = std::polar(1.0, -kPi * x0 * (n - 1.0) / n);
-      double sine = std::sin(kPi * x0);  // sin(pi x), changing sign from bin to bin
+      // With j whole and x = j - centre: e^(-i pi x) = (-1)^j u and sin(pi x) = -(-1)^j Im u,
+      // u = e^(i pi centre); the remaining factor e^(i pi x / n) is within 0.02 rad of 1, where
+      // a short series is exact to double precision.
+      const std::complex<double> u = std::polar(1.0, kPi * std::fmod(centre, 2.0));
       std::complex<double> fit = 0.0;
       double weight = 0.0;
       for (std::size_t j = first; j <= last; ++j) {
         const double x = static_cast<double>(j) - centre;
+        const double sign = (j % 2 == 0) ? 1.0 : -1.0;
+        const double a = kPi * x / n, a2 = a * a;
+        const std::complex<double> phase =
+            sign * u *
+            std::complex<double>(1.0 - a2 / 2.0 + a2 * a2 / 24.0 - a2 * a2 * a2 / 720.0,
+                                 a * (1.0 - a2 / 6.0 + a2 * a2 / 120.0));
+        const double sine = -sign * u.imag();
         double shape;
         if (std::abs(x) < 1e-9) {
           shape = 1.0;
@@ -171,11 +184,9 @@ class PeakPicker {
           fit += std::conj(w) * residual_[j];
           weight += std::norm(w);
         }
-        phase *= step;
-        sine = -sine;
       }
       const std::complex<double> c = weight > 0.0 ? fit / weight : 0.0;
-      const double amplitude = 2.0 * std::abs(c);
+      const double amplitude = 2.0 * std::sqrt(std::norm(c));
       // What is left of a stronger sine close by is the error of its fit, not a partial.
       bool residue = false;
       for (const Peak& p : peaks_) {
@@ -189,7 +200,21 @@ class PeakPicker {
         power_[j] = std::norm(residual_[j]);
       }
       power_[k] = 0.0;  // never the same bin twice, whatever the fit left there
+      const std::size_t low = std::max(first, lowBin_), high = std::min(last, highBin_);
+      for (std::size_t b = (low - lowBin_) / kBlock; b <= (high - lowBin_) / kBlock; ++b) {
+        rescanBlock(b);
+      }
     }
+  }
+
+  void rescanBlock(std::size_t b) {
+    const std::size_t first = lowBin_ + b * kBlock;
+    const std::size_t last = std::min(highBin_, first + kBlock - 1);
+    std::size_t best = first;
+    for (std::size_t j = first + 1; j <= last; ++j) {
+      if (power_[j] > power_[best]) best = j;
+    }
+    blockBest_[b] = best;
   }
 
   const TrackedParams& params_;
@@ -199,6 +224,8 @@ class PeakPicker {
   std::vector<double> window_;
   std::vector<double> power_;
   std::vector<std::complex<double>> residual_;
+  static constexpr std::size_t kBlock = 16;
+  std::vector<std::size_t> blockBest_;
   std::size_t lowBin_ = 1;
   std::size_t highBin_ = 1;
   std::vector<Peak> peaks_;
