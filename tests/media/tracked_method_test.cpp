@@ -17,13 +17,14 @@ namespace {
 
 constexpr double kLoud = 0.5 * 8388608.0;  // working-form amplitudes
 constexpr double kSoft = 0.25 * 8388608.0;
+constexpr double kTwoPi = 6.283185307179586;
 
 std::vector<int32_t> twoSines(int32_t count) {
   std::vector<int32_t> s(static_cast<std::size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     const double t = i / 44100.0;
-    s[static_cast<std::size_t>(i)] = static_cast<int32_t>(std::lround(
-        kLoud * std::sin(2 * M_PI * 440.0 * t) + kSoft * std::sin(2 * M_PI * 1250.0 * t)));
+    s[static_cast<std::size_t>(i)] = static_cast<int32_t>(
+        std::lround(kLoud * std::sin(kTwoPi * 440.0 * t) + kSoft * std::sin(kTwoPi * 1250.0 * t)));
   }
   return s;
 }
