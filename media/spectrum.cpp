@@ -1,58 +1,19 @@
 #include "spectrum.h"
 
+#include "real_fft.h"
+
 #include <fftw3.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 
 namespace media {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-// FFTW's planner is not thread-safe; executing a plan is.
-std::mutex& plannerLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-// A real-to-complex plan of one size with its own buffers. FFTW_ESTIMATE picks the algorithm
-// from the size alone, so the results do not depend on timings measured at run time.
-class RealPlan {
- public:
-  explicit RealPlan(std::size_t n) : n_(n) {
-    in_ = fftw_alloc_real(n);
-    out_ = fftw_alloc_complex(n / 2 + 1);
-    std::lock_guard<std::mutex> guard(plannerLock());
-    plan_ = fftw_plan_dft_r2c_1d(static_cast<int>(n), in_, out_, FFTW_ESTIMATE);
-  }
-  ~RealPlan() {
-    {
-      std::lock_guard<std::mutex> guard(plannerLock());
-      fftw_destroy_plan(plan_);
-    }
-    fftw_free(in_);
-    fftw_free(out_);
-  }
-  RealPlan(const RealPlan&) = delete;
-  RealPlan& operator=(const RealPlan&) = delete;
-
-  double* input() { return in_; }
-  // |X[k]|^2 for k = 0 .. n/2.
-  void powers(double* out) {
-    fftw_execute(plan_);
-    for (std::size_t k = 0; k <= n_ / 2; ++k)
-      out[k] = out_[k][0] * out_[k][0] + out_[k][1] * out_[k][1];
-  }
-
- private:
-  std::size_t n_;
-  double* in_;
-  fftw_complex* out_;
-  fftw_plan plan_;
-};
+using RealPlan = RealFft;
 
 }  // namespace
 
@@ -61,12 +22,12 @@ void fftInPlace(std::vector<std::complex<double>>& data) {
   auto* buffer = reinterpret_cast<fftw_complex*>(data.data());  // layout-compatible
   fftw_plan plan;
   {
-    std::lock_guard<std::mutex> guard(plannerLock());
+    std::lock_guard<std::mutex> guard(fftwPlannerLock());
     plan = fftw_plan_dft_1d(static_cast<int>(data.size()), buffer, buffer, FFTW_FORWARD,
                             FFTW_ESTIMATE);
   }
   fftw_execute(plan);
-  std::lock_guard<std::mutex> guard(plannerLock());
+  std::lock_guard<std::mutex> guard(fftwPlannerLock());
   fftw_destroy_plan(plan);
 }
 

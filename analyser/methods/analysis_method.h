@@ -3,6 +3,7 @@
 // reports its progress to the sink; the stage finds it by name.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -20,6 +21,7 @@ struct AnalysisOptions {
   std::string method = "seed";  // by name, see findMethod
   AnalysisSettings settings;    // frame rate, onset shift, passes
   int threads = 0;              // worker threads; 0 = all hardware threads
+  int32_t voices = 6;           // voices a method of free polyphony yields (the seed: six)
 };
 
 enum class AnalysisStatus {
@@ -50,8 +52,13 @@ struct MethodEntry {
   std::unique_ptr<AnalysisMethod> (*make)();
 };
 
-// Every method there is, the seed's analysis by synthesis ("seed") first.
+// Every method there is, the seed's analysis by synthesis ("seed") first, then those added by
+// registerAnalysisMethod in the order they were added.
 std::span<const MethodEntry> analysisMethods();
+// Adds a method that a layer above the core provides (one that needs a library the core does
+// not use). Call it at start-up, before any analysis runs. A name that is already there is
+// not added again; returns whether the entry was added.
+bool registerAnalysisMethod(const MethodEntry& entry);
 // The method called `name`; null when there is none.
 const MethodEntry* findMethod(std::string_view name);
 

@@ -1,23 +1,33 @@
-#include "analysis_method.h"
+#include <vector>
 
+#include "analysis_method.h"
 #include "seed_method.h"
 
 namespace analyser {
 
 namespace {
 
-constexpr MethodEntry kMethods[] = {
-    {kSeedMethodName, &makeSeedMethod},
-};
+// The seed's method is always there; layers above the core append theirs at start-up. The
+// entries hold no state, so a second registration of a name is simply refused.
+std::vector<MethodEntry>& methods() {
+  static std::vector<MethodEntry> entries{{kSeedMethodName, &makeSeedMethod}};
+  return entries;
+}
 
 }  // namespace
 
 std::span<const MethodEntry> analysisMethods() {
-  return kMethods;
+  return methods();
+}
+
+bool registerAnalysisMethod(const MethodEntry& entry) {
+  if (entry.make == nullptr || findMethod(entry.name) != nullptr) return false;
+  methods().push_back(entry);
+  return true;
 }
 
 const MethodEntry* findMethod(std::string_view name) {
-  for (const MethodEntry& entry : kMethods) {
+  for (const MethodEntry& entry : methods()) {
     if (entry.name == name) return &entry;
   }
   return nullptr;
