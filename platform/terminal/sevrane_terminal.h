@@ -23,9 +23,13 @@ struct SevraneOptions {
   int threads = 0;     // worker threads for the estimates, 0 = all
   // Taken exactly as the file-name field would hold them.
   std::vector<std::string> files;
-  bool convert = false;  // read any recording through the media layer
-  bool plot = false;     // draw the picture of each analysed recording
-  std::string plotPath;  // its name when given (one FILE only); else beside the DAT
+  bool convert = false;         // read any recording through the media layer
+  bool plot = false;            // draw the picture of each analysed recording
+  std::string plotPath;         // its name when given (one FILE only); else beside the DAT
+  std::string method = "seed";  // --method: the analysis method by name
+  int32_t voices = 0;           // --voices (0: the method's default)
+  int32_t frameRate = 0;        // --frame-rate (0: the method's default)
+  std::string outputPath;       // -o, --output: the note-frame file of a single FILE
 
   SevraneOptions();
 };
