@@ -215,6 +215,12 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
   if (parsed.files.size() > 1 && !parsed.outputPath.empty()) {
     return usageError(terminal::oneOutputError("--output"));
   }
+  for (const std::string& file : parsed.files) {
+    // The picture reads its tracks from a DAT file.
+    if (parsed.plot && common::isWidePath(file)) {
+      return usageError("--plot draws the tracks of a DAT file, not of a .wdat file");
+    }
+  }
   for (const std::string* beyond :
        {&parsed.polyphonyBeyondButtons, &parsed.channelsBeyondButtons}) {
     for (const std::string& file : parsed.files) {

@@ -214,6 +214,8 @@ std::string checkMethodOptions(SevraneOptions& options) {
     }
     wide = options.voices > 6 || options.frameRate != 60;
   }
+  // The picture reads its tracks from a DAT file.
+  if (wide && options.plot) return "--plot draws the tracks of a DAT file, not of a .wdat file";
   if (!options.outputPath.empty() && common::isWidePath(options.outputPath) != wide) {
     return wide ? "--output must end in .wdat: the frames are written as a wide file"
                 : "--output must not end in .wdat: the frames are written as a DAT file";
