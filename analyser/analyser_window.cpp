@@ -8,6 +8,7 @@
 #include "partial_extraction.h"
 #include "progress_window.h"
 #include "wave_loader.h"
+#include "wide_frames.h"
 
 namespace analyser {
 
@@ -164,6 +165,8 @@ void AnalyserCommand::convert() {
 
   options.method = method_;
   options.threads = threads_;
+  options.voices = voices_;
+  options.framesPerSecond = framesPerSecond_;
   Sink sink(*this, ticksPerSecond);
   const AnalysisOutcome outcome = analyse(*analysis_, loaded.wave, options, sink);
   switch (outcome.status) {
@@ -182,10 +185,16 @@ void AnalyserCommand::convert() {
       return;
   }
 
-  const std::vector<uint8_t> image = common::encodeDat(outcome.frames);
   const std::string datPath =
       ownSource && source_.outputPath ? source_.outputPath(path) : datPathFor(path);
-  finish(common::writeWholeFile(datPath, image.data(), static_cast<int32_t>(image.size())));
+  if (!common::storedAsDat(outcome.frames)) {
+    writtenPath_ = outputPath_.empty() ? common::widePathFor(datPath) : outputPath_;
+    finish(common::writeWideFile(writtenPath_, outcome.frames));
+    return;
+  }
+  writtenPath_ = outputPath_.empty() ? datPath : outputPath_;
+  const std::vector<uint8_t> image = common::encodeDat(outcome.frames);
+  finish(common::writeWholeFile(writtenPath_, image.data(), static_cast<int32_t>(image.size())));
 }
 
 }  // namespace analyser

@@ -73,6 +73,17 @@ class AnalyserCommand {
   // its refusal.
   void setMethod(std::string name) { method_ = std::move(name); }
   const std::string& method() const { return method_; }
+  // Voices and frame rate asked of the method (0 = its own), as AnalysisOptions holds them.
+  void setVoices(int32_t voices, int32_t framesPerSecond) {
+    voices_ = voices;
+    framesPerSecond_ = framesPerSecond;
+  }
+  // The note-frame file's name when not empty; else beside the input (or the source's name).
+  // Frames that common::storedAsDat keeps in a DAT file are written as one; others as a wide
+  // file, beside the input with ".wdat" in place of ".dat".
+  void setOutputPath(std::string path) { outputPath_ = std::move(path); }
+  // The note-frame file the last conversion wrote (or meant to write).
+  const std::string& writtenPath() const { return writtenPath_; }
 
  private:
   class Sink;
@@ -86,6 +97,10 @@ class AnalyserCommand {
   std::atomic<int> cancelFlag_{0};
   int threads_ = 0;
   std::string method_ = "seed";
+  int32_t voices_ = 0;
+  int32_t framesPerSecond_ = 0;
+  std::string outputPath_;
+  std::string writtenPath_;
   SignalSource source_;
   WaveFormat lastFormat_;
 };

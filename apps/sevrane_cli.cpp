@@ -11,6 +11,7 @@
 #ifdef SEVRANE_CLI_WITH_MEDIA
 #include "partial_plot.h"
 #include "recording.h"
+#include "tracked_method.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
   media.plotPathFor = &media::plotPathFor;
   media.partSource = &media::recordingPartSource;
   media.quietDecoders = &media::keepDecoderMessages;
+  // The analysis methods that need the media layer's libraries (FFTW): --method tracked.
+  media::registerMediaMethods();
 #endif
   return terminal::runSevraneCli(argc, argv, media);
 }

@@ -24,6 +24,7 @@ add_fuzzer(fuzz-wave-loader wave_loader_fuzz.cpp analyser)
 add_fuzzer(fuzz-dat-to-midi dat_to_midi_fuzz.cpp midibuilder testkit)
 add_fuzzer(fuzz-number-fields number_fields_fuzz.cpp common)
 add_fuzzer(fuzz-estimator estimator_fuzz.cpp analyser)
+add_fuzzer(fuzz-wide-reader wide_reader_fuzz.cpp midibuilder)
 
 # Writes the seed corpora: fuzz-seeds DIR.
 add_executable(fuzz-seeds ${CMAKE_CURRENT_LIST_DIR}/make_seeds.cpp)

@@ -1,17 +1,19 @@
 // Writes the seed corpora of the fuzz harnesses: fuzz-seeds DIR creates DIR/wave-loader,
-// DIR/dat-to-midi, DIR/number-fields and DIR/estimator, each filled with small inputs made
-// here (canonical and odd WAVE files, DAT images under several option blocks, number texts,
-// analysis windows).
+// DIR/dat-to-midi, DIR/number-fields, DIR/estimator and DIR/wide-reader, each filled with small
+// inputs made here (canonical and odd WAVE files, DAT images under several option blocks, number
+// texts, analysis windows).
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dat_fuzz_input.h"
 #include "note_frame.h"
+#include "wide_frames.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -273,6 +275,22 @@ void estimatorSeeds(const fs::path& dir) {
   save(dir, "silence", Bytes{0});
 }
 
+// Wide note-frame files: one voice to fifteen, at each frame rate, and no frames at all.
+void wideSeeds(const fs::path& dir) {
+  for (const auto& [voices, rate, count] :
+       {std::tuple{1, 60, 5}, {6, 60, 40}, {9, 120, 20}, {15, 240, 12}, {15, 60, 0}}) {
+    common::NoteFrames f;
+    f.voices = voices;
+    f.framesPerSecond = rate;
+    f.method = voices == 1 ? "seed" : "tracked";
+    for (int i = 0; i < voices * count; ++i) {
+      f.slots.push_back({i % 7 == 0 ? 0 : 200000 + 1000 * i, 1100 + 900 * (i % voices)});
+    }
+    const Bytes image = common::encodeWide(f);
+    save(dir, "wide-" + std::to_string(voices) + "-" + std::to_string(rate), image);
+  }
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: fuzz-seeds DIR\n");
@@ -280,8 +298,10 @@ int main(int argc, char** argv) {
   }
   const fs::path root = argv[1];
   const fs::path wave = root / "wave-loader", dat = root / "dat-to-midi",
-                 fields = root / "number-fields", estimator = root / "estimator";
-  for (const auto& d : {wave, dat, fields, estimator}) fs::create_directories(d);
+                 fields = root / "number-fields", estimator = root / "estimator",
+                 wide = root / "wide-reader";
+  for (const auto& d : {wave, dat, fields, estimator, wide}) fs::create_directories(d);
+  wideSeeds(wide);
   estimatorSeeds(estimator);
   waveSeeds(wave);
   datSeeds(dat);

@@ -306,8 +306,12 @@ class TrackedMethod final : public analyser::AnalysisMethod {
   analyser::AnalysisOutcome run(const analyser::WaveSignal& signal,
                                 const analyser::AnalysisOptions& options,
                                 analyser::ProgressSink& sink) override {
-    const int32_t voices = std::clamp(options.voices, kTrackedMinVoices, kTrackedMaxVoices);
-    const int32_t rate = std::clamp(options.settings.unitsPerSecond, 15, 240);
+    // Unasked, six voices at the rate of the settings' unit.
+    const int32_t voices =
+        std::clamp(options.voices > 0 ? options.voices : 6, kTrackedMinVoices, kTrackedMaxVoices);
+    const int32_t rate = std::clamp(
+        options.framesPerSecond > 0 ? options.framesPerSecond : options.settings.unitsPerSecond, 15,
+        240);
     common::NoteFrames frames;
     if (!trackPartials(signal, rate, voices, TrackedParams{}, &sink, frames)) {
       return {analyser::AnalysisStatus::Cancelled, msg::kCancelled, {}};

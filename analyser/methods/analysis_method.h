@@ -21,7 +21,10 @@ struct AnalysisOptions {
   std::string method = "seed";  // by name, see findMethod
   AnalysisSettings settings;    // frame rate, onset shift, passes
   int threads = 0;              // worker threads; 0 = all hardware threads
-  int32_t voices = 6;           // voices a method of free polyphony yields (the seed: six)
+  // Voices and frame rate asked of a method that lets them be chosen; 0 = the method's own.
+  // The seed's analysis has its own (eight slots at its unit) and takes no others.
+  int32_t voices = 0;
+  int32_t framesPerSecond = 0;
 };
 
 enum class AnalysisStatus {

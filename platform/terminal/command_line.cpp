@@ -123,7 +123,13 @@ ParsedLine parseLine(const ProgramLine& line, const std::vector<std::string>& ar
         if (i + 1 >= args.size()) return usageError("option " + spelling + " needs a value");
         value = args[++i];
       }
-      std::string error = applyControl(*option, spelling, value, controls);
+      std::string error;
+      if (option->kind == ControlKind::Radio && line.radioValue &&
+          line.radioValue(*option, value, error)) {
+        if (!error.empty()) return usageError(std::move(error));
+        continue;
+      }
+      error = applyControl(*option, spelling, value, controls);
       if (!error.empty()) return usageError(std::move(error));
       continue;
     }

@@ -36,6 +36,12 @@ struct ProgramLine {
   const common::ControlModel* model = nullptr;
   std::vector<ExtraOption> extras;  // listed after the model's options
   std::size_t helpColumn = 19;      // where the option descriptions start in --help
+  // Sees every value given for a radio option before the model does: returns true when the
+  // program takes the value itself (setting `error` when it refuses it), false to leave it to
+  // the model's buttons.
+  std::function<bool(const common::ControlOption& option, const std::string& value,
+                     std::string& error)>
+      radioValue{};
 };
 
 enum class LineOutcome { Run, Help, Version, UsageError };

@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "progress_window.h"
 #include "smf_writer.h"
+#include "wide_frames.h"
 
 namespace quorvel_terminal {
 
@@ -34,6 +35,32 @@ terminal::ExtraOption outputOption(std::string_view name, std::string_view value
           }};
 }
 
+// --polyphony and --channels as whole numbers: recorded for a .wdat FILE, which may take 1 to
+// 15 of them; the window's buttons stay the model's to set. Returns true when the value is taken
+// here (it names no button).
+bool takeVoiceCount(const common::ControlOption& option, const std::string& value,
+                    ArgumentResult& result, std::string& error) {
+  const bool polyphony = option.name == "polyphony";
+  if (!polyphony && option.name != "channels") return false;
+  if (value.empty() || value.size() > 4 ||
+      value.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  const int32_t count = std::stoi(value);
+  (polyphony ? result.polyphony : result.channels) = count;
+  std::string& beyond = polyphony ? result.polyphonyBeyondButtons : result.channelsBeyondButtons;
+  beyond.clear();
+  if (option.choice(value) != nullptr) return false;
+  const std::string refusal = "invalid value for --" + std::string(option.name) + ": '" + value +
+                              "' (choose " + option.valueList();
+  if (count < 1 || count > kMaxChannels) {
+    error = refusal + ", or 1 to 15 for a .wdat FILE)";
+  } else {
+    beyond = refusal + ")";
+  }
+  return true;
+}
+
 // The grammar of quorvel-cli; the options' actions fill `result` (none for the help text).
 terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
   terminal::ProgramLine line;
@@ -53,6 +80,21 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
                            if (result) result->keepLeadIn = true;
                            return std::string();
                          }});
+  line.extras.push_back({.name = "output",
+                         .aliases = {"-o"},
+                         .value = Value::Required,
+                         .valueName = "FILE",
+                         .help = "write the MIDI file as FILE instead of beside the input\n"
+                                 "(a single input only)",
+                         .apply = [result](const std::string& value, bool) {
+                           if (value.empty()) return std::string("--output needs a name");
+                           if (result) result->outputPath = value;
+                           return std::string();
+                         }});
+  line.radioValue = [result](const common::ControlOption& option, const std::string& value,
+                             std::string& error) {
+    return result != nullptr && takeVoiceCount(option, value, *result, error);
+  };
   line.extras.push_back(outputOption("plot", "OUT.png",
                                      "also draw the rendering's spectrogram with the partial\n"
                                      "tracks of the DAT over it, by default\n"
@@ -101,6 +143,11 @@ case). The options are those of the converter window, with its defaults:
 )";
   text += terminal::optionHelp(quorvelLine(std::string(program), nullptr));
   text += R"(
+A FILE ending in ".wdat" is a wide note-frame file (up to 15 voices at 60, 120
+or 240 frames a second; "x.wdat" gives "x.mid"). For it --polyphony may be 1 to
+15, at most the file's voices when above 6, and --channels 1 to 15, at least the
+polyphony; the channel tracks use MIDI channels 1-9 and 11-16, never 10.
+
 TEXT values are read exactly as the window reads its fields: leading blanks are
 skipped and the longest number at the start is taken (so "120abc" is 120 and
 an empty text is 0); time base and note start are read as whole numbers.
@@ -180,6 +227,21 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
   if (parsed.files.size() > 1 && !parsed.plotPath.empty()) {
     return usageError(terminal::oneOutputError("--plot"));
   }
+  if (parsed.files.size() > 1 && !parsed.outputPath.empty()) {
+    return usageError(terminal::oneOutputError("--output"));
+  }
+  for (const std::string& file : parsed.files) {
+    // The picture reads its tracks from a DAT file.
+    if (parsed.plot && common::isWidePath(file)) {
+      return usageError("--plot draws the tracks of a DAT file, not of a .wdat file");
+    }
+  }
+  for (const std::string* beyond :
+       {&parsed.polyphonyBeyondButtons, &parsed.channelsBeyondButtons}) {
+    for (const std::string& file : parsed.files) {
+      if (!beyond->empty() && !common::isWidePath(file)) return usageError(*beyond);
+    }
+  }
 
   const bool batch = parsed.files.size() > 1;
   if (batch) {
@@ -202,6 +264,8 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
                              progress && !parsed.quiet);
   window.holdSuccess(withMedia);
   ConverterCommand command(window);
+  command.setWideVoices(parsed.polyphony, parsed.channels);
+  command.setOutputPath(parsed.outputPath);
   int status = 0;
   for (const std::string& file : parsed.files) {
     if (batch && terminal::interruptReceived()) {
@@ -218,7 +282,7 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
 
     QuorvelMedia::Job job;
     job.datPath = std::string(common::trimTrailingSpace(file));
-    job.midiPath = outputPathFor(job.datPath);
+    job.midiPath = parsed.outputPath.empty() ? outputPathFor(job.datPath) : parsed.outputPath;
     job.keepLeadIn = parsed.keepLeadIn;
     job.startTick = common::parseInteger(window.controlText(kNoteStartField));
     job.cancel = &terminal::interruptFlag();

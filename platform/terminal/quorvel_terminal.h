@@ -58,7 +58,16 @@ struct ArgumentResult {
   bool keepLeadIn = false;
   bool plot = false;  // --plot[=OUT.png]
   std::string plotPath;
-  bool quiet = false;  // -q, --quiet: no progress display
+  bool quiet = false;      // -q, --quiet: no progress display
+  std::string outputPath;  // -o, --output: the MIDI file of a single FILE
+  // The last --polyphony and --channels given as whole numbers (0 when none): for a .wdat FILE
+  // they may go beyond the window's buttons, up to 15.
+  int32_t polyphony = 0;
+  int32_t channels = 0;
+  // The usage errors that these values are for a DAT FILE when they name no button ("" when
+  // the last value given names one).
+  std::string polyphonyBeyondButtons;
+  std::string channelsBeyondButtons;
 };
 
 // Reads the options into the window's controls and returns the FILE arguments.

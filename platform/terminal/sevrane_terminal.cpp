@@ -17,7 +17,10 @@
 #include "file_io.h"
 #include "message_glosses.h"
 #include "messages.h"
+#include "methods/analysis_method.h"
+#include "methods/seed_method.h"
 #include "wave_loader.h"
+#include "wide_frames.h"
 
 namespace terminal {
 
@@ -96,6 +99,53 @@ ProgramLine sevraneLine(SevraneOptions* options) {
                            if (options) options->convert = true;
                            return std::string();
                          }});
+  line.extras.push_back({.name = "method",
+                         .value = ExtraOption::Value::Required,
+                         .valueName = "NAME",
+                         .help = "analysis method: seed (default: six voices at the unit's\n"
+                                 "rate) or another one the program has, e.g. tracked",
+                         .apply = [options](const std::string& value, bool) {
+                           if (options) options->method = value;
+                           return std::string();
+                         }});
+  line.extras.push_back(
+      {.name = "voices",
+       .value = ExtraOption::Value::Required,
+       .valueName = "N",
+       .help = "voices per frame: 6 for seed, 4 to 15 for other methods\n(default 6)",
+       .apply = [options](const std::string& text, bool) {
+         long value = 0;
+         if (!parseInt(text, 1, 1000, value))
+           return "--voices must be a number, not '" + text + "'";
+         if (options) options->voices = static_cast<int32_t>(value);
+         return std::string();
+       }});
+  line.extras.push_back({.name = "frame-rate",
+                         .value = ExtraOption::Value::Required,
+                         .valueName = "60|120|240",
+                         .help = "frames per second of methods other than seed (default 60);\n"
+                                 "more than six voices or another rate than 60 are written as\n"
+                                 "a wide note-frame file, NAME.wdat, instead of the DAT",
+                         .apply = [options](const std::string& text, bool) {
+                           long value = 0;
+                           if (!parseInt(text, 1, 1000, value) ||
+                               !common::isWideFrameRate(static_cast<int>(value))) {
+                             return "--frame-rate must be 60, 120 or 240, not '" + text + "'";
+                           }
+                           if (options) options->frameRate = static_cast<int32_t>(value);
+                           return std::string();
+                         }});
+  line.extras.push_back({.name = "output",
+                         .aliases = {"-o"},
+                         .value = ExtraOption::Value::Required,
+                         .valueName = "FILE",
+                         .help = "write the note frames as FILE instead of beside the input\n"
+                                 "(a single input only; FILE ends in .wdat for a wide file)",
+                         .apply = [options](const std::string& value, bool) {
+                           if (value.empty()) return std::string("--output needs a name");
+                           if (options) options->outputPath = value;
+                           return std::string();
+                         }});
   line.extras.push_back({.name = "plot",
                          .value = ExtraOption::Value::Optional,
                          .valueName = "OUT.png",
@@ -126,6 +176,58 @@ ProgramLine sevraneLine(SevraneOptions* options) {
   return line;
 }
 
+// The frame rate the window's unit buttons give (the last checked one; 15 when none is).
+int32_t unitRate(const common::ControlState& controls) {
+  int32_t rate = 15;
+  for (const common::RadioChoice& c : analyser::analyserControls().option("unit").choices) {
+    if (controls.isChecked(c.id)) rate = c.number;
+  }
+  return rate;
+}
+
+// The checks that need every option: the method by name, the voices and frame rate it takes,
+// and an output name that says the format the frames will be written in. "" when all pass;
+// the method's defaults are filled in.
+std::string checkMethodOptions(SevraneOptions& options) {
+  const analyser::MethodEntry* method = analyser::findMethod(options.method);
+  if (method == nullptr) {
+    std::string names;
+    for (const analyser::MethodEntry& entry : analyser::analysisMethods()) {
+      if (!names.empty()) names.push_back('|');
+      names.append(entry.name);
+    }
+    return "unknown analysis method '" + options.method + "' (choose " + names + ")";
+  }
+  bool wide = false;
+  if (options.method == analyser::kSeedMethodName) {
+    // The seed's analysis has six voices at the rate of its unit and nothing else.
+    if (options.voices != 0 && options.voices != 6) {
+      return "--voices must be 6 for the seed method, not " + std::to_string(options.voices);
+    }
+    const int32_t rate = unitRate(options.controls);
+    if (options.frameRate != 0 && options.frameRate != rate) {
+      return "--frame-rate must be the unit's " + std::to_string(rate) +
+             " for the seed method, not " + std::to_string(options.frameRate);
+    }
+  } else {
+    if (options.voices == 0) options.voices = 6;
+    if (options.frameRate == 0) options.frameRate = 60;
+    if (options.voices < 4 || options.voices > common::kWideMaxVoices) {
+      return "--voices must be 4 to 15 for the " + options.method + " method, not " +
+             std::to_string(options.voices);
+    }
+    wide = options.voices > 6 || options.frameRate != 60;
+  }
+  // The picture reads its tracks from a DAT file.
+  if (wide && options.plot) return "--plot draws the tracks of a DAT file, not of a .wdat file";
+  if (!options.outputPath.empty() && common::isWidePath(options.outputPath) != wide) {
+    return wide ? "--output must end in .wdat: the frames are written as a wide file"
+                : "--output must not end in .wdat: the frames are written as a DAT file";
+  }
+  if (!options.outputPath.empty() && options.files.size() > 1) return oneOutputError("--output");
+  return {};
+}
+
 }  // namespace
 
 SevraneOptions::SevraneOptions() : controls(analyser::analyserControls()) {}
@@ -146,7 +248,8 @@ ParseOutcome parseSevraneArguments(int argc, const char* const* argv, SevraneOpt
       break;
   }
   options.files = parsed.files;
-  return ParseOutcome::Run;
+  error = checkMethodOptions(options);
+  return error.empty() ? ParseOutcome::Run : ParseOutcome::UsageError;
 }
 
 std::string sevraneUsage() {
@@ -324,6 +427,9 @@ int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) 
   TerminalEnvironment env(options, showProgress);
   analyser::AnalyserCommand command(env);
   command.setThreadCount(options.threads);
+  command.setMethod(options.method);
+  command.setVoices(options.voices, options.frameRate);
+  command.setOutputPath(options.outputPath);
   env.setInterruptAction([&command] { command.requestCancel(); });
   installInterruptHandler();
   installDurableWrites();
@@ -368,7 +474,7 @@ int runSevraneCli(int argc, const char* const* argv, const SevraneMedia& media) 
     command.convert();
     status = worseStatus(status, sevraneExitStatus(env.lastMessage()));
     if (options.plot && env.lastMessage() == msg::kFinished) {
-      const std::string dat = datPathOf(path);
+      const std::string dat = command.writtenPath();
       const std::string png = options.plotPath.empty() ? media.plotPathFor(dat) : options.plotPath;
       std::string failure;
       common::lastWriteFailure() = {};

@@ -30,6 +30,10 @@ struct SevraneOptions {
   double lengthSeconds = -1.0;  // --length: how long it is at most (negative: to the end)
   bool debug = false;           // --debug: show the decoder libraries' own messages
   bool ranged() const { return startSeconds > 0.0 || lengthSeconds >= 0.0; }
+  std::string method = "seed";  // --method: the analysis method by name
+  int32_t voices = 0;           // --voices (0: the method's default)
+  int32_t frameRate = 0;        // --frame-rate (0: the method's default)
+  std::string outputPath;       // -o, --output: the note-frame file of a single FILE
 
   SevraneOptions();
 };

@@ -13,6 +13,7 @@
 #include "messages.h"
 #include "smf_checker.h"
 #include "test_frames.h"
+#include "wide_frames.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -181,6 +182,31 @@ TEST_F(QuorvelCliTest, UsageErrorsAndHelp) {
                              "--device", "--pitch-sort", "halvoran", "sc-8850"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
+}
+
+// A .wdat file takes --polyphony and --channels up to 15 (the polyphony at most its voices when
+// above six); a DAT file keeps the window's buttons.
+TEST_F(QuorvelCliTest, WideFileTakesUpToFifteenVoices) {
+  common::NoteFrames f;
+  f.voices = 9;
+  f.framesPerSecond = 240;
+  f.method = "tracked";
+  for (int i = 0; i < 200 * 9; ++i) f.slots.push_back({100000 + i, 1000 + 50 * (i % 9)});
+  const std::string input = (dir_ / "nine.wdat").string();
+  ASSERT_EQ(common::writeWideFile(input, f), "");
+  const std::string out = (dir_ / "out.mid").string();
+  const CliRun r = run({"--polyphony", "9", "--channels=15", "-o", out, input});
+  EXPECT_EQ(r.status, 0) << r.err;
+  smf_check::File file;
+  ASSERT_EQ(smf_check::check(testing_frames::readBytes(out), &file), "");
+  EXPECT_EQ(file.trackCount, 16);
+
+  const CliRun above = run({"--polyphony", "10", "--channels", "10", input});
+  EXPECT_EQ(above.status, 1);
+  EXPECT_EQ(above.err.substr(0, above.err.find('\n')), msg::kPolyphonyAboveVoices);
+  EXPECT_EQ(run({"--polyphony", "16", input}).status, 2);
+  EXPECT_EQ(run({"--channels", "9", input, (dir_ / "a.dat").string()}).status, 2);
+  EXPECT_EQ(run({"-o", out, input, input}).status, 2);
 }
 
 TEST_F(QuorvelCliTest, BatchNamesEachOutcomeAndGlossesRefusals) {

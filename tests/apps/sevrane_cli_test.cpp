@@ -177,6 +177,26 @@ TEST_F(SevraneCliTest, UsageErrorsExitWith2AndHelpDocumentsEveryOption) {
   }
 }
 
+// The method and its voices are checked before anything is read; -o names the file.
+TEST_F(SevraneCliTest, MethodVoicesAndOutputName) {
+  const std::string path = wave("take.wav", tone(1500, 300, 8000), 1);
+  ASSERT_EQ(run({"-q", path}).status, 0);
+  const std::string named = dir.file("named.dat");
+  const CliRun r = run({"-q", "--method=seed", "--voices", "6", "-o", named, path});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(wavetest::readFile(named), wavetest::readFile(dir.file("take.dat")));
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--method", "bogus", path},
+                                               {"--voices", "8", path},
+                                               {"--frame-rate", "120", path},
+                                               {"--frame-rate", "100", path},
+                                               {"-o", dir.file("x.wdat"), path},
+                                               {"--output", named, path, path}}) {
+    const CliRun bad = run(args);
+    EXPECT_EQ(bad.status, 2) << args[0] << " " << args[1];
+  }
+  EXPECT_NE(run({"--method", "bogus", path}).err.find("(choose seed"), std::string::npos);
+}
+
 // Several files: every outcome line names its file, stdout keeps only the successes, each
 // refusal is followed by its English gloss (with the file's own rate), and the status is the
 // worst outcome.

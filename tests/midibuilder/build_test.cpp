@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
 #include "converter_window.h"
 #include "messages.h"
+#include "smf_checker.h"
 #include "targets/gs_sine.h"
 #include "targets/targets.h"
 #include "test_frames.h"
+#include "wide_frames.h"
 
 using midibuilder::BuildStatus;
 using Bytes = std::vector<uint8_t>;
@@ -70,7 +73,7 @@ TEST_F(BuildTest, MoreVoicesFramesOrMemoryThanTheBuilderHasAreRefused) {
     EXPECT_TRUE(o.midi.empty());
   };
   using midibuilder::buildMidi;
-  expect(buildMidi(*tables_, registry_, gliding(3, 9), options_), BuildStatus::Refused,
+  expect(buildMidi(*tables_, registry_, gliding(3, 16), options_), BuildStatus::Refused,
          msg::kUnsupportedFile);
   common::NoteFrames slow = gliding(3, 6);
   slow.framesPerSecond = 50;
@@ -122,6 +125,65 @@ TEST_F(BuildTest, ANewProfileChangesOnlyWhatItDescribes) {
   EXPECT_EQ(programs, 8);
   EXPECT_EQ(volumes, 8);
   EXPECT_EQ(others, 0);
+}
+
+// Wide files: six voices at 60/s give the DAT file's bytes; fifteen voices take fifteen
+// channels, never the drum channel; a frame lasts 1/rate s (960/rate ticks at 480 ticks a
+// quarter note and 120 quarter notes a minute).
+TEST_F(BuildTest, WideFramesTakeFifteenChannelsAtTheirOwnRate) {
+  common::NoteFrames six = gliding(300, 6);
+  six.method = "tracked";
+  ASSERT_EQ(common::writeWideFile((dir_ / "six.wdat").string(), six), "");
+  testing_frames::writeBytes(dir_ / "six.dat", common::encodeDat(six));
+  ASSERT_EQ(
+      midibuilder::convertWideFile(*tables_, registry_, options_, (dir_ / "six.wdat").string(),
+                                   (dir_ / "wide.mid").string()),
+      "");
+  ASSERT_EQ(midibuilder::convertDatFile(*tables_, registry_, options_, (dir_ / "six.dat").string()),
+            "");
+  EXPECT_EQ(testing_frames::readBytes(dir_ / "wide.mid"),
+            testing_frames::readBytes(dir_ / "six.mid"));
+
+  common::NoteFrames all;
+  all.voices = 15;
+  all.slots.resize(300 * 15);
+  for (int32_t f = 0; f < 300; ++f) {
+    for (int32_t k = 0; k < 15; ++k)
+      all.at(f, k) = {100000 + 997 * ((f + k) % 50), 1000 * (k + 2) + f};
+  }
+  options_.polyphony = options_.usedChannels = 15;
+  smf_check::File file;
+  ASSERT_EQ(
+      smf_check::check(midibuilder::buildMidi(*tables_, registry_, all, options_).midi, &file), "");
+  ASSERT_EQ(file.trackCount, 16);
+  std::set<int> channels;
+  for (int t = 0; t < 15; ++t) {
+    for (const smf_check::Event& e : file.tracks[static_cast<std::size_t>(t)].events) {
+      if (e.bytes[0] < 0xF0) channels.insert(e.bytes[0] & 0x0F);
+    }
+  }
+  EXPECT_EQ(channels, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15}));
+
+  options_.polyphony = options_.usedChannels = 6;
+  options_.timeBase = 480;
+  options_.tempo = 120.0;
+  for (const int32_t rate : {60, 120, 240}) {
+    six.framesPerSecond = rate;
+    ASSERT_EQ(
+        smf_check::check(midibuilder::buildMidi(*tables_, registry_, six, options_).midi, &file),
+        "");
+    // Voice 0 sounds in every frame: one bend per frame on the first channel track.
+    std::vector<uint64_t> bends;
+    for (const smf_check::Event& e : file.tracks[0].events) {
+      if (e.bytes[0] == 0xE0 && e.tick >= static_cast<uint64_t>(options_.noteStartTime))
+        bends.push_back(e.tick);
+    }
+    ASSERT_EQ(bends.size(), 300u) << rate;
+    for (std::size_t f = 0; f < bends.size(); ++f) {
+      ASSERT_EQ(bends[f] - bends[0], f * static_cast<uint64_t>(960 / rate)) << rate << " " << f;
+    }
+  }
+  registry_.freeAll();
 }
 
 }  // namespace

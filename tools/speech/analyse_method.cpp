@@ -5,9 +5,9 @@
 // NAME is any registered method ("seed", "tracked"; default "seed"); --voices (default 6) and
 // --frame-rate (default 60) are passed in the analysis options. --set changes one of the
 // tracking analysis's numeric choices (window, lowest, highest, jump-hz, jump-ratio, hold,
-// compression, peaks, tilt, subtract, residue, lift) and runs it directly, for measuring the choices. Frames that a DAT cannot
-// hold (more than eight voices, or not 60 frames a second) are refused. Exit status 0, 1 on a
-// failure, 2 on a usage error.
+// compression, peaks, tilt, subtract, residue, lift) and runs it directly, for measuring the
+// choices. Frames that a DAT cannot hold (more than eight voices, or not 60 frames a second) are
+// refused. Exit status 0, 1 on a failure, 2 on a usage error.
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -40,9 +40,9 @@ struct QuietSink final : analyser::ProgressSink {
 
 bool setParam(media::TrackedParams& p, const std::string& name, double value) {
   const std::map<std::string, double*> doubles = {
-      {"lowest", &p.lowestHz},      {"highest", &p.highestHz}, {"jump-hz", &p.jumpHz},
-      {"jump-ratio", &p.jumpRatio}, {"hold", &p.holdBonus},    {"compression", &p.compression},
-      {"tilt", &p.rankTilt}, {"residue", &p.residueRatio}};
+      {"lowest", &p.lowestHz},      {"highest", &p.highestHz},   {"jump-hz", &p.jumpHz},
+      {"jump-ratio", &p.jumpRatio}, {"hold", &p.holdBonus},      {"compression", &p.compression},
+      {"tilt", &p.rankTilt},        {"residue", &p.residueRatio}};
   if (auto it = doubles.find(name); it != doubles.end()) {
     *it->second = value;
     return true;
@@ -64,6 +64,7 @@ bool setParam(media::TrackedParams& p, const std::string& name, double value) {
 int main(int argc, char** argv) {
   media::registerMediaMethods();
   analyser::AnalysisOptions options;
+  options.voices = 6;
   media::TrackedParams params;
   bool tuned = false;
   std::vector<std::string> paths;
