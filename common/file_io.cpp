@@ -126,6 +126,27 @@ std::string readWholeFile(AllocationRegistry& registry, const std::string& path,
   return {};
 }
 
+std::string readBoundedFile(const std::string& path, int64_t limit, std::string_view tooLong,
+                            std::vector<uint8_t>& bytes) {
+  std::string refusal = checkReadableFile(path);
+  if (!refusal.empty()) return refusal;
+  std::ifstream in(toPath(path), std::ios::binary);
+  if (!in) return toString(msg::kCannotOpen);
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0) return toString(msg::kReadError);
+  if (size > limit) return std::string(tooLong);
+  in.seekg(0, std::ios::beg);
+  bytes.assign(static_cast<std::size_t>(size), 0);
+  int64_t wanted = size;
+  if (fileFaults().readLimit >= 0 && fileFaults().readLimit < wanted) {
+    wanted = fileFaults().readLimit;
+  }
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(wanted));
+  if (in.gcount() != size) return toString(msg::kReadError);
+  return {};
+}
+
 std::string writeWholeFile(const std::string& path, const uint8_t* data, int32_t length) {
   return writeWholeFile(path, std::vector<FilePiece>{{data, length}});
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "alloc_registry.h"
@@ -17,6 +18,11 @@ namespace common {
 // signed 32-bit count gives the memory message without allocating anything.
 std::string readWholeFile(AllocationRegistry& registry, const std::string& path, int32_t extra,
                           uint8_t*& block, int32_t& length);
+
+// Reads the file at `path` (UTF-8) whole into `bytes` when it holds at most `limit` bytes; a
+// longer file gives `tooLong` and nothing is read or allocated. Other failures as above.
+std::string readBoundedFile(const std::string& path, int64_t limit, std::string_view tooLong,
+                            std::vector<uint8_t>& bytes);
 
 // The checks made before a file is opened for reading: "" when `path` names a regular file,
 // else the message (missing file, or a folder, FIFO, device or bad name that must not be read).

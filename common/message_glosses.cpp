@@ -35,6 +35,8 @@ constexpr Gloss kGlosses[] = {
     {kNoteStartTooEarly, "the note start is too early (at least twice the time base)", ""},
     {kSpecifyDat, "give a DAT file (the name must end in .dat)", ""},
     {kDatTooLong, "the DAT file is too long (at most 36001 frames)", ""},
+    {kPolyphonyAboveVoices,
+     "the file holds fewer voices than asked for (--polyphony at most the file's voices)", ""},
 };
 
 }  // namespace

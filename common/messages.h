@@ -42,6 +42,9 @@ inline constexpr std::string_view kTimeBaseRange = "Time Baseを24-65535まで�
 inline constexpr std::string_view kNoteStartTooEarly = "発音開始時間が早すぎます";
 inline constexpr std::string_view kSpecifyDat = "ＤＡＴファイルを指定して下さい";
 inline constexpr std::string_view kDatTooLong = "ＤＡＴファイルが長すぎます";
+// A wide note-frame file played with more voices than it holds (and more than six).
+inline constexpr std::string_view kPolyphonyAboveVoices =
+    "発音数をファイルの声部数以下にして下さい";
 
 }  // namespace msg
 

@@ -8,6 +8,7 @@
 #include "messages.h"
 #include "pitch_sort.h"
 #include "smf_writer.h"
+#include "wide_frames.h"
 
 namespace midibuilder {
 
@@ -50,22 +51,30 @@ BuildOutcome buildLoadedFrames(BuilderTables& tables, FrameSet& frames,
 
 BuildOutcome buildMidi(BuilderTables& tables, common::AllocationRegistry& registry,
                        const common::NoteFrames& frames, const BuilderOptions& options) {
-  if (!common::fitsDat(frames)) return stopped(BuildStatus::Refused, msg::kUnsupportedFile);
+  const bool wide = frames.voices >= 1 && frames.voices <= kMaxChannels &&
+                    common::isWideFrameRate(frames.framesPerSecond);
+  if (!common::fitsDat(frames) && !wide) {
+    return stopped(BuildStatus::Refused, msg::kUnsupportedFile);
+  }
   const int32_t count = frames.frameCount();
   if (count > kTableFrames) return stopped(BuildStatus::Refused, msg::kDatTooLong);
-  // The DAT image of the frames, laid out in the block: slots beyond the frames' voices are 0.
-  const auto size = static_cast<std::size_t>(count) * common::kNoteFrameBytes;
+  // The frames laid out as records of kTableWidth slots, room for every channel that a
+  // conversion may use; slots beyond the frames' voices are 0, as in a DAT file's image.
+  const auto size = static_cast<std::size_t>(count) * kTableWidth * 8;
   uint8_t* block = frameBlock(registry, size);
   if (block == nullptr) return stopped(BuildStatus::Failed, msg::kNoMemory);
   std::memset(block, 0, size);
+  FrameSet set{.buffer = block,
+               .frameCount = count,
+               .peakLevel = 1,
+               .slotsPerRecord = kTableWidth,
+               .framesPerSecond = frames.framesPerSecond};
   for (int32_t f = 0; f < count; ++f) {
     for (int32_t k = 0; k < frames.voices; ++k) {
-      uint8_t* at = block + static_cast<std::size_t>(f) * common::kNoteFrameBytes + 8 * k;
-      common::writeInt32LE(at, frames.at(f, k).level);
-      common::writeInt32LE(at + 4, frames.at(f, k).frequency);
+      set.setLevel(f, k, frames.at(f, k).level);
+      set.setFrequency(f, k, frames.at(f, k).frequency);
     }
   }
-  FrameSet set{.buffer = block, .frameCount = count, .peakLevel = 1};
   return withImage(buildLoadedFrames(tables, set, options), tables);
 }
 

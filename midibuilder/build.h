@@ -26,8 +26,9 @@ struct BuildOutcome {
 };
 
 // One conversion of `frames` for targetOf(options): preparation, optional pitch sort, channel
-// assignment and the file. Frames of more than eight voices or at another rate than 60 frames a
-// second are refused (kUnsupportedFile), as are more frames than the tables hold (kDatTooLong).
+// assignment and the file. Frames that fit neither a DAT file nor the builder's channels (1 to
+// kMaxChannels voices at 60, 120 or 240 frames a second) are refused (kUnsupportedFile), as are
+// more frames than the tables hold (kDatTooLong); options.usedChannels may be up to kMaxChannels.
 // The frame image is a registry block; the caller frees the registry.
 BuildOutcome buildMidi(BuilderTables& tables, common::AllocationRegistry& registry,
                        const common::NoteFrames& frames, const BuilderOptions& options);

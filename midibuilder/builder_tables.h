@@ -17,8 +17,8 @@ struct TargetProfile;
 
 // The options of one conversion, as the convert command has validated them.
 struct BuilderOptions {
-  int32_t polyphony = 6;     // 4 to 6
-  int32_t usedChannels = 6;  // 4 to 8, at least polyphony
+  int32_t polyphony = 6;     // 4 to 6 for a DAT file; up to kMaxChannels for wider frames
+  int32_t usedChannels = 6;  // 4 to 8 for a DAT file, up to kMaxChannels; at least polyphony
   int32_t device = kDeviceHalvoran;
   // The output target when it is not the device's (a profile that no radio button offers);
   // targetOf() picks the one a conversion uses.
@@ -28,6 +28,12 @@ struct BuilderOptions {
   int32_t timeBase = 480;        // 24 to 65535 ticks per quarter note
   int32_t noteStartTime = 1920;  // at least 2 x timeBase
 };
+
+// The most channels a conversion uses: the sixteen MIDI channels less the drum channel 10.
+inline constexpr int32_t kMaxChannels = 15;
+// Entries per row of the per-frame tables (one per channel, and one to spare), and slots per
+// record of the frame images that the build stage lays out for wide frames.
+inline constexpr int32_t kTableWidth = 16;
 
 // Rows of the per-frame tables: every DAT file the analyser writes (up to 36,001 frames) fits.
 inline constexpr int32_t kTableFrames = common::kFrameCapacity;
@@ -41,10 +47,10 @@ inline constexpr std::size_t kSmfInitialCapacity = 1048576;
 struct BuilderTables {
   BuilderTables();
 
-  // Rows of 8 entries, one per frame (or occupancy row) and slot.
-  std::vector<int32_t> pitchTable;        // kTableFrames x 8, thirds of a semitone
-  std::vector<int32_t> segmentNoteTable;  // kTableFrames x 8, centre note where a note starts
-  std::vector<int32_t> channelBusy;       // kBusyRows x 8, 1 = taken or resting
+  // Rows of kTableWidth entries, one per frame (or occupancy row) and channel.
+  std::vector<int32_t> pitchTable;        // kTableFrames rows, thirds of a semitone
+  std::vector<int32_t> segmentNoteTable;  // kTableFrames rows, centre note where a note starts
+  std::vector<int32_t> channelBusy;       // kBusyRows rows, 1 = taken or resting
   std::vector<double> bendGainTable;      // kBendValues
   double bendGainReference = 0.0;
   std::vector<int32_t> permutationTable;  // kPermutationCapacity packed orderings
@@ -56,16 +62,19 @@ struct BuilderTables {
 
  private:
   static std::size_t index(int32_t row, int32_t slot) {
-    return static_cast<std::size_t>(row) * common::kSlotsPerFrame + static_cast<std::size_t>(slot);
+    return static_cast<std::size_t>(row) * kTableWidth + static_cast<std::size_t>(slot);
   }
 };
 
-// The frames of one conversion: the DAT file image (little-endian NoteFrame records followed by
-// at least 1024 zero bytes of slack) as loaded, rewritten in place by the later stages.
+// The frames of one conversion: a frame image (little-endian records of `slotsPerRecord`
+// (level, frequency) slots, followed by at least 1024 zero bytes of slack) as loaded, rewritten in
+// place by the later stages. A DAT file image has eight slots a record at 60 frames a second.
 struct FrameSet {
   uint8_t* buffer = nullptr;
   int32_t frameCount = 0;
   int32_t peakLevel = 1;
+  int32_t slotsPerRecord = common::kSlotsPerFrame;  // at least the channels used
+  int32_t framesPerSecond = 60;                     // 60, 120 or 240
 
   int32_t level(int32_t frame, int32_t slot) const { return common::readInt32LE(at(frame, slot)); }
   int32_t frequency(int32_t frame, int32_t slot) const {
@@ -80,7 +89,7 @@ struct FrameSet {
 
  private:
   uint8_t* at(int32_t frame, int32_t slot) const {
-    return buffer + static_cast<std::ptrdiff_t>(frame) * common::kNoteFrameBytes + 8 * slot;
+    return buffer + static_cast<std::ptrdiff_t>(frame) * slotsPerRecord * 8 + 8 * slot;
   }
 };
 

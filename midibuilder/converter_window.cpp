@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "smf_writer.h"
 #include "targets/targets.h"
+#include "wide_frames.h"
 
 namespace midibuilder {
 
@@ -82,14 +83,31 @@ const common::ControlModel& converterControls() {
 }
 
 std::string convertDatFile(BuilderTables& tables, common::AllocationRegistry& registry,
-                           const BuilderOptions& options, const std::string& inputPath) {
+                           const BuilderOptions& options, const std::string& inputPath,
+                           const std::string& outputPath) {
   FrameSet frames;
   const std::string message = loadFrames(registry, inputPath, frames);
   if (!message.empty()) return message;
   const BuildOutcome outcome = buildLoadedFrames(tables, frames, options);
   if (outcome.status != BuildStatus::Written) return std::string(outcome.message);
-  return common::writeWholeFile(outputPathFor(inputPath), tables.smfImage.data(),
+  return common::writeWholeFile(outputPath.empty() ? outputPathFor(inputPath) : outputPath,
+                                tables.smfImage.data(),
                                 static_cast<int32_t>(tables.smfImage.size()));
+}
+
+std::string convertWideFile(BuilderTables& tables, common::AllocationRegistry& registry,
+                            const BuilderOptions& options, const std::string& inputPath,
+                            const std::string& outputPath) {
+  common::NoteFrames frames;
+  const std::string message = common::readWideFile(inputPath, frames);
+  if (!message.empty()) return message;
+  if (options.polyphony > frames.voices && options.polyphony > 6) {
+    return std::string(msg::kPolyphonyAboveVoices);
+  }
+  const BuildOutcome outcome = buildMidi(tables, registry, frames, options);
+  if (outcome.status != BuildStatus::Written) return std::string(outcome.message);
+  return common::writeWholeFile(outputPath.empty() ? outputPathFor(inputPath) : outputPath,
+                                outcome.midi.data(), static_cast<int32_t>(outcome.midi.size()));
 }
 
 ConverterCommand::ConverterCommand(common::Environment& env,
@@ -156,12 +174,20 @@ void ConverterCommand::convert() {
   };
   const OptionCheck check = readBuilderOptions(env_);
   if (!check.message.empty()) return refuse(check.message);
-  const BuilderOptions& options = check.options;
+  BuilderOptions options = check.options;
 
   const std::string path(common::trimTrailingSpace(env_.controlText(kDatFileField)));
   if (!endsInDat(path)) return refuse(msg::kSpecifyDat);
 
-  std::string message = convertDatFile(*tables_, *registry_, options, path);
+  std::string message;
+  if (common::isWidePath(path)) {
+    if (widePolyphony_ > 0) options.polyphony = widePolyphony_;
+    if (wideChannels_ > 0) options.usedChannels = wideChannels_;
+    if (options.usedChannels < options.polyphony) return refuse(msg::kChannelsBelowPolyphony);
+    message = convertWideFile(*tables_, *registry_, options, path, outputPath_);
+  } else {
+    message = convertDatFile(*tables_, *registry_, options, path, outputPath_);
+  }
   registry_->freeAll();
   if (message.empty()) message = msg::kFinished;
   env_.showMessage(message, common::MessageIcon::None);

@@ -74,8 +74,18 @@ OptionCheck checkBuilderOptions(const BuilderChoices& choices);
 // One whole conversion of a DAT file with validated options: the file read into a registry
 // block, the build stage (build.h) over it, the MIDI file written beside the input. Returns the
 // message text (empty on success). The registry's blocks stay recorded; the caller frees them.
+// `outputPath` replaces the name beside the input when it is not empty.
 std::string convertDatFile(BuilderTables& tables, common::AllocationRegistry& registry,
-                           const BuilderOptions& options, const std::string& inputPath);
+                           const BuilderOptions& options, const std::string& inputPath,
+                           const std::string& outputPath = {});
+
+// The same for a wide note-frame file (.wdat): read whole and checked, then the build stage over
+// its frames. A polyphony above both the file's voices and six is refused
+// (kPolyphonyAboveVoices); fewer voices than the polyphony leave the other channels silent, as
+// a DAT file's empty slots do.
+std::string convertWideFile(BuilderTables& tables, common::AllocationRegistry& registry,
+                            const BuilderOptions& options, const std::string& inputPath,
+                            const std::string& outputPath = {});
 
 class ConverterCommand {
  public:
@@ -88,8 +98,18 @@ class ConverterCommand {
   ConverterCommand(const ConverterCommand&) = delete;
   ConverterCommand& operator=(const ConverterCommand&) = delete;
 
-  // The convert command: validate, convert, show one message.
+  // The convert command: validate, convert, show one message. A name ending in ".wdat" is read
+  // as a wide note-frame file, any other name ending in "dat" as a DAT file.
   void convert();
+
+  // Voices and channels for wide files beyond the window's buttons (up to kMaxChannels); 0
+  // keeps the window's choice. The channels must still be at least the polyphony.
+  void setWideVoices(int32_t polyphony, int32_t channels) {
+    widePolyphony_ = polyphony;
+    wideChannels_ = channels;
+  }
+  // Where the MIDI file goes; empty (the default) for beside the input.
+  void setOutputPath(std::string path) { outputPath_ = std::move(path); }
 
   const common::AllocationRegistry& registry() const { return *registry_; }
 
@@ -97,6 +117,9 @@ class ConverterCommand {
   common::Environment& env_;
   std::unique_ptr<BuilderTables> tables_;
   std::unique_ptr<common::AllocationRegistry> registry_;
+  int32_t widePolyphony_ = 0;
+  int32_t wideChannels_ = 0;
+  std::string outputPath_;
 };
 
 }  // namespace midibuilder

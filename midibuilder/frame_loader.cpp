@@ -24,7 +24,7 @@ std::string loadFrames(common::AllocationRegistry& registry, const std::string& 
 int32_t findPeakLevel(const FrameSet& frames) {
   int32_t peak = 1;
   for (int32_t f = 0; f < frames.frameCount; ++f) {
-    for (int32_t k = 0; k < common::kSlotsPerFrame; ++k) {
+    for (int32_t k = 0; k < frames.slotsPerRecord; ++k) {
       const int32_t level = frames.level(f, k);
       if (level > peak) peak = level;
     }

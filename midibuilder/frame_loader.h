@@ -19,7 +19,7 @@ inline constexpr int32_t kFrameSlack = 1024;
 std::string loadFrames(common::AllocationRegistry& registry, const std::string& path,
                        FrameSet& frames);
 
-// The largest level of every slot (all 8) of every frame, at least 1.
+// The largest level of every slot of every record (all 8 of a DAT record), at least 1.
 int32_t findPeakLevel(const FrameSet& frames);
 
 // Silences levels below peakLevel / 256 and slots from `polyphony` on, in slots below

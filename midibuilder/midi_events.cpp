@@ -68,8 +68,10 @@ void writeVarLen(std::vector<uint8_t>& out, uint32_t value) {
   out.push_back(groups[0]);
 }
 
-double frameStepTicks(int32_t timeBase, double tempo) {
-  return static_cast<double>(timeBase) / 30 * tempo / 120;
+double frameStepTicks(int32_t timeBase, double tempo, int32_t framesPerSecond) {
+  // timeBase / 30 at 60 frames a second, as always; halving the divisor's rate is exact in
+  // binary, so 120 and 240 frames a second give exactly a half and a quarter of that step.
+  return static_cast<double>(timeBase) / (framesPerSecond / 2.0) * tempo / 120;
 }
 
 double noteFrequencyHz(int32_t note) {
@@ -92,15 +94,16 @@ int32_t bendValueFor(int32_t frequency, double noteHz) {
 void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
                        const BuilderOptions& options, int32_t channel, int64_t startDelta,
                        std::vector<uint8_t>& out) {
-  const auto noteStatus = static_cast<uint8_t>(0x90 + channel);
-  const auto bendStatus = static_cast<uint8_t>(0xE0 + channel);
-  const auto controlStatus = static_cast<uint8_t>(0xB0 + channel);
+  const int32_t midiChannel = midiChannelOf(channel);
+  const auto noteStatus = static_cast<uint8_t>(0x90 + midiChannel);
+  const auto bendStatus = static_cast<uint8_t>(0xE0 + midiChannel);
+  const auto controlStatus = static_cast<uint8_t>(0xB0 + midiChannel);
   const TargetProfile& target = targetOf(options);
   const int32_t ceiling = target.noteCeiling;
   const bool correctBend = target.bendCorrection.enabled;
   // At most about 18,204 ticks for validated options; the guard keeps any other values from
   // reaching an out-of-range conversion below.
-  double step = frameStepTicks(options.timeBase, options.tempo);
+  double step = frameStepTicks(options.timeBase, options.tempo, frames.framesPerSecond);
   if (!(step >= 0.0 && step <= 1e9)) step = 0.0;
   const std::size_t column = static_cast<std::size_t>(channel);
 
@@ -115,7 +118,7 @@ void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
 
   for (int32_t k = 0; k < frames.frameCount; ++k) {
     const int32_t centre =
-        tables.segmentNoteTable[static_cast<std::size_t>(k) * common::kSlotsPerFrame + column];
+        tables.segmentNoteTable[static_cast<std::size_t>(k) * kTableWidth + column];
     if (centre != 0) {
       if (heldNote != 0) {
         writer.channelEvent(noteStatus, static_cast<uint8_t>(heldNote), 0x00);

@@ -15,8 +15,15 @@ inline constexpr uint32_t kMaxDeltaTime = 0x0FFFFFFF;
 // Values above kMaxDeltaTime are written as kMaxDeltaTime.
 void writeVarLen(std::vector<uint8_t>& out, uint32_t value);
 
-// Ticks per frame (1/60 s) carried with their fraction: the frame clock of every channel track.
-double frameStepTicks(int32_t timeBase, double tempo);
+// Ticks per frame (1/60 s, or 1/framesPerSecond s) carried with their fraction: the frame clock
+// of every channel track.
+double frameStepTicks(int32_t timeBase, double tempo, int32_t framesPerSecond = 60);
+
+// The MIDI channel (0-based) that channel track `channel` plays on: 0 ... 8, then 10 ... 15, so
+// that the drum channel 10 (9 counted from 0) is never used.
+inline int32_t midiChannelOf(int32_t channel) {
+  return channel < 9 ? channel : channel + 1;
+}
 
 // Equal-tempered frequency (Hz) of MIDI note n.
 double noteFrequencyHz(int32_t note);
@@ -25,7 +32,8 @@ double noteFrequencyHz(int32_t note);
 // over two octaves each way.
 int32_t bendValueFor(int32_t frequency, double noteHz);
 
-// Appends the events of channel track `channel` and its End of Track to `out`. `startDelta` is
+// Appends the events of channel track `channel` (on midiChannelOf(channel)) and its End of Track
+// to `out`. `startDelta` is
 // the ticks from the track's last set-up event to frame 0.
 void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
                        const BuilderOptions& options, int32_t channel, int64_t startDelta,

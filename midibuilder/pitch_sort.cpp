@@ -13,7 +13,101 @@ constexpr std::array<int32_t, 9> kFactorials = {40320, 5040, 720, 120, 24, 6, 2,
 constexpr int kMaxVoices = 6;
 constexpr int kMaxOrderings = 720;  // 6!
 
+// Slots beyond six: the ordering from the assignment method, applied to the frames' slots.
+void sortWideVoices(BuilderTables& tables, FrameSet& frames, int32_t n) {
+  std::array<int64_t, kMaxChannels * kMaxChannels> term{};
+  std::array<int32_t, kMaxChannels> order{};
+  std::array<int32_t, kMaxChannels> level{}, frequency{}, pitch{};
+  for (int32_t f = 1; f < frames.frameCount; ++f) {
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t levelB = frames.level(f - 1, i);
+      const int32_t pitchB = tables.pitch(f - 1, i);
+      for (int32_t j = 0; j < n; ++j) {
+        term[static_cast<std::size_t>(i * n + j)] =
+            pairingCost(frames.level(f, j), tables.pitch(f, j), levelB, pitchB);
+      }
+    }
+    leastCostOrdering(term.data(), n, order.data());
+    for (int32_t k = 0; k < n; ++k) {
+      const auto at = static_cast<std::size_t>(k);
+      level[at] = frames.level(f, k);
+      frequency[at] = frames.frequency(f, k);
+      pitch[at] = tables.pitch(f, k);
+    }
+    for (int32_t i = 0; i < n; ++i) {
+      const auto from = static_cast<std::size_t>(order[static_cast<std::size_t>(i)]);
+      frames.setLevel(f, i, level[from]);
+      frames.setFrequency(f, i, frequency[from]);
+      tables.pitch(f, i) = pitch[from];
+    }
+  }
+}
+
 }  // namespace
+
+void leastCostOrdering(const int64_t* term, int32_t n, int32_t* order) {
+  // The Hungarian method with potentials (rows: positions, columns: candidates), O(n^3). Costs
+  // are sums of at most fifteen terms below 2^25, so 64-bit sums never overflow.
+  constexpr int64_t kInfinity = std::numeric_limits<int64_t>::max() / 4;
+  std::array<int64_t, kMaxChannels + 1> u{}, v{}, least{};
+  std::array<int32_t, kMaxChannels + 1> rowOf{}, way{};  // rowOf[column]: 1-based row, 0 = none
+  std::array<bool, kMaxChannels + 1> used{};
+  const auto cost = [&](int32_t row, int32_t column) {
+    return term[static_cast<std::size_t>((row - 1) * n + (column - 1))];
+  };
+  for (int32_t row = 1; row <= n; ++row) {
+    rowOf[0] = row;
+    int32_t column0 = 0;
+    least.fill(kInfinity);
+    used.fill(false);
+    do {
+      used[static_cast<std::size_t>(column0)] = true;
+      const int32_t row0 = rowOf[static_cast<std::size_t>(column0)];
+      int64_t delta = kInfinity;
+      int32_t column1 = 0;
+      for (int32_t j = 1; j <= n; ++j) {
+        const auto at = static_cast<std::size_t>(j);
+        if (used[at]) continue;
+        const int64_t reduced = cost(row0, j) - u[static_cast<std::size_t>(row0)] - v[at];
+        if (reduced < least[at]) {
+          least[at] = reduced;
+          way[at] = column0;
+        }
+        if (least[at] < delta) {
+          delta = least[at];
+          column1 = j;
+        }
+      }
+      for (int32_t j = 0; j <= n; ++j) {
+        const auto at = static_cast<std::size_t>(j);
+        if (used[at]) {
+          u[static_cast<std::size_t>(rowOf[at])] += delta;
+          v[at] -= delta;
+        } else {
+          least[at] -= delta;
+        }
+      }
+      column0 = column1;
+    } while (rowOf[static_cast<std::size_t>(column0)] != 0);
+    do {
+      const int32_t column1 = way[static_cast<std::size_t>(column0)];
+      rowOf[static_cast<std::size_t>(column0)] = rowOf[static_cast<std::size_t>(column1)];
+      column0 = column1;
+    } while (column0 != 0);
+  }
+  int64_t best = 0;
+  int64_t unchanged = 0;
+  for (int32_t j = 1; j <= n; ++j) {
+    const int32_t row = rowOf[static_cast<std::size_t>(j)];
+    order[row - 1] = j - 1;
+    best += cost(row, j);
+    unchanged += cost(j, j);
+  }
+  // The unchanged order wins every tie, as the first ordering does in the full search.
+  if (unchanged <= best) {
+    for (int32_t i = 0; i < n; ++i) order[i] = i;
+  }
+}
 
 void buildPermutationTable(BuilderTables& tables, int32_t polyphony) {
   const int32_t n = polyphony;
@@ -60,6 +154,7 @@ int32_t pairingCost(int32_t levelA, int32_t pitchA, int32_t levelB, int32_t pitc
 
 void sortVoicesByPitch(BuilderTables& tables, FrameSet& frames, int32_t polyphony) {
   const int32_t n = polyphony;
+  if (n > kMaxVoices) return sortWideVoices(tables, frames, std::min(n, kMaxChannels));
   buildPermutationTable(tables, n);
   const int32_t orderings = kFactorials[static_cast<std::size_t>(8 - n)];
 

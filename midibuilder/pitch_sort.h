@@ -19,7 +19,14 @@ void buildPermutationTable(BuilderTables& tables, int32_t polyphony);
 int32_t pairingCost(int32_t levelA, int32_t pitchA, int32_t levelB, int32_t pitchB);
 
 // Matches frames 1 ... frameCount-1 in turn to the frame before, rewriting slots 0 ... n-1 of
-// the frames and their pitchTable entries. Returns nothing; the frames change in place.
+// the frames and their pitchTable entries. Returns nothing; the frames change in place. Up to six
+// voices every ordering is searched (the first of equal costs wins); more voices (up to
+// kMaxChannels) are matched by leastCostOrdering.
 void sortVoicesByPitch(BuilderTables& tables, FrameSet& frames, int32_t polyphony);
+
+// The least-cost ordering of n candidates (1 to kMaxChannels) for the costs term[i * n + j] of
+// putting candidate j at position i, by the assignment method: order[i] is the candidate at
+// position i. The unchanged order is kept whenever it is one of the least-cost orderings.
+void leastCostOrdering(const int64_t* term, int32_t n, int32_t* order);
 
 }  // namespace midibuilder

@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "midi_events.h"
 #include "targets/targets.h"
+#include "wide_frames.h"
 
 namespace midibuilder {
 
@@ -98,7 +99,9 @@ int32_t tempoMicroseconds(double tempo) {
 }
 
 std::string outputPathFor(const std::string& inputPath) {
-  const std::size_t keep = inputPath.size() >= 3 ? inputPath.size() - 3 : 0;
+  // "x.wdat" gives "x.mid" as "x.dat" does.
+  const std::size_t drop = common::isWidePath(inputPath) ? 4 : 3;
+  const std::size_t keep = inputPath.size() >= drop ? inputPath.size() - drop : 0;
   return inputPath.substr(0, keep) + "mid";
 }
 
@@ -170,7 +173,7 @@ void assembleMidiFile(BuilderTables& tables, const FrameSet& frames,
       0);
   for (int32_t ch = 0; ch < options.usedChannels; ++ch) {
     const std::size_t start = beginTrack(out);
-    writeSetupBlock(out, ch, options.timeBase, target);
+    writeSetupBlock(out, midiChannelOf(ch), options.timeBase, target);
     emitChannelEvents(tables, frames, options, ch, startDelta, out);
     endTrack(out, start);
   }

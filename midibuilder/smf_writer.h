@@ -14,7 +14,7 @@ namespace midibuilder {
 // Microseconds per quarter note for a tempo of 30 ... 1000.
 int32_t tempoMicroseconds(double tempo);
 
-// The input path without its last three characters, followed by "mid".
+// The input path without its last three characters (four for a ".wdat" name), followed by "mid".
 std::string outputPathFor(const std::string& inputPath);
 
 // The number of channel messages in the target's set-up block.

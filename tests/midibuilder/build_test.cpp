@@ -70,7 +70,7 @@ TEST_F(BuildTest, MoreVoicesFramesOrMemoryThanTheBuilderHasAreRefused) {
     EXPECT_TRUE(o.midi.empty());
   };
   using midibuilder::buildMidi;
-  expect(buildMidi(*tables_, registry_, gliding(3, 9), options_), BuildStatus::Refused,
+  expect(buildMidi(*tables_, registry_, gliding(3, 16), options_), BuildStatus::Refused,
          msg::kUnsupportedFile);
   common::NoteFrames slow = gliding(3, 6);
   slow.framesPerSecond = 50;
