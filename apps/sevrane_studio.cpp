@@ -1,12 +1,15 @@
 // Sevrane Studio: open a recording, analyse it, see the partials, hear and save the MIDI file.
 // Usage: sevrane-studio [--analyse] [--language en|ja] [FILE]
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QSpinBox>
 #include <QTimer>
 #include <cstring>
 
+#include "analysis_panel.h"
 #include "cli_common.h"
 #include "partial_plot.h"
 #include "studio_language.h"
@@ -21,12 +24,26 @@ struct Options {
                               QStringLiteral("Interface language: en or ja (default: the "
                                              "system's)."),
                               QStringLiteral("LANG")};
+  QCommandLineOption method{QStringLiteral("method"),
+                            QStringLiteral("Analysis method: seed or tracked (default: seed)."),
+                            QStringLiteral("NAME")};
+  QCommandLineOption voices{QStringLiteral("voices"),
+                            QStringLiteral("Voices of the tracked method, 4 to 15 (default: 6)."),
+                            QStringLiteral("N")};
+  QCommandLineOption frameRate{
+      QStringLiteral("frame-rate"),
+      QStringLiteral("Frames a second: the seed's 15, 20, 30 or 60, the tracked method's 60, "
+                     "120 or 240 (default: 60)."),
+      QStringLiteral("F")};
 };
 
 void describe(QCommandLineParser& parser, const Options& options) {
   parser.addHelpOption();
   parser.addOption(options.analyse);
   parser.addOption(options.language);
+  parser.addOption(options.method);
+  parser.addOption(options.voices);
+  parser.addOption(options.frameRate);
   parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A recording or DAT file."));
 }
 
@@ -74,6 +91,19 @@ int main(int argc, char** argv) {
 
   studio::StudioWindow window;
   window.setAnalyseWhenOpened(parser.isSet(options.analyse));
+  // The analysis panel's choices, as if picked there; a value it does not offer is ignored.
+  studio::AnalysisPanel& panel = *window.analysisPanel();
+  const auto pick = [](QComboBox* box, const QVariant& value) {
+    if (box->findData(value) >= 0) box->setCurrentIndex(box->findData(value));
+  };
+  if (parser.isSet(options.method)) pick(panel.methodBox(), parser.value(options.method));
+  if (parser.isSet(options.voices))
+    panel.voicesBox()->setValue(parser.value(options.voices).toInt());
+  if (parser.isSet(options.frameRate)) {
+    const int rate = parser.value(options.frameRate).toInt();
+    pick(panel.rateBox(), rate);
+    pick(panel.unitBox(), rate);
+  }
   window.show();
   const QStringList files = parser.positionalArguments();
   if (!files.isEmpty()) {

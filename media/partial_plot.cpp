@@ -103,9 +103,12 @@ std::string readPartialTracks(const std::string& datPath, PartialTracks& out) {
   std::string failure = common::readWholeFile(registry, datPath, 0, image, length);
   if (!failure.empty()) return failure;
   const int32_t count = common::frameCountForLength(length);
-  out.frames.reserve(static_cast<std::size_t>(count));
+  out.frames.resize(static_cast<std::size_t>(count));
+  out.voices = kPlotSlots;
   for (int32_t k = 0; k < count; ++k) {
-    out.frames.push_back(common::decodeNoteFrame(image + int64_t{k} * common::kNoteFrameBytes));
+    const common::NoteFrame frame =
+        common::decodeNoteFrame(image + int64_t{k} * common::kNoteFrameBytes);
+    std::copy(frame.slots.begin(), frame.slots.end(), out.frames[k].slots.begin());
   }
   return {};
 }
@@ -114,10 +117,12 @@ PartialPlot::PartialPlot(const Spectrogram* spectrogram, const PartialTracks* tr
     : spectrogram_(spectrogram), tracks_(tracks), view_(std::move(view)) {}
 
 QColor PartialPlot::slotColour(int slot) {
-  static const QColor colours[kPlotSlots] = {QColor(0, 230, 255),  QColor(80, 255, 80),
-                                             QColor(255, 60, 60),  QColor(255, 150, 0),
-                                             QColor(255, 80, 255), QColor(255, 255, 120)};
-  return colours[std::clamp(slot, 0, kPlotSlots - 1)];
+  static const QColor colours[kPlotMaxSlots] = {
+      QColor(0, 230, 255),   QColor(80, 255, 80),   QColor(255, 60, 60),   QColor(255, 150, 0),
+      QColor(255, 80, 255),  QColor(255, 255, 120), QColor(120, 140, 255), QColor(190, 255, 0),
+      QColor(255, 150, 200), QColor(0, 255, 190),   QColor(180, 100, 255), QColor(255, 255, 255),
+      QColor(255, 200, 150), QColor(150, 210, 255), QColor(200, 255, 170)};
+  return colours[std::clamp(slot, 0, kPlotMaxSlots - 1)];
 }
 
 double PartialPlot::endSeconds() const {
@@ -209,12 +214,13 @@ void PartialPlot::paint(QPainter& painter, const QRect& area) const {
     painter.save();
     painter.setClipRect(plot);
     painter.setRenderHint(QPainter::Antialiasing, true);
+    const int voices = std::clamp(tracks_->voices, 1, kPlotMaxSlots);
     double peak = 0;
-    for (const common::NoteFrame& f : tracks_->frames)
-      for (int slot = 0; slot < kPlotSlots; ++slot)
-        peak = std::max<double>(peak, f.slots[slot].level);
+    for (const TrackFrame& f : tracks_->frames)
+      for (int slot = 0; slot < voices; ++slot)
+        peak = std::max<double>(peak, f.slots[static_cast<std::size_t>(slot)].level);
     const std::size_t n = tracks_->frames.size();
-    for (int slot = 0; slot < kPlotSlots; ++slot) {
+    for (int slot = 0; slot < voices; ++slot) {
       if (!view_.slotVisible[static_cast<std::size_t>(slot)]) continue;
       const QColor colour = slotColour(slot);
       auto point = [&](std::size_t k) {
@@ -293,9 +299,20 @@ void PartialPlot::paint(QPainter& painter, const QRect& area) const {
   painter.setFont(font);
   double x = plot.left();
   const double y = area.top() + 48;
-  for (int slot = 0; slot < kPlotSlots; ++slot) {
+  // Six entries read "partial 1" to "partial 6"; more are numbers after the word, once.
+  const int entries =
+      tracks_ != nullptr ? std::clamp(tracks_->voices, 1, kPlotMaxSlots) : kPlotSlots;
+  const bool compact = entries > kPlotSlots;
+  if (compact) {
+    const QString word = QString::fromStdString(view_.labels.partial);
+    painter.setPen(QPen(QColor(40, 40, 40)));
+    painter.drawText(QPointF(x, y), word);
+    x += metrics.horizontalAdvance(word) + 10;
+  }
+  for (int slot = 0; slot < entries; ++slot) {
     const QString label =
-        QString::fromStdString(view_.labels.partial) + QString(" %1").arg(slot + 1);
+        compact ? QString::number(slot + 1)
+                : QString::fromStdString(view_.labels.partial) + QString(" %1").arg(slot + 1);
     QColor c = slotColour(slot);
     painter.fillRect(QRectF(x, y - 9, 22, 10), QColor(30, 20, 60));
     painter.setPen(QPen(c, 3));
@@ -303,7 +320,7 @@ void PartialPlot::paint(QPainter& painter, const QRect& area) const {
     painter.setPen(QPen(view_.slotVisible[static_cast<std::size_t>(slot)] ? QColor(40, 40, 40)
                                                                           : QColor(160, 160, 160)));
     painter.drawText(QPointF(x + 28, y), label);
-    x += 28 + metrics.horizontalAdvance(label) + 18;
+    x += 28 + metrics.horizontalAdvance(label) + (compact ? 8 : 18);
   }
   painter.restore();
 }

@@ -16,11 +16,19 @@
 
 namespace media {
 
+// A DAT file's tracks: six partials.
 inline constexpr int kPlotSlots = 6;
+// The most tracks a picture draws: the widest note frames' voices.
+inline constexpr int kPlotMaxSlots = 15;
+
+struct TrackFrame {
+  std::array<common::PartialSlot, kPlotMaxSlots> slots{};
+};
 
 struct PartialTracks {
-  std::vector<common::NoteFrame> frames;
+  std::vector<TrackFrame> frames;
   double frameSeconds = 1.0 / 60;
+  int voices = kPlotSlots;  // tracks drawn (and legend entries): 1 to kPlotMaxSlots
 };
 
 // Reads every whole 64-byte record of a DAT file.
@@ -30,7 +38,7 @@ std::string readPartialTracks(const std::string& datPath, PartialTracks& out);
 struct PlotLabels {
   std::string time = "time (s)";
   std::string frequency = "frequency (Hz)";
-  std::string partial = "partial";  // the legend's "partial 1" to "partial 6"
+  std::string partial = "partial";  // the legend's "partial 1" to "partial 6", or "partial 1 2 ..."
 };
 
 struct PlotView {
@@ -38,7 +46,12 @@ struct PlotView {
   double endSeconds = -1;  // < 0: to the end of the longer of spectrogram and tracks
   double minHz = 50;
   double maxHz = 8000;
-  std::array<bool, kPlotSlots> slotVisible{true, true, true, true, true, true};
+  std::array<bool, kPlotMaxSlots> slotVisible = allSlotsVisible();
+  static constexpr std::array<bool, kPlotMaxSlots> allSlotsVisible() {
+    std::array<bool, kPlotMaxSlots> all{};
+    all.fill(true);
+    return all;
+  }
   std::string title;
   PlotLabels labels;
 };
@@ -62,7 +75,8 @@ class PartialPlot {
   double endSeconds() const;
   const PlotView& view() const { return view_; }
   void setView(const PlotView& view) { view_ = view; }
-  // The colour of track slot 0-5.
+  // The colour of track slot 0 to kPlotMaxSlots - 1: the DAT's six first, then nine more
+  // light, saturated hues between them.
   static QColor slotColour(int slot);
 
  private:

@@ -4,6 +4,30 @@
 <context>
     <name>studio::AnalysisPanel</name>
     <message>
+        <source>Method</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Analysis by synthesis</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Partial tracking</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Voices</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Frame rate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 frames/s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Analysis</source>
         <translation type="unfinished"></translation>
     </message>
@@ -192,6 +216,18 @@
 </context>
 <context>
     <name>studio::StudioWindow</name>
+    <message>
+        <source>%1: wide note-frame file, %2 voices, %3 frames of 1/%4 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, %1 voices</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wide note-frame files (*.wdat)</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message>
         <source>Replace file</source>
         <translation type="unfinished"></translation>

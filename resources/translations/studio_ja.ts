@@ -4,6 +4,30 @@
 <context>
     <name>studio::AnalysisPanel</name>
     <message>
+        <source>Method</source>
+        <translation>分析方法</translation>
+    </message>
+    <message>
+        <source>Analysis by synthesis</source>
+        <translation>合成による分析</translation>
+    </message>
+    <message>
+        <source>Partial tracking</source>
+        <translation>部分音の追跡</translation>
+    </message>
+    <message>
+        <source>Voices</source>
+        <translation>声部数</translation>
+    </message>
+    <message>
+        <source>Frame rate</source>
+        <translation>フレームレート</translation>
+    </message>
+    <message>
+        <source>%1 frames/s</source>
+        <translation>毎秒%1フレーム</translation>
+    </message>
+    <message>
         <source>Analysis</source>
         <translation>分析</translation>
     </message>
@@ -192,6 +216,18 @@
 </context>
 <context>
     <name>studio::StudioWindow</name>
+    <message>
+        <source>%1: wide note-frame file, %2 voices, %3 frames of 1/%4 s</source>
+        <translation>%1: ワイドDATファイル、%2 声部、1/%4 秒 × %3 フレーム</translation>
+    </message>
+    <message>
+        <source>, %1 voices</source>
+        <translation>、%1 声部</translation>
+    </message>
+    <message>
+        <source>Wide note-frame files (*.wdat)</source>
+        <translation>ワイドDATファイル (*.wdat)</translation>
+    </message>
     <message>
         <source>Replace file</source>
         <translation>ファイルの置き換え</translation>

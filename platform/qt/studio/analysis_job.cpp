@@ -59,6 +59,7 @@ bool AnalysisJob::start(const media::Recording& recording, const AnalysisRequest
     analyser::AnalysisOptions options;
     options.method = request.method;
     options.threads = request.threads;
+    options.voices = request.voices;
     options.settings.passCount = request.optimise ? 4 : 1;
     options.settings.onsetShift = request.onsetShift ? 1 : 0;
     options.settings.unitsPerSecond = request.unitsPerSecond;

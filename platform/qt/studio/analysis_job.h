@@ -19,11 +19,13 @@ struct Recording;
 namespace studio {
 
 struct AnalysisRequest {
-  std::string method = "seed";
-  bool optimise = false;
-  int unitsPerSecond = 60;  // 15, 20, 30 or 60
-  bool onsetShift = false;
-  int threads = 0;  // worker threads of the extraction; 0 = every hardware thread
+  std::string method = "seed";  // a name from the analysis method registry
+  bool optimise = false;        // the seed's only
+  // The frame rate: the seed's sounding unit (15, 20, 30 or 60), the tracking's 60, 120 or 240.
+  int unitsPerSecond = 60;
+  bool onsetShift = false;  // the seed's only
+  int voices = 6;           // of a method of free polyphony (the tracking's 4 to 15)
+  int threads = 0;          // worker threads of the extraction; 0 = every hardware thread
 };
 
 class AnalysisJob : public QObject {

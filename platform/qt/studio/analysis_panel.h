@@ -1,6 +1,7 @@
-// The studio's analysis panel: the analysis options of the command line with the window's
-// defaults (optimise off, unit 1/60 s, onset shift off), the analyse and cancel buttons, and the
-// progress bar with the remaining time.
+// The studio's analysis panel: the analysis method (the seed's, and the tracking one when the
+// media layer has registered it), the seed's options with the window's defaults (optimise off,
+// unit 1/60 s, onset shift off) or the tracking's voices (4 to 15) and frame rate (60, 120 or
+// 240 a second), the analyse and cancel buttons, and the progress bar with the remaining time.
 #pragma once
 
 #include <QGroupBox>
@@ -10,6 +11,7 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 
 namespace studio {
 
@@ -29,6 +31,9 @@ class AnalysisPanel : public QGroupBox {
 
   QPushButton* analyseButton() const { return analyse_; }
   QPushButton* cancelButton() const { return cancel_; }
+  QComboBox* methodBox() const { return method_; }
+  QSpinBox* voicesBox() const { return voices_; }
+  QComboBox* rateBox() const { return rate_; }
   QCheckBox* optimiseBox() const { return optimise_; }
   QComboBox* unitBox() const { return unit_; }
   QCheckBox* onsetShiftBox() const { return onsetShift_; }
@@ -42,7 +47,16 @@ class AnalysisPanel : public QGroupBox {
 
  private:
   void retranslate();
+  // Shows the options of the method chosen and hides the others.
+  void methodChosen();
+  bool seedChosen() const;
 
+  QLabel* methodLabel_;
+  QComboBox* method_;
+  QLabel* voicesLabel_;
+  QSpinBox* voices_;
+  QLabel* rateLabel_;
+  QComboBox* rate_;
   QCheckBox* optimise_;
   QLabel* unitLabel_;
   QComboBox* unit_;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -65,8 +66,7 @@ BuildPanel::BuildPanel(QWidget* parent)
     const common::RadioChoice* chosen = model.option(group).choice(initial);
     box->setCurrentIndex(std::max(0, box->findData(chosen ? chosen->number : 0)));
   };
-  fill(polyphony_, "polyphony", model.option("polyphony").defaultValue);
-  fill(channels_, "channels", model.option("channels").defaultValue);
+  fillVoiceChoices(0);
   fill(device_, "device", "sc-8850");
   pitchSort_->setChecked(true);
   deviceHint_->setWordWrap(true);
@@ -110,6 +110,34 @@ BuildPanel::BuildPanel(QWidget* parent)
     connect(field, &QLineEdit::textChanged, this, &BuildPanel::optionsChanged);
   }
   retranslate();
+}
+
+void BuildPanel::fillVoiceChoices(int voices) {
+  const common::ControlModel& model = converterControls();
+  const auto fill = [&model, voices](QComboBox* box, std::string_view group) {
+    const QSignalBlocker blocker(box);
+    box->clear();
+    int highest = 0;
+    for (const common::RadioChoice& choice : model.option(group).choices) {
+      box->addItem(QString::number(choice.number), choice.number);
+      highest = std::max(highest, static_cast<int>(choice.number));
+    }
+    for (int n = highest + 1; n <= voices; ++n) box->addItem(QString::number(n), n);
+    const common::RadioChoice* chosen =
+        model.option(group).choice(model.option(group).defaultValue);
+    const int initial = voices > 0 ? voices : chosen ? chosen->number : 0;
+    box->setCurrentIndex(std::max(0, box->findData(initial)));
+  };
+  fill(polyphony_, "polyphony");
+  fill(channels_, "channels");
+}
+
+void BuildPanel::setFrameVoices(int voices) {
+  voices = std::clamp(voices, 0, static_cast<int>(kMaxChannels));
+  if (voices == frameVoices_) return;
+  frameVoices_ = voices;
+  fillVoiceChoices(voices);
+  Q_EMIT optionsChanged();
 }
 
 std::optional<BuilderOptions> BuildPanel::validatedOptions() {

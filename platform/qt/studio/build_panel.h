@@ -25,6 +25,10 @@ class BuildPanel : public QGroupBox {
   // The options when they pass the builder's checks; otherwise the first refusal is shown
   // beside its field and nothing is returned.
   std::optional<midibuilder::BuilderOptions> validatedOptions();
+  // The voices of wide frames (0 for frames kept as a DAT file): the polyphony and channel
+  // choices then reach up to them (at most kMaxChannels) and default to them; for a DAT
+  // file they are the converter window's. Nothing changes while the voices stay the same.
+  void setFrameVoices(int voices);
   // The refusal shown beside the control (analyser's ids), empty when none.
   QString refusalText(int control) const;
 
@@ -51,6 +55,9 @@ class BuildPanel : public QGroupBox {
   void retranslate();
   void clearRefusals();
   QLabel* refusalLabel(int control) const;
+  // Fills the polyphony and channel boxes: the control model's choices, then those up to
+  // `voices`; the defaults are the model's, or `voices` for wide frames (voices > 0).
+  void fillVoiceChoices(int voices);
 
   QLabel* polyphonyLabel_;
   QComboBox* polyphony_;
@@ -74,6 +81,7 @@ class BuildPanel : public QGroupBox {
   // The last refusal in the core's words, shown again in the new language on a switch.
   std::string refusal_;
   int refusalControl_ = 0;
+  int frameVoices_ = 0;
 };
 
 }  // namespace studio

@@ -110,10 +110,11 @@ QString PlotCanvas::readoutAt(const QPointF& point) const {
 
   // The visible sounding partial nearest the mouse on the logarithmic frequency axis.
   const double mouseHz = picture.hzForY(point.y(), rect());
-  const common::NoteFrame& frame = tracks_->frames[frameIndex];
+  const media::TrackFrame& frame = tracks_->frames[frameIndex];
   int best = -1;
   double bestDistance = 0.0;
-  for (int slot = 0; slot < 6; ++slot) {
+  const int voices = std::clamp(tracks_->voices, 1, media::kPlotMaxSlots);
+  for (int slot = 0; slot < voices; ++slot) {
     const common::PartialSlot& partial = frame.slots[static_cast<std::size_t>(slot)];
     if (!view_.slotVisible[static_cast<std::size_t>(slot)] || partial.level <= 0 ||
         partial.frequency <= 0) {
@@ -177,12 +178,13 @@ PlotPanel::PlotPanel(QWidget* parent)
   controls->addWidget(zoomAll_);
   controls->addSpacing(12);
   controls->addWidget(slotsLabel_);
-  for (int slot = 0; slot < 6; ++slot) {
+  for (int slot = 0; slot < media::kPlotMaxSlots; ++slot) {
     auto* box = new QCheckBox(QString::number(slot + 1));
     box->setChecked(true);
     // The check box carries its track's colour, as the picture's legend does.
     box->setStyleSheet(QStringLiteral("QCheckBox { color: %1; font-weight: bold; }")
                            .arg(media::PartialPlot::slotColour(slot).darker(160).name()));
+    box->setHidden(slot >= media::kPlotSlots);
     slotBoxes_[static_cast<std::size_t>(slot)] = box;
     controls->addWidget(box);
     connect(box, &QCheckBox::toggled, this, [this, slot](bool on) {
@@ -217,6 +219,12 @@ void PlotPanel::setData(const media::Spectrogram* spectrogram, const media::Part
   view.title = qtfront::toUtf8(title);
   canvas_->setView(view);
   canvas_->setData(spectrogram, tracks, duration_);
+  // A check box for each voice drawn: the DAT's six, or as many as the frames have.
+  const int voices =
+      tracks ? std::clamp(tracks->voices, 1, media::kPlotMaxSlots) : media::kPlotSlots;
+  for (int slot = 0; slot < media::kPlotMaxSlots; ++slot) {
+    slotBoxes_[static_cast<std::size_t>(slot)]->setHidden(slot >= voices);
+  }
   if (newFile || span_ <= 0.0) {
     zoomTo(0.0, duration_ > kWholeViewSeconds ? kReadableSpanSeconds : duration_);
   } else {

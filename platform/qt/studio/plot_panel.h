@@ -109,7 +109,7 @@ class PlotPanel : public QWidget {
   QToolButton* zoomOut_;
   QToolButton* zoomAll_;
   QLabel* slotsLabel_;
-  std::array<QCheckBox*, 6> slotBoxes_{};
+  std::array<QCheckBox*, media::kPlotMaxSlots> slotBoxes_{};
   QLabel* readout_;
   double duration_ = 0.0;
   double start_ = 0.0;

@@ -20,10 +20,11 @@ QString saveTitle(SaveKind kind) {
   return {};
 }
 
-QString saveFilter(SaveKind kind) {
+QString saveFilter(SaveKind kind, bool wideFrames) {
   switch (kind) {
     case SaveKind::Dat:
-      return StudioWindow::tr("DAT note-frame files (*.dat)");
+      return wideFrames ? StudioWindow::tr("Wide note-frame files (*.wdat)")
+                        : StudioWindow::tr("DAT note-frame files (*.dat)");
     case SaveKind::Midi:
       return StudioWindow::tr("MIDI files (*.mid)");
     case SaveKind::Rendering:

@@ -9,6 +9,7 @@
 #include "file_io.h"
 #include "messages.h"
 #include "render.h"
+#include "wide_frames.h"
 
 namespace studio {
 
@@ -66,12 +67,14 @@ std::string readDat(common::AllocationRegistry& registry, const std::string& pat
   return failure;
 }
 
-// The picture's tracks: the first eight voices of every frame.
+// The picture's tracks: the seed's six partials (of its eight slots), every voice (up to
+// fifteen) of any other method.
 media::PartialTracks tracksOf(const common::NoteFrames& frames) {
   media::PartialTracks tracks;
   tracks.frameSeconds = 1.0 / std::max(1, frames.framesPerSecond);
   const int32_t count = frames.frameCount();
-  const int32_t voices = std::min(frames.voices, common::kSlotsPerFrame);
+  const int32_t voices = std::clamp(frames.voices, 0, media::kPlotMaxSlots);
+  tracks.voices = frames.method == "seed" ? media::kPlotSlots : std::max(1, voices);
   tracks.frames.resize(static_cast<std::size_t>(count));
   for (int32_t f = 0; f < count; ++f) {
     for (int32_t v = 0; v < voices; ++v) tracks.frames[f].slots[v] = frames.at(f, v);
@@ -89,12 +92,15 @@ StudioDocument::~StudioDocument() = default;
 
 std::string StudioDocument::open(const std::string& path, OpenRange range) {
   const bool isDat = isDatPath(path);
+  const bool isWide = common::isWidePath(path);
   media::Recording recording;
   common::NoteFrames frames;
   bool part = false, cut = false;
   std::string failure;
   if (isDat) {
     failure = readDat(*registry_, path, frames);
+  } else if (isWide) {
+    failure = common::readWideFile(path, frames);
   } else {
     // The header tells whether the whole file fits; a file of unknown length (a stream) is
     // decoded whole, and refused by the decoder when it turns out too long.
@@ -126,7 +132,7 @@ std::string StudioDocument::open(const std::string& path, OpenRange range) {
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(pathOf(path), error);
   sourcePath_ = error ? path : utf8Of(absolute.lexically_normal());
-  hasRecording_ = !isDat;
+  hasRecording_ = !isDat && !isWide;
   recording_ = std::move(recording);
   spectrogram_ = {};
   if (hasRecording_) {
@@ -163,12 +169,21 @@ void StudioDocument::invalidateMidi() {
   rendering_.clear();
 }
 
+bool StudioDocument::framesWide() const {
+  return hasFrames() && !common::storedAsDat(frames_);
+}
+
 std::string StudioDocument::buildMidi(const midibuilder::BuilderOptions& options) {
-  // Through the DAT image, as the command line builds from the file: the seed's builder plays every
-  // frame as 1/60 s whatever unit the analysis used.
-  const std::vector<uint8_t> dat = datImage();
-  midibuilder::BuildOutcome outcome =
-      midibuilder::buildMidiFromDat(*tables_, *registry_, dat.data(), dat.size(), options);
+  // Frames kept as a DAT file are built through its image, as the command line builds from the
+  // file: the seed's builder plays every frame as 1/60 s whatever unit the analysis used. Wide
+  // frames are built as they are, at their own rate.
+  midibuilder::BuildOutcome outcome;
+  if (framesWide()) {
+    outcome = midibuilder::buildMidi(*tables_, *registry_, frames_, options);
+  } else {
+    const std::vector<uint8_t> dat = datImage();
+    outcome = midibuilder::buildMidiFromDat(*tables_, *registry_, dat.data(), dat.size(), options);
+  }
   registry_->freeAll();
   if (outcome.status != midibuilder::BuildStatus::Written) return std::string(outcome.message);
   midi_ = std::move(outcome.midi);
@@ -193,7 +208,7 @@ std::string StudioDocument::save(SaveKind kind, const std::string& path,
   };
   switch (kind) {
     case SaveKind::Dat:
-      return write(datImage());
+      return framesWide() ? common::writeWideFile(path, frames_) : write(datImage());
     case SaveKind::Midi:
       return write(midi_);
     case SaveKind::Rendering:
@@ -212,7 +227,7 @@ std::string StudioDocument::suggestedPath(SaveKind kind) const {
   const std::string base = utf8Of(source.parent_path() / source.stem());
   switch (kind) {
     case SaveKind::Dat:
-      return base + ".dat";
+      return framesWide() ? base + ".wdat" : base + ".dat";
     case SaveKind::Midi:
       return base + ".mid";
     case SaveKind::Rendering:

@@ -40,7 +40,8 @@ class StudioDocument {
   StudioDocument(const StudioDocument&) = delete;
   StudioDocument& operator=(const StudioDocument&) = delete;
 
-  // Opens a recording (anything the media layer decodes) or, by its ".dat" ending, a DAT file.
+  // Opens a recording (anything the media layer decodes) or, by its ".dat" or ".wdat" ending,
+  // a DAT or wide note-frame file.
   // Of a recording, `range` is opened, at most kMaxOpenSeconds of it: a longer recording opens
   // as its first kMaxOpenSeconds. Everything else (the analysis, the picture, the rendering's
   // time 0) is of the part opened. Returns "" or the fixed message; a refused file leaves the
@@ -69,6 +70,9 @@ class StudioDocument {
   void setFrames(common::NoteFrames frames);
   // The DAT image of the frames (empty when there are none).
   std::vector<uint8_t> datImage() const;
+  // The frames are kept as a wide file (.wdat) rather than a DAT file: more than six voices,
+  // or a rate other than 60 frames a second, of a method other than the seed's.
+  bool framesWide() const;
 
   // The MIDI file is out of date (new frames or new options) until built again.
   void invalidateMidi();
@@ -90,7 +94,9 @@ class StudioDocument {
   // Writes one result to `path` (replaced atomically); `view` is the picture's time and
   // frequency span. Returns "" or the fixed message.
   std::string save(SaveKind kind, const std::string& path, const media::PlotView& view) const;
-  // Beside the opened file: NAME.dat, NAME.mid, NAME-rendered.wav, NAME.png.
+  // Beside the opened file: NAME.dat (NAME.wdat for wide frames), NAME.mid,
+  // NAME-rendered.wav, NAME.png. The frames are saved in
+  // their format (framesWide) whatever the path's ending.
   std::string suggestedPath(SaveKind kind) const;
 
  private:

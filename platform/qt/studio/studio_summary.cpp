@@ -13,6 +13,13 @@ QString summaryOf(const StudioDocument& document) {
     return StudioWindow::tr("Open a recording (File > Open, drag and drop, or a file argument).");
   }
   const common::NoteFrames& frames = document.frames();
+  if (!document.hasRecording() && document.framesWide()) {
+    return StudioWindow::tr("%1: wide note-frame file, %2 voices, %3 frames of 1/%4 s")
+        .arg(name)
+        .arg(frames.voices)
+        .arg(frames.frameCount())
+        .arg(frames.framesPerSecond);
+  }
   if (!document.hasRecording()) {
     return StudioWindow::tr("%1: DAT file, %2 frames").arg(name).arg(frames.frameCount());
   }
@@ -49,6 +56,7 @@ QString summaryOf(const StudioDocument& document) {
     text += QStringLiteral(" · ") + StudioWindow::tr("analysed: %1 frames of 1/%2 s")
                                         .arg(frames.frameCount())
                                         .arg(frames.framesPerSecond);
+    if (document.framesWide()) text += StudioWindow::tr(", %1 voices").arg(frames.voices);
   }
   return text;
 }

@@ -156,6 +156,7 @@ void StudioWindow::updateActions() {
   analysisPanel_->analyseButton()->setEnabled(recording && !busy);
   menus_->setAvailable(!busy, frames, frames && !renderJob_->running(), recording || frames);
   buildPanel_->buildButton()->setEnabled(frames && !busy);
+  buildPanel_->setFrameVoices(document_.framesWide() ? document_.frames().voices : 0);
   listenPanel_->setAvailable(recording, frames, !busy && !renderJob_->running(),
                              player_->playing());
 }

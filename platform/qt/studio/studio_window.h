@@ -33,7 +33,8 @@ class RenderProgress;
 // save dialog leaves the question before replacing a file to the window, which asks it with
 // askReplace.
 QString saveTitle(SaveKind kind);
-QString saveFilter(SaveKind kind);
+// The file dialog's filter; the frames' own (.wdat) when they are wide.
+QString saveFilter(SaveKind kind, bool wideFrames = false);
 QString askSavePath(QWidget* owner, const QString& title, const QString& suggested,
                     const QString& filter);
 bool askReplace(QWidget* owner, const QString& path);
@@ -50,7 +51,8 @@ class StudioWindow : public QMainWindow {
   explicit StudioWindow(QWidget* parent = nullptr);
   ~StudioWindow() override;
 
-  // Opens a recording (anything the media layer decodes) or, by its ".dat" ending, a DAT file;
+  // Opens a recording (anything the media layer decodes) or, by its ".dat" or ".wdat" ending,
+  // a DAT or wide note-frame file;
   // of a recording the part `range` (a longer one opens as its first kMaxOpenSeconds).
   // Returns "" or the message shown in the status bar and a message box.
   QString openFile(const QString& path, OpenRange range = {});

@@ -52,7 +52,7 @@ void StudioWindow::browse(bool part) {
       tr("Recordings (*.wav *.wave *.flac *.ogg *.oga *.opus *.mp3 *.aif *.aiff *.aifc *.w64 "
          "*.rf64 *.caf *.au *.snd)") +
       QStringLiteral(";;") + tr("DAT note-frame files (*.dat)") + QStringLiteral(";;") +
-      tr("All files (*)");
+      tr("Wide note-frame files (*.wdat)") + QStringLiteral(";;") + tr("All files (*)");
   const QString dir = document_.empty()
                           ? QDir::currentPath()
                           : QFileInfo(qtfront::toQString(document_.sourcePath())).path();
@@ -82,7 +82,8 @@ QString StudioWindow::suggestedPath(SaveKind kind) const {
 }
 
 void StudioWindow::saveWithDialog(SaveKind kind) {
-  const QString path = savePath_(this, saveTitle(kind), suggestedPath(kind), saveFilter(kind));
+  const QString path = savePath_(this, saveTitle(kind), suggestedPath(kind),
+                                 saveFilter(kind, document_.framesWide()));
   if (path.isEmpty()) return;
   if (QFileInfo::exists(path) && !confirmReplace_(this, path)) {
     showStatus(tr("Not saved."));

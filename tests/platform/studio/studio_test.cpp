@@ -21,8 +21,12 @@
 #include <functional>
 #include <memory>
 
+#include <QSpinBox>
+
+#include "alloc_registry.h"
 #include "analysis_job.h"
 #include "analysis_panel.h"
+#include "build.h"
 #include "build_panel.h"
 #include "converter_window.h"
 #include "messages.h"
@@ -36,6 +40,8 @@
 #include "studio_language.h"
 #include "studio_window.h"
 #include "test_files.h"
+#include "tracked_method.h"
+#include "wide_frames.h"
 
 using namespace studio;
 
@@ -342,6 +348,76 @@ class StudioTest : public QObject {
     QVERIFY(!document.setRendering(built, {1, 2}) && !document.renderingCurrent());
     QCOMPARE(document.buildMidi(options), std::string());
     QVERIFY(document.setRendering(document.midiVersion(), {1, 2}) && document.renderingCurrent());
+  }
+
+  // The tracking analysis at its widest (15 voices, 120 frames a second) gives the stage's frames
+  // for the same samples, builds buildMidi's file with all 15 voices on 15 channels, saves a
+  // .wdat that reads back equal and opens again with a check box and a colour of its own per
+  // voice; the seed's frames then bring back the converter window's choices.
+  void widestTrackedAnalysis() {
+    QTemporaryDir dir;
+    const QString wave = dir.filePath(QStringLiteral("wide.wav"));
+    QVERIFY(writeFile(wave, makeWave(
+                                0.7, [](double t) { return 150 + 60 * t; }, 16)));
+    StudioWindow window;
+    QCOMPARE(window.openFile(wave), QString());
+    AnalysisPanel& panel = *window.analysisPanel();
+    panel.methodBox()->setCurrentIndex(panel.methodBox()->findData(QStringLiteral("tracked")));
+    QVERIFY(panel.optimiseBox()->isHidden() && !panel.voicesBox()->isHidden());
+    panel.voicesBox()->setValue(99);  // brought to the widest, 15
+    panel.rateBox()->setCurrentIndex(panel.rateBox()->findData(240));
+    panel.rateBox()->setCurrentIndex(panel.rateBox()->findData(120));
+    QVERIFY(analyse(window));
+    const common::NoteFrames& frames = window.document().frames();
+
+    media::Recording recording;
+    QCOMPARE(media::decodeRecording(qtfront::toUtf8(wave), recording), std::string());
+    common::AllocationRegistry registry;
+    const analyser::LoadResult loaded = analyser::signalFromSamples(
+        registry, recording.samples.data(), static_cast<int64_t>(recording.samples.size()), 1);
+    common::NoteFrames tracked;
+    QVERIFY(media::trackPartials(loaded.wave, 120, 15, {}, nullptr, tracked));
+    registry.freeAll();
+    tracked.method = "tracked";
+    QVERIFY(tracked.frameCount() > 80 && common::encodeWide(frames) == common::encodeWide(tracked));
+
+    BuildPanel& build = *window.buildPanel();
+    QCOMPARE(build.polyphonyBox()->itemData(build.polyphonyBox()->count() - 1).toInt(), 15);
+    QVERIFY(build.polyphonyBox()->currentData() == 15 && build.channelsBox()->currentData() == 15);
+    QVERIFY(window.buildMidi());
+    midibuilder::BuilderOptions wide;
+    wide.polyphony = wide.usedChannels = 15;
+    wide.device = midibuilder::kDeviceSc8850;
+    midibuilder::BuilderTables tables;
+    const midibuilder::BuildOutcome built = midibuilder::buildMidi(tables, registry, tracked, wide);
+    registry.freeAll();
+    QVERIFY(!built.midi.empty() && window.midi() == built.midi);
+
+    const QString saved = window.suggestedPath(SaveKind::Dat);
+    QCOMPARE(saved, dir.filePath(QStringLiteral("wide.wdat")));
+    QCOMPARE(window.saveTo(SaveKind::Dat, saved), QString());
+    common::NoteFrames reread;
+    QCOMPARE(common::readWideFile(qtfront::toUtf8(saved), reread), std::string());
+    QVERIFY(common::encodeWide(reread) == common::encodeWide(tracked));
+
+    StudioWindow opened;
+    QCOMPARE(opened.openFile(saved), QString());
+    QVERIFY2(opened.summary().contains(QStringLiteral("15 voices")), qPrintable(opened.summary()));
+    QVERIFY(opened.buildMidi() && opened.midi() == built.midi);
+    for (int slot = 0; slot < media::kPlotMaxSlots; ++slot) {
+      QVERIFY(!opened.plotPanel()->slotBox(slot)->isHidden());
+      for (int other = 0; other < slot; ++other) {
+        QVERIFY(media::PartialPlot::slotColour(slot) != media::PartialPlot::slotColour(other));
+      }
+    }
+
+    panel.methodBox()->setCurrentIndex(panel.methodBox()->findData(QStringLiteral("seed")));
+    QVERIFY(analyse(window));
+    QCOMPARE(build.polyphonyBox()->count(), 3);
+    QCOMPARE(build.channelsBox()->itemData(build.channelsBox()->count() - 1).toInt(), 8);
+    QVERIFY(window.plotPanel()->slotBox(5)->isVisibleTo(window.plotPanel()) &&
+            window.plotPanel()->slotBox(6)->isHidden());
+    QVERIFY(window.suggestedPath(SaveKind::Dat).endsWith(QStringLiteral(".dat")));
   }
 
   // A 48 kHz recording is converted as sevrane-cli --convert converts it: the same DAT file.
