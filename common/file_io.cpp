@@ -15,12 +15,19 @@
 namespace common {
 namespace fs = std::filesystem;
 
+fs::path pathFromUtf8(std::string_view utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8FromPath(const fs::path& path) {
+  const std::u8string u8 = path.u8string();
+  return std::string(u8.begin(), u8.end());
+}
+
 namespace {
 
 fs::path toPath(const std::string& utf8) {
-  std::u8string u8(utf8.size(), u8'\0');
-  std::memcpy(u8.data(), utf8.data(), utf8.size());
-  return fs::path(u8);
+  return pathFromUtf8(utf8);
 }
 
 // POSIX reports a missing file and a missing folder on its path alike, so the two are told
@@ -39,14 +46,9 @@ std::string toString(std::string_view text) {
   return std::string(text);
 }
 
-std::string utf8Of(const fs::path& path) {
-  const std::u8string u8 = path.u8string();
-  return std::string(u8.begin(), u8.end());
-}
-
 // Records why a write failed and returns its message.
 std::string writeFailure(std::string_view message, const fs::path& path, std::string reason) {
-  lastWriteFailure() = {utf8Of(path), std::move(reason)};
+  lastWriteFailure() = {utf8FromPath(path), std::move(reason)};
   return toString(message);
 }
 
@@ -230,7 +232,7 @@ std::string writeWholeFile(const std::string& path, const std::vector<FilePiece>
     out.close();
     if (ok && !out.fail() && fileSyncHook() != nullptr) {
       errno = 0;
-      ok = fileSyncHook()(utf8Of(temp), false);
+      ok = fileSyncHook()(utf8FromPath(temp), false);
       if (!ok) reason = systemReason();
     }
     if (!ok || out.fail()) {
@@ -253,7 +255,7 @@ std::string writeWholeFile(const std::string& path, const std::vector<FilePiece>
   // way, so a folder that cannot be flushed is no failure of the write.
   if (fileSyncHook() != nullptr) {
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    fileSyncHook()(utf8Of(folder), true);
+    fileSyncHook()(utf8FromPath(folder), true);
   }
   return {};
 }

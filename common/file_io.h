@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,11 @@
 #include "alloc_registry.h"
 
 namespace common {
+
+// A file name in UTF-8 as a path and back, whatever the system's narrow encoding (on Windows
+// the wide API then opens it).
+std::filesystem::path pathFromUtf8(std::string_view utf8);
+std::string utf8FromPath(const std::filesystem::path& path);
 
 // Reads the file at `path` (UTF-8) into a fresh registry block of its size plus `extra` bytes,
 // the `extra` bytes set to zero right after the data (also after a short read). On an open

@@ -132,10 +132,10 @@ std::string sharedOutputs(
   std::vector<fs::path> order;
   for (const std::string& file : files) {
     for (const std::string& output : outputsOf(file)) {
-      const std::u8string name(reinterpret_cast<const char8_t*>(output.data()), output.size());
+      const fs::path name = common::pathFromUtf8(output);
       std::error_code ec;
-      fs::path key = fs::weakly_canonical(fs::absolute(fs::path(name), ec), ec);
-      if (ec) key = fs::path(name).lexically_normal();
+      fs::path key = fs::weakly_canonical(fs::absolute(name, ec), ec);
+      if (ec) key = name.lexically_normal();
       auto& list = writers[key];
       if (list.empty()) order.push_back(key);
       list.push_back(file);
@@ -150,9 +150,8 @@ std::string sharedOutputs(
       if (i > 0) text += i + 1 == list.size() ? " and " : ", ";
       text += list[i];
     }
-    const std::u8string out = key.u8string();
     text += list.size() == 2 ? " would both write " : " would all write ";
-    text += std::string(out.begin(), out.end());
+    text += common::utf8FromPath(key);
   }
   return text;
 }

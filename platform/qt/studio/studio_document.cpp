@@ -23,16 +23,6 @@ constexpr int kPictureHeight = 900;
 // 600-second recording takes about 100 MB of spectrum rather than 250 MB.
 constexpr std::size_t kMaxSpectrogramFrames = 24000;
 
-// UTF-8 names to paths and back, whatever the system's narrow encoding.
-std::filesystem::path pathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string utf8Of(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 bool isDatPath(const std::string& path) {
   if (path.size() < 4) return false;
   std::string tail = path.substr(path.size() - 4);
@@ -49,7 +39,7 @@ std::string readDat(common::AllocationRegistry& registry, const std::string& pat
   std::string failure = common::checkReadableFile(path);
   if (!failure.empty()) return failure;
   std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(pathOf(path), error);
+  const std::uintmax_t size = std::filesystem::file_size(common::pathFromUtf8(path), error);
   if (!error && size / common::kNoteFrameBytes > std::uintmax_t{midibuilder::kTableFrames}) {
     return std::string(msg::kDatTooLong);
   }
@@ -130,8 +120,9 @@ std::string StudioDocument::open(const std::string& path, OpenRange range) {
   partStart_ = part ? range.startSeconds : 0.0;
 
   std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(pathOf(path), error);
-  sourcePath_ = error ? path : utf8Of(absolute.lexically_normal());
+  const std::filesystem::path absolute =
+      std::filesystem::absolute(common::pathFromUtf8(path), error);
+  sourcePath_ = error ? path : common::utf8FromPath(absolute.lexically_normal());
   hasRecording_ = !isDat && !isWide;
   recording_ = std::move(recording);
   spectrogram_ = {};
@@ -223,8 +214,8 @@ std::string StudioDocument::save(SaveKind kind, const std::string& path,
 }
 
 std::string StudioDocument::suggestedPath(SaveKind kind) const {
-  const std::filesystem::path source = pathOf(sourcePath_);
-  const std::string base = utf8Of(source.parent_path() / source.stem());
+  const std::filesystem::path source = common::pathFromUtf8(sourcePath_);
+  const std::string base = common::utf8FromPath(source.parent_path() / source.stem());
   switch (kind) {
     case SaveKind::Dat:
       return framesWide() ? base + ".wdat" : base + ".dat";
