@@ -25,10 +25,11 @@ add_fuzzer(fuzz-dat-to-midi dat_to_midi_fuzz.cpp midibuilder testkit)
 add_fuzzer(fuzz-number-fields number_fields_fuzz.cpp common)
 add_fuzzer(fuzz-estimator estimator_fuzz.cpp analyser)
 add_fuzzer(fuzz-wide-reader wide_reader_fuzz.cpp midibuilder)
+add_fuzzer(fuzz-smf-reader smf_reader_fuzz.cpp midibuilder)
 
 # Writes the seed corpora: fuzz-seeds DIR.
 add_executable(fuzz-seeds ${CMAKE_CURRENT_LIST_DIR}/make_seeds.cpp)
-target_link_libraries(fuzz-seeds PRIVATE common)
+target_link_libraries(fuzz-seeds PRIVATE midibuilder)
 add_dependencies(fuzzers fuzz-seeds)
 target_include_directories(fuzz-seeds PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 

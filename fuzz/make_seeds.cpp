@@ -1,16 +1,18 @@
 // Writes the seed corpora of the fuzz harnesses: fuzz-seeds DIR creates DIR/wave-loader,
-// DIR/dat-to-midi, DIR/number-fields, DIR/estimator and DIR/wide-reader, each filled with small
-// inputs made here (canonical and odd WAVE files, DAT images under several option blocks, number
-// texts, analysis windows).
+// DIR/dat-to-midi, DIR/number-fields, DIR/estimator, DIR/wide-reader and DIR/smf-reader, each
+// filled with small inputs made here (canonical and odd WAVE files, DAT images under several
+// option blocks, number texts, analysis windows, MIDI files from the builder).
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "build.h"
 #include "dat_fuzz_input.h"
 #include "note_frame.h"
 #include "wide_frames.h"
@@ -291,6 +293,32 @@ void wideSeeds(const fs::path& dir) {
   }
 }
 
+// MIDI files as the builder writes them for each target, six and fifteen voices, and a short
+// hand-made one with running status, tempo and time signature events and a system exclusive.
+void smfSeeds(const fs::path& dir) {
+  auto tables = std::make_unique<midibuilder::BuilderTables>();
+  for (const auto& [voices, device] : {std::tuple{6, 0}, {6, 3}, {15, 1}}) {
+    common::NoteFrames f;
+    f.voices = voices;
+    for (int i = 0; i < voices * 30; ++i) {
+      f.slots.push_back({i % 5 == 0 ? 0 : 300000 + 900 * i, 1500 + 700 * (i % voices) + 3 * i});
+    }
+    midibuilder::BuilderOptions options;
+    options.polyphony = voices;
+    options.usedChannels = voices < 8 ? 8 : voices;
+    options.device = device;
+    common::AllocationRegistry registry;
+    const Bytes midi = midibuilder::buildMidi(*tables, registry, f, options).midi;
+    registry.freeAll();
+    save(dir, "built-" + std::to_string(voices) + "-" + std::to_string(device), midi);
+  }
+  save(dir, "hand-made",
+       Bytes{'M',  'T',  'h',  'd',  0,    0,    0,    6,    0,    0,    0,    1,    0,
+             96,   'M',  'T',  'r',  'k',  0,    0,    0,    30,   0x00, 0xFF, 0x51, 0x03,
+             0x07, 0xA1, 0x20, 0x00, 0xFF, 0x58, 0x04, 3,    2,    24,   8,    0x00, 0x90,
+             0x3C, 0x40, 0x60, 0x3C, 0x00, 0x00, 0xF0, 0x01, 0xF7, 0x00, 0xFF, 0x2F, 0x00});
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: fuzz-seeds DIR\n");
@@ -299,8 +327,9 @@ int main(int argc, char** argv) {
   const fs::path root = argv[1];
   const fs::path wave = root / "wave-loader", dat = root / "dat-to-midi",
                  fields = root / "number-fields", estimator = root / "estimator",
-                 wide = root / "wide-reader";
-  for (const auto& d : {wave, dat, fields, estimator, wide}) fs::create_directories(d);
+                 wide = root / "wide-reader", smf = root / "smf-reader";
+  for (const auto& d : {wave, dat, fields, estimator, wide, smf}) fs::create_directories(d);
+  smfSeeds(smf);
   wideSeeds(wide);
   estimatorSeeds(estimator);
   waveSeeds(wave);
