@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <limits>
+#include <utility>
 
+#include "cable_budget.h"
 #include "channel_assignment.h"
 #include "frame_loader.h"
 #include "messages.h"
@@ -41,6 +43,12 @@ BuildOutcome buildLoadedFrames(BuilderTables& tables, FrameSet& frames,
   if (options.pitchSort) sortVoicesByPitch(tables, frames, options.polyphony);
   assignChannels(tables, frames, options);
   assembleMidiFile(tables, frames, options);
+  tables.cableReport = {};
+  if (options.cableBudget > 0) {
+    CableBudgetResult fitted = fitCableBudget(tables.smfImage, options.cableBudget);
+    tables.smfImage = std::move(fitted.bytes);
+    tables.cableReport = fitted.report;
+  }
   // Far beyond any real conversion (36,001 frames make a few megabytes), but a length field of
   // the write must not wrap.
   if (tables.smfImage.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cable_budget.h"
 #include "note_frame.h"
 
 namespace midibuilder {
@@ -27,6 +28,9 @@ struct BuilderOptions {
   double tempo = 120.0;          // 30 to 1000 quarter notes per minute
   int32_t timeBase = 480;        // 24 to 65535 ticks per quarter note
   int32_t noteStartTime = 1920;  // at least 2 x timeBase
+  // Bytes a second that the file's stream may take on a MIDI cable (fitCableBudget); 0 for no
+  // limit, the file as built.
+  int32_t cableBudget = 0;
 };
 
 // The most channels a conversion uses: the sixteen MIDI channels less the drum channel 10.
@@ -55,6 +59,7 @@ struct BuilderTables {
   double bendGainReference = 0.0;
   std::vector<int32_t> permutationTable;  // kPermutationCapacity packed orderings
   std::vector<uint8_t> smfImage;          // the MIDI file being built
+  CableBudgetReport cableReport;          // what the last conversion's cable budget did
 
   int32_t& pitch(int32_t frame, int32_t slot) { return pitchTable[index(frame, slot)]; }
   int32_t& segmentNote(int32_t frame, int32_t slot) { return segmentNoteTable[index(frame, slot)]; }

@@ -111,6 +111,11 @@ class ConverterCommand {
   // Where the MIDI file goes; empty (the default) for beside the input.
   void setOutputPath(std::string path) { outputPath_ = std::move(path); }
 
+  // Bytes a second for the stream on a MIDI cable (BuilderOptions::cableBudget); 0, the
+  // default, for none. The last conversion's report says what fitting it did.
+  void setCableBudget(int32_t bytesPerSecond) { cableBudget_ = bytesPerSecond; }
+  const CableBudgetReport& cableReport() const { return tables_->cableReport; }
+
   const common::AllocationRegistry& registry() const { return *registry_; }
 
  private:
@@ -120,6 +125,7 @@ class ConverterCommand {
   int32_t widePolyphony_ = 0;
   int32_t wideChannels_ = 0;
   std::string outputPath_;
+  int32_t cableBudget_ = 0;
 };
 
 }  // namespace midibuilder
