@@ -1,7 +1,9 @@
 #include "quorvel_terminal.h"
 
+#include <cmath>
 #include <ostream>
 
+#include "cable_budget.h"
 #include "command_line.h"
 #include "converter_window.h"
 #include "field_parsing.h"
@@ -61,6 +63,20 @@ bool takeVoiceCount(const common::ControlOption& option, const std::string& valu
   return true;
 }
 
+// "din" in any case, or a whole number of bytes a second from 1000 to 1000000; 0 for neither.
+int32_t parseBudget(const std::string& value) {
+  if (value.size() == 3 && (value[0] | 0x20) == 'd' && (value[1] | 0x20) == 'i' &&
+      (value[2] | 0x20) == 'n') {
+    return kDinBytesPerSecond;
+  }
+  if (value.empty() || value.size() > 7 ||
+      value.find_first_not_of("0123456789") != std::string::npos) {
+    return 0;
+  }
+  const int32_t bytes = std::stoi(value);
+  return bytes >= 1000 && bytes <= 1000000 ? bytes : 0;
+}
+
 // The grammar of quorvel-cli; the options' actions fill `result` (none for the help text).
 terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
   terminal::ProgramLine line;
@@ -95,6 +111,22 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
                              std::string& error) {
     return result != nullptr && takeVoiceCount(option, value, *result, error);
   };
+  line.extras.push_back({.name = "budget",
+                         .value = Value::Required,
+                         .valueName = "din|BYTES",
+                         .help = "keep the MIDI stream within what a cable carries in\n"
+                                 "any 100 ms: din (3125 bytes a second) or BYTES a\n"
+                                 "second (1000 to 1000000), thinning level and bend\n"
+                                 "updates; a summary goes to stderr",
+                         .apply = [result](const std::string& value, bool) {
+                           const int32_t budget = parseBudget(value);
+                           if (budget == 0) {
+                             return "invalid value for --budget: '" + value +
+                                    "' (choose din or 1000 to 1000000 bytes a second)";
+                           }
+                           if (result) result->budget = budget;
+                           return std::string();
+                         }});
   line.extras.push_back(outputOption("plot", "OUT.png",
                                      "also draw the rendering's spectrogram with the partial\n"
                                      "tracks of the DAT over it, by default\n"
@@ -109,6 +141,23 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
                            return std::string();
                          }});
   return line;
+}
+
+// What --budget did to one file, in English, for stderr.
+std::string budgetLine(const std::string& file, bool batch, const CableBudgetReport& r) {
+  const auto ms = [](double seconds) { return std::to_string(std::lround(seconds * 1000)); };
+  std::string line = batch ? file + ": " : std::string();
+  line += "budget: " + std::to_string(r.windowsOver) + " of " + std::to_string(r.messages) +
+          " 100 ms windows were over (" + std::to_string(r.bytes) + " bytes in " + ms(r.seconds) +
+          " ms)";
+  if (r.rewritten) {
+    line += "; left out " + std::to_string(r.droppedUpdates) + " of " + std::to_string(r.updates) +
+            " level/bend updates, delayed " + std::to_string(r.delayedMessages) +
+            " messages by up to " + ms(r.maxDelaySeconds) + " ms, " +
+            std::to_string(r.delayedOnsets) + " of them notes by up to " +
+            ms(r.maxOnsetDelaySeconds) + " ms";
+  }
+  return line + "\n";
 }
 
 }  // namespace
@@ -266,6 +315,7 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
   ConverterCommand command(window);
   command.setWideVoices(parsed.polyphony, parsed.channels);
   command.setOutputPath(parsed.outputPath);
+  command.setCableBudget(parsed.budget);
   int status = 0;
   for (const std::string& file : parsed.files) {
     if (batch && terminal::interruptReceived()) {
@@ -278,6 +328,8 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
     common::lastWriteFailure() = {};
     command.convert();
     status = terminal::worseStatus(status, window.succeeded() ? 0 : 1);
+    if (window.succeeded() && parsed.budget > 0)
+      err << budgetLine(file, batch, command.cableReport());
     if (!window.succeeded() || !withMedia) continue;
 
     QuorvelMedia::Job job;

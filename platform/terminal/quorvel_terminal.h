@@ -60,6 +60,7 @@ struct ArgumentResult {
   std::string plotPath;
   bool quiet = false;      // -q, --quiet: no progress display
   std::string outputPath;  // -o, --output: the MIDI file of a single FILE
+  int32_t budget = 0;      // --budget: bytes a second on the cable, 0 for none
   // The last --polyphony and --channels given as whole numbers (0 when none): for a .wdat FILE
   // they may go beyond the window's buttons, up to 15.
   int32_t polyphony = 0;

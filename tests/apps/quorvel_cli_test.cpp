@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cable_budget.h"
 #include "converter_window.h"
 #include "messages.h"
 #include "smf_checker.h"
@@ -181,6 +182,25 @@ TEST_F(QuorvelCliTest, UsageErrorsAndHelp) {
   for (const char* option : {"--tempo", "--time-base", "--note-start", "--polyphony", "--channels",
                              "--device", "--pitch-sort", "halvoran", "sc-8850"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+}
+
+// --budget reaches the build stage and tells what it did; values outside din and 1000 to
+// 1000000 bytes a second are usage errors.
+TEST_F(QuorvelCliTest, BudgetFitsTheFileAndRefusesAbsurdRates) {
+  const std::string input = (dir_ / "v.dat").string();
+  testing_frames::writeBytes(input, frames(400));
+  const CliRun r = run({"--budget", "1000", input});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, kFinishedLine);
+  EXPECT_EQ(r.err.rfind("budget: ", 0), 0u) << r.err;
+  const Bytes fitted = midibuilder::fitCableBudget(direct(input, {}), 1000).bytes;
+  EXPECT_EQ(testing_frames::readBytes(dir_ / "v.mid"), fitted);
+  EXPECT_EQ(run({"--budget=DIN", input}).status, 0);
+  for (const char* value : {"999", "1000001", "dinn", "", "-5"}) {
+    const CliRun bad = run({"--budget", value, input});
+    EXPECT_EQ(bad.status, 2) << value;
+    EXPECT_NE(bad.err.find("--budget"), std::string::npos) << value;
   }
 }
 
