@@ -1,12 +1,14 @@
 // The MIDI file reader on any bytes: it must refuse with a message or return tracks whose chunks
 // lie within the bytes and start with their header, whose events are well-formed messages in
-// tick order; the tempo map and the merged schedule must follow from them in time order.
+// tick order; the tempo map and the merged schedule must follow from them in time order. The
+// cable budget pass over an accepted file must give a file that reads, with every note kept.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "cable_budget.h"
 #include "smf_reader.h"
 
 namespace {
@@ -59,5 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   (void)map.tickAt(schedule.empty() ? 0.0 : schedule.back().seconds);
   (void)map.tickOfBarBeat(static_cast<int>(size % 4096) - 8, 1.5);
+
+  const auto notes = [](const std::vector<midibuilder::TimedMessage>& messages) {
+    std::size_t n = 0;
+    for (const auto& m : messages) n += (m.bytes[0] & 0xE0) == 0x80;
+    return n;
+  };
+  const auto fitted =
+      midibuilder::fitCableBudget({data, size}, 1000 + static_cast<int>(size % 3000));
+  const auto again = midibuilder::readSmf(fitted.bytes);
+  if (!again.file) fail("the budget pass wrote a file that does not read: " + again.error);
+  if (notes(midibuilder::scheduleOf(*again.file)) != notes(schedule)) fail("the budget lost notes");
   return 0;
 }
