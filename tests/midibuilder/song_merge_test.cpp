@@ -1,0 +1,201 @@
+#include "song_merge.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+#include "build.h"
+#include "smf_checker.h"
+
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+Bytes varLen(uint32_t v) {
+  Bytes b{static_cast<uint8_t>(v & 0x7F)};
+  while (v >>= 7) b.insert(b.begin(), static_cast<uint8_t>(0x80 | (v & 0x7F)));
+  return b;
+}
+
+// A song written by hand: each track a list of (delta, message) with End of Track added.
+Bytes song(int format, int division,
+           const std::vector<std::vector<std::pair<int, Bytes>>>& tracks) {
+  Bytes out{'M',
+            'T',
+            'h',
+            'd',
+            0,
+            0,
+            0,
+            6,
+            0,
+            static_cast<uint8_t>(format),
+            0,
+            static_cast<uint8_t>(tracks.size()),
+            static_cast<uint8_t>(division >> 8),
+            static_cast<uint8_t>(division)};
+  for (const auto& track : tracks) {
+    Bytes events;
+    for (const auto& [delta, message] : track) {
+      const Bytes d = varLen(static_cast<uint32_t>(delta));
+      events.insert(events.end(), d.begin(), d.end());
+      events.insert(events.end(), message.begin(), message.end());
+    }
+    events.insert(events.end(), {0, 0xFF, 0x2F, 0});
+    const auto n = static_cast<uint32_t>(events.size());
+    out.insert(out.end(),
+               {'M', 'T', 'r', 'k', static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
+                static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
+    out.insert(out.end(), events.begin(), events.end());
+  }
+  return out;
+}
+
+Bytes tempo(uint32_t us) {
+  return {0xFF,
+          0x51,
+          3,
+          static_cast<uint8_t>(us >> 16),
+          static_cast<uint8_t>(us >> 8),
+          static_cast<uint8_t>(us)};
+}
+Bytes note(int channel) {
+  return {static_cast<uint8_t>(0x90 | channel), 60, 100};
+}
+
+common::NoteFrames speech(int32_t count) {
+  common::NoteFrames frames;
+  frames.voices = 6;
+  for (int32_t f = 0; f < count; ++f) {
+    for (int32_t k = 0; k < 6; ++k) {
+      frames.slots.push_back(
+          {(f / 20 + k) % 3 == 0 ? 0 : 300000 + 999 * ((f * 5 + k) % 13),
+           static_cast<int32_t>(1800 * std::pow(2.0, 0.4 * k + 0.3 * std::sin(f * 0.05)))});
+    }
+  }
+  return frames;
+}
+
+class SongMergeTest : public ::testing::Test {
+ protected:
+  midibuilder::MergeOutcome merge(const Bytes& s, const midibuilder::SongPosition& at) {
+    auto outcome = midibuilder::mergeIntoSong(*tables_, registry_, speech(300), {}, s, at);
+    registry_.freeAll();
+    return outcome;
+  }
+  std::unique_ptr<midibuilder::BuilderTables> tables_ =
+      std::make_unique<midibuilder::BuilderTables>();
+  common::AllocationRegistry registry_;
+};
+
+TEST_F(SongMergeTest, SongKeptByteForByteAndSpeechAtItsSecondsThroughTempoChanges) {
+  // 384 ticks a quarter: 120 bpm, 90 bpm from tick 1000, 200 bpm from tick 3000.
+  const Bytes s = song(1, 384,
+                       {{{0, tempo(500000)}, {1000, tempo(666667)}, {2000, tempo(300000)}},
+                        {{0, note(0)}, {50, note(2)}, {700, note(9)}, {0, {0x80, 60, 0}}}});
+  // Seconds to ticks, integrated here from the tempo list above.
+  const auto oracleTick = [](double sec) {
+    const double t1 = 1000 * 0.5 / 384, t2 = t1 + 2000 * 0.666667 / 384;
+    if (sec < t1) return sec * 384 / 0.5;
+    if (sec < t2) return 1000 + (sec - t1) * 384 / 0.666667;
+    return 3000 + (sec - t2) * 384 / 0.3;
+  };
+  // The plain build: 480 ticks a quarter at 120 bpm, frame 0 at tick 1920.
+  const auto plain = midibuilder::buildMidi(*tables_, registry_, speech(300), {});
+  registry_.freeAll();
+  smf_check::File reference, songRead;
+  ASSERT_EQ(smf_check::check(plain.midi, &reference), "");
+  ASSERT_EQ(smf_check::check(s, &songRead), "");
+
+  for (const double start : {4.0, 0.4}) {  // the set-up fits before the speech, or does not
+    const auto outcome = merge(s, {.seconds = start});
+    ASSERT_EQ(outcome.refusal, "");
+    smf_check::File merged;
+    ASSERT_EQ(smf_check::check(outcome.midi, &merged), "");
+    EXPECT_EQ(merged.format, 1);
+    EXPECT_EQ(merged.division, 384);
+    ASSERT_EQ(merged.tracks.size(), 2u + 6u);  // the conductor is not taken
+    EXPECT_TRUE(std::equal(s.begin() + 14, s.end(), outcome.midi.begin() + 14));
+    for (std::size_t t = 0; t < 2; ++t) {
+      ASSERT_EQ(merged.tracks[t].events.size(), songRead.tracks[t].events.size());
+      for (std::size_t i = 0; i < songRead.tracks[t].events.size(); ++i) {
+        EXPECT_EQ(merged.tracks[t].events[i].tick, songRead.tracks[t].events[i].tick);
+        EXPECT_EQ(merged.tracks[t].events[i].bytes, songRead.tracks[t].events[i].bytes);
+      }
+    }
+
+    std::set<int> channels;
+    for (int t = 0; t < 6; ++t) {
+      const auto& got = merged.tracks[static_cast<std::size_t>(t) + 2].events;
+      const auto& want = reference.tracks[static_cast<std::size_t>(t)].events;
+      ASSERT_EQ(got.size(), want.size());
+      for (std::size_t i = 0; i + 1 < got.size(); ++i) {
+        channels.insert(got[i].bytes[0] & 0x0F);
+        EXPECT_EQ(got[i].bytes[0] & 0xF0, want[i].bytes[0] & 0xF0);
+        EXPECT_TRUE(
+            std::equal(got[i].bytes.begin() + 1, got[i].bytes.end(), want[i].bytes.begin() + 1));
+        const double offset = (static_cast<double>(want[i].tick) - 1920) / 960;
+        if (offset >= 0 || start > 1.5) {
+          EXPECT_NEAR(static_cast<double>(got[i].tick), oracleTick(start + offset), 1.0);
+        } else {  // the set-up moved earlier: its first message at the song's start
+          EXPECT_LE(got[i].tick, static_cast<uint64_t>(oracleTick(start)));
+          if (i == 0) {
+            EXPECT_EQ(got[i].tick, 0u);
+          }
+        }
+      }
+    }
+    EXPECT_EQ(channels, (std::set<int>{1, 3, 4, 5, 6, 7}));  // free ones, 10 never
+  }
+}
+
+TEST_F(SongMergeTest, RefusesTooFewChannelsAndUnreadableSongsAndTakesFormatZero) {
+  std::vector<std::pair<int, Bytes>> busy;
+  for (int c : {0, 1, 2, 3, 4, 5, 6, 10, 11, 12, 13}) busy.push_back({10, note(c)});
+  auto outcome = merge(song(0, 96, {busy}), {});
+  EXPECT_EQ(outcome.refusal, "the song leaves 4 channels free; the speech needs 6");
+  EXPECT_TRUE(outcome.midi.empty());
+  EXPECT_EQ(midibuilder::pickChannels({}, 15, midibuilder::ChannelLayout::Any).size(), 15u);
+  EXPECT_TRUE(midibuilder::pickChannels({}, 16, midibuilder::ChannelLayout::Any).empty());
+  std::array<bool, 16> used{};
+  used[2] = true;  // free runs: 1-2, 4-9 and 11-16 counted from 1
+  EXPECT_EQ(midibuilder::pickChannels(used, 4, midibuilder::ChannelLayout::Contiguous),
+            (std::vector<int32_t>{3, 4, 5, 6}));
+  EXPECT_TRUE(midibuilder::pickChannels(used, 7, midibuilder::ChannelLayout::Contiguous).empty());
+  EXPECT_EQ(midibuilder::pickChannels(used, 7, midibuilder::ChannelLayout::Any).size(), 7u);
+
+  outcome = merge(Bytes{'R', 'I', 'F', 'F'}, {});
+  EXPECT_EQ(outcome.refusal.rfind("the song is not a readable MIDI file: ", 0), 0u);
+
+  busy.resize(3);
+  const Bytes zero = song(0, 96, {busy});
+  outcome = merge(zero, {});
+  smf_check::File merged;
+  ASSERT_EQ(smf_check::check(outcome.midi, &merged), "");
+  EXPECT_EQ(merged.format, 1);
+  EXPECT_EQ(merged.trackCount, 7);
+  EXPECT_TRUE(std::equal(zero.begin() + 14, zero.end(), outcome.midi.begin() + 14));
+}
+
+TEST(SongPosition, BarBeatThroughThreeFourThenSixEightAndItsSpellings) {
+  // 480 ticks a quarter at 120 bpm (960 ticks a second): 3/4 for two bars, 6/8 from tick 2880.
+  const Bytes s =
+      song(1, 480, {{{0, {0xFF, 0x58, 4, 3, 2, 24, 8}}, {2880, {0xFF, 0x58, 4, 6, 3, 24, 8}}}});
+  const auto file = *midibuilder::readSmf(s).file;
+  const auto at = [&](std::string_view text) {
+    const auto position = midibuilder::parseSongPosition(text);
+    return position ? midibuilder::songSeconds(file, *position) : midibuilder::SongTime{-1, "?"};
+  };
+  EXPECT_EQ(at("1:1").seconds, 0.0);
+  EXPECT_DOUBLE_EQ(at("2:3").seconds, (1440 + 960) / 960.0);
+  EXPECT_DOUBLE_EQ(at("3:1").seconds, 2880 / 960.0);
+  EXPECT_DOUBLE_EQ(at("4:2.5").seconds, (2880 + 6 * 240 + 1.5 * 240) / 960.0);
+  EXPECT_EQ(at("4:7").refusal, "beat 7 is beyond bar 4, which has 6 beats");
+  EXPECT_EQ(at("12.25").seconds, 12.25);
+  for (const char* bad : {"", "-1", "1e3", "0:1", "1:0.5", "1:", ":2", "2.5.1", "x"}) {
+    EXPECT_FALSE(midibuilder::parseSongPosition(bad)) << bad;
+  }
+}
+
+}  // namespace
