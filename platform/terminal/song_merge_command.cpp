@@ -121,8 +121,8 @@ int runSongMerge(const ArgumentResult& parsed, TerminalWindow& window, std::stri
                                                           "the song is larger than 64 MB", song);
   if (!songMessage.empty()) {
     const std::string_view meaning = msg::englishMeaning(songMessage);
-    return refuse(parsed.mergeSong + ": " +
-                  (meaning.empty() ? songMessage : "the song: " + std::string(meaning)));
+    return refuse("the song " + parsed.mergeSong + ": " +
+                  (meaning.empty() ? songMessage : std::string(meaning)));
   }
 
   auto tables = std::make_unique<midibuilder::BuilderTables>();
