@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <set>
 
 #include "build.h"
@@ -39,35 +38,30 @@ Bytes tempo(uint32_t us) {
   return {0xFF, 0x51, 3, B(us >> 16), B(us >> 8), B(us)};
 }
 Bytes note(int channel) {
-  return {static_cast<uint8_t>(0x90 | channel), 60, 100};
+  return {B(0x90 | channel), 60, 100};
 }
 
-common::NoteFrames speech(int32_t count) {
+// Six voices over 300 frames at changing levels and pitches, some of them silent at times.
+common::NoteFrames speech() {
   common::NoteFrames frames;
   frames.voices = 6;
-  for (int32_t f = 0; f < count; ++f) {
-    for (int32_t k = 0; k < 6; ++k) {
-      frames.slots.push_back(
-          {(f / 20 + k) % 3 == 0 ? 0 : 300000 + 999 * ((f * 5 + k) % 13),
-           static_cast<int32_t>(1800 * std::pow(2.0, 0.4 * k + 0.3 * std::sin(f * 0.05)))});
-    }
+  for (int32_t i = 0; i < 300 * 6; ++i) {
+    frames.slots.push_back({(i / 120 + i) % 3 ? 300000 + 999 * (i % 13) : 0, 1800 + 50 * (i % 97)});
   }
   return frames;
 }
 
-class SongMergeTest : public ::testing::Test {
- protected:
-  midibuilder::MergeOutcome merge(const Bytes& s, const midibuilder::SongPosition& at) {
-    auto outcome = midibuilder::mergeIntoSong(*tables_, registry_, speech(300), {}, s, at);
-    registry_.freeAll();
-    return outcome;
-  }
-  std::unique_ptr<midibuilder::BuilderTables> tables_ =
-      std::make_unique<midibuilder::BuilderTables>();
-  common::AllocationRegistry registry_;
-};
+midibuilder::BuilderTables& tables() {
+  static const auto tables = std::make_unique<midibuilder::BuilderTables>();
+  return *tables;
+}
 
-TEST_F(SongMergeTest, SongKeptByteForByteAndSpeechAtItsSecondsThroughTempoChanges) {
+midibuilder::MergeOutcome merge(const Bytes& s, const midibuilder::SongPosition& at) {
+  common::AllocationRegistry registry;
+  return midibuilder::mergeIntoSong(tables(), registry, speech(), {}, s, at);
+}
+
+TEST(SongMerge, SongKeptByteForByteAndSpeechAtItsSecondsThroughTempoChanges) {
   // 384 ticks a quarter: 120 bpm, 90 bpm from tick 1000, 200 bpm from tick 3000.
   const Bytes s = song(1, 384,
                        {{{0, tempo(500000)}, {1000, tempo(666667)}, {2000, tempo(300000)}},
@@ -80,8 +74,8 @@ TEST_F(SongMergeTest, SongKeptByteForByteAndSpeechAtItsSecondsThroughTempoChange
     return 3000 + (sec - t2) * 384 / 0.3;
   };
   // The plain build: 480 ticks a quarter at 120 bpm, frame 0 at tick 1920.
-  const auto plain = midibuilder::buildMidi(*tables_, registry_, speech(300), {});
-  registry_.freeAll();
+  common::AllocationRegistry registry;
+  const auto plain = midibuilder::buildMidi(tables(), registry, speech(), {});
   smf_check::File reference;
   ASSERT_EQ(smf_check::check(plain.midi, &reference), "");
 
@@ -101,17 +95,15 @@ TEST_F(SongMergeTest, SongKeptByteForByteAndSpeechAtItsSecondsThroughTempoChange
       ASSERT_EQ(got.size(), want.size());
       for (std::size_t i = 0; i + 1 < got.size(); ++i) {
         channels.insert(got[i].bytes[0] & 0x0F);
-        EXPECT_EQ(got[i].bytes[0] & 0xF0, want[i].bytes[0] & 0xF0);
-        EXPECT_TRUE(
-            std::equal(got[i].bytes.begin() + 1, got[i].bytes.end(), want[i].bytes.begin() + 1));
+        Bytes moved = want[i].bytes;  // the same message on the channel it was moved to
+        moved[0] = B((moved[0] & 0xF0) | (got[i].bytes[0] & 0x0F));
+        EXPECT_EQ(got[i].bytes, moved);
         const double offset = (static_cast<double>(want[i].tick) - 1920) / 960;
         if (offset >= 0 || start > 1.5) {
           EXPECT_NEAR(static_cast<double>(got[i].tick), oracleTick(start + offset), 1.0);
         } else {  // the set-up moved earlier: its first message at the song's start
           EXPECT_LE(got[i].tick, static_cast<uint64_t>(oracleTick(start)));
-          if (i == 0) {
-            EXPECT_EQ(got[i].tick, 0u);
-          }
+          EXPECT_TRUE(i > 0 || got[i].tick == 0);
         }
       }
     }
@@ -119,19 +111,17 @@ TEST_F(SongMergeTest, SongKeptByteForByteAndSpeechAtItsSecondsThroughTempoChange
   }
 }
 
-TEST_F(SongMergeTest, RefusesTooFewChannelsAndUnreadableSongsAndTakesFormatZero) {
+TEST(SongMerge, RefusesTooFewChannelsAndUnreadableSongsAndTakesFormatZero) {
   std::vector<std::pair<uint32_t, Bytes>> busy;
   for (int c : {0, 1, 2, 3, 4, 5, 6, 10, 11, 12, 13}) busy.push_back({10, note(c)});
   auto outcome = merge(song(0, 96, {busy}), {});
   EXPECT_EQ(outcome.refusal, "the song leaves 4 channels free; the speech needs 6");
   EXPECT_TRUE(outcome.midi.empty());
-  EXPECT_TRUE(midibuilder::pickChannels({}, 16, midibuilder::ChannelLayout::Any).empty());
   std::array<bool, 16> used{};
   used[2] = true;  // free runs: 1-2, 4-9 and 11-16 counted from 1
   EXPECT_EQ(midibuilder::pickChannels(used, 4, midibuilder::ChannelLayout::Contiguous),
             (std::vector<int32_t>{3, 4, 5, 6}));
   EXPECT_TRUE(midibuilder::pickChannels(used, 7, midibuilder::ChannelLayout::Contiguous).empty());
-  EXPECT_EQ(midibuilder::pickChannels(used, 7, midibuilder::ChannelLayout::Any).size(), 7u);
 
   outcome = merge(Bytes{'R', 'I', 'F', 'F'}, {});
   EXPECT_EQ(outcome.refusal.rfind("the song is not a readable MIDI file: ", 0), 0u);
