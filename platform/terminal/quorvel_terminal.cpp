@@ -12,6 +12,7 @@
 #include "messages.h"
 #include "progress_window.h"
 #include "smf_writer.h"
+#include "song_merge_command.h"
 #include "wide_frames.h"
 
 namespace quorvel_terminal {
@@ -77,6 +78,30 @@ int32_t parseBudget(const std::string& value) {
   return bytes >= 1000 && bytes <= 1000000 ? bytes : 0;
 }
 
+// --merge-into SONG.mid and --at SECONDS|BAR:BEAT.
+void addMergeOptions(terminal::ProgramLine& line, ArgumentResult* result) {
+  const auto take = [result](std::string ArgumentResult::*field, std::string_view name) {
+    return [result, field, name](const std::string& value, bool) {
+      if (value.empty()) return "--" + std::string(name) + " needs a value";
+      if (result) result->*field = value;
+      return std::string();
+    };
+  };
+  line.extras.push_back({.name = "merge-into",
+                         .value = Value::Required,
+                         .valueName = "SONG.mid",
+                         .help = "add the speech to the MIDI file SONG.mid on channels\n"
+                                 "it leaves free, writing SONG-with-NAME.mid beside it\n"
+                                 "(or -o FILE); needs --at",
+                         .apply = take(&ArgumentResult::mergeSong, "merge-into")});
+  line.extras.push_back({.name = "at",
+                         .value = Value::Required,
+                         .valueName = "POS",
+                         .help = "where the speech's first frame falls in the song:\n"
+                                 "SECONDS, or BAR:BEAT counted from 1:1 (e.g. 3:2.5)",
+                         .apply = take(&ArgumentResult::mergeAt, "at")});
+}
+
 // The grammar of quorvel-cli; the options' actions fill `result` (none for the help text).
 terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
   terminal::ProgramLine line;
@@ -140,6 +165,7 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
                            if (result) result->quiet = true;
                            return std::string();
                          }});
+  addMergeOptions(line, result);
   return line;
 }
 
@@ -207,6 +233,13 @@ The final message is printed on one line: on standard output for success, on
 standard error otherwise, followed there by one line saying in English what it
 means. Several FILEs are converted one after another, each outcome line then
 starting with the file's name; Ctrl-C skips the files not yet begun.
+
+With --merge-into the speech is added to a copy of the song: the song's tracks
+unchanged, the speech's tracks on channels the song does not use (never 10),
+each frame at its time through the song's tempo changes and the set-up before
+the first frame. The module reset (GS reset, master volume) is not added, since
+it would undo the song's own set-up; --tempo, --time-base and --note-start do
+not apply. Too few free channels or a song that is not a MIDI file: exit 1.
 
 Exit status: 0 success, 1 refusal or failure, 2 usage error, 130 interrupted;
 for several FILEs the worst of these, in the order 2, 130, 1, 0.
@@ -290,6 +323,11 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
     for (const std::string& file : parsed.files) {
       if (!beyond->empty() && !common::isWidePath(file)) return usageError(*beyond);
     }
+  }
+
+  if (!parsed.mergeSong.empty() || !parsed.mergeAt.empty()) {
+    if (parsed.budget > 0) return usageError("--budget does not apply to --merge-into");
+    return runSongMerge(parsed, window, program, err);
   }
 
   const bool batch = parsed.files.size() > 1;

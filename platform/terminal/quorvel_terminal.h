@@ -69,6 +69,8 @@ struct ArgumentResult {
   // the last value given names one).
   std::string polyphonyBeyondButtons;
   std::string channelsBeyondButtons;
+  std::string mergeSong;  // --merge-into SONG.mid
+  std::string mergeAt;    // --at SECONDS|BAR:BEAT
 };
 
 // Reads the options into the window's controls and returns the FILE arguments.

@@ -323,4 +323,31 @@ TEST_F(QuorvelCliTest, TheLongestAnalyserFileConverts) {
   EXPECT_FALSE(fs::exists(dir_ / "longer.mid"));
 }
 
+TEST_F(QuorvelCliTest, MergeIntoWritesBesideTheSongAndNeverOverIt) {
+  const std::string input = (dir_ / "take.dat").string();
+  testing_frames::writeBytes(input, frames(200));
+  // One track of 96 ticks a quarter playing on channels 1 to 11 (0 to 10 counted from 0).
+  Bytes song{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0, 0, 0, 37};
+  for (uint8_t c = 0; c < 11; ++c) song.insert(song.end(), {0, static_cast<uint8_t>(0xC0 | c), 1});
+  song.insert(song.end(), {0, 0xFF, 0x2F, 0});
+  const fs::path songPath = dir_ / "song.mid";
+  testing_frames::writeBytes(songPath, song);
+
+  const CliRun r = run({"--merge-into", songPath.string(), "--at", "2:1.5", "--channels", "4",
+                        "--polyphony", "4", input});
+  EXPECT_EQ(r.status, 0) << r.err;
+  smf_check::File merged;
+  EXPECT_EQ(smf_check::check(testing_frames::readBytes(dir_ / "song-with-take.mid"), &merged), "");
+  EXPECT_EQ(merged.trackCount, 5);  // --channels 4 of the 5 free
+  EXPECT_EQ(testing_frames::readBytes(songPath), song);
+
+  const CliRun over = run({"--merge-into", songPath.string(), "--at", "0", "-o",
+                           (dir_ / "." / "song.mid").string(), "--channels", "5", input});
+  EXPECT_EQ(over.status, 1);
+  EXPECT_EQ(testing_frames::readBytes(songPath), song);
+  const CliRun crowded = run({"--merge-into", songPath.string(), "--at", "0", input});
+  EXPECT_EQ(crowded.status, 1);
+  EXPECT_EQ(crowded.err, "quorvel-cli: the song leaves 5 channels free; the speech needs 6\n");
+}
+
 }  // namespace
