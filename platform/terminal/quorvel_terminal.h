@@ -68,6 +68,9 @@ struct ArgumentResult {
   // the last value given names one).
   std::string polyphonyBeyondButtons;
   std::string channelsBeyondButtons;
+  bool listPorts = false;  // --list-ports
+  bool play = false;       // --play[=PORT]
+  std::string playPort;
 };
 
 // Reads the options into the window's controls and returns the FILE arguments.
