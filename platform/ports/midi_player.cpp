@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 
 namespace ports {
@@ -18,10 +20,10 @@ using midibuilder::TimedMessage;
 constexpr auto kSpinAhead = std::chrono::microseconds(2000);
 // The longest single sleep, so that a stop is seen promptly.
 constexpr auto kLongestSleep = std::chrono::milliseconds(20);
-// How often the port is asked whether it is still there, and the least gap before the next
-// message in which asking is allowed (asking lists the system's ports).
+// How often the port is asked whether it is still there.
 constexpr auto kPresenceInterval = std::chrono::milliseconds(250);
-constexpr auto kPresenceGap = std::chrono::milliseconds(6);
+// The progress is told only where the next message is at least this far off.
+constexpr auto kProgressGap = std::chrono::milliseconds(6);
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 // A sound module needs a moment after a system exclusive reset before it takes more.
 constexpr auto kAfterSysex = std::chrono::milliseconds(40);
@@ -42,14 +44,47 @@ std::string clockText(double seconds) {
   return text;
 }
 
+// Asks the port now and then, on a thread of its own, whether it is still there: asking lists
+// the system's ports, which may take longer than the gap between two messages.
+class PresenceWatch {
+ public:
+  explicit PresenceWatch(MidiOut& port)
+      : thread_([this, &port] {
+          std::unique_lock lock(mutex_);
+          while (!done_) {
+            if (wake_.wait_for(lock, kPresenceInterval, [this] { return done_; })) break;
+            lock.unlock();
+            const bool present = port.present();
+            lock.lock();
+            if (!present) gone_ = true;
+          }
+        }) {}
+  ~PresenceWatch() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  bool gone() const { return gone_.load(std::memory_order_relaxed); }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+  std::atomic<bool> gone_{false};
+  std::thread thread_;  // last: it starts once the rest is there
+};
+
 bool stopAsked(const PlayOptions& options) {
   return options.stop != nullptr && options.stop->load(std::memory_order_relaxed);
 }
 
-// Waits until `due`, watching for a stop; false when stopped.
-bool waitUntil(Clock::time_point due, const PlayOptions& options) {
+// Waits until `due`, watching for a stop and for the port going; false when either happens.
+bool waitUntil(Clock::time_point due, const PlayOptions& options, const PresenceWatch& watch) {
   for (;;) {
-    if (stopAsked(options)) return false;
+    if (stopAsked(options) || watch.gone()) return false;
     const auto left = due - Clock::now();
     if (left <= Clock::duration::zero()) return true;
     if (left > kSpinAhead) {
@@ -167,13 +202,17 @@ PlayOutcome playMidi(MidiOut& port, std::span<const uint8_t> smf, const PlayOpti
     return PlayOutcome{ending, {}};
   };
 
+  const PresenceWatch watch(port);
+  // After a wait: the port went, or a stop was asked.
+  const auto interrupted = [&] {
+    return watch.gone() ? gone("has gone") : finish(PlayEnding::Stopped);
+  };
   for (const std::vector<uint8_t>& message : plan.setUp) {
     if (stopAsked(options)) return finish(PlayEnding::Stopped);
     const std::string failure = port.send(message);
-    if (!failure.empty())
-      return gone(port.present() ? "refused a message (" + failure + ")" : "has gone");
-    if (message[0] == 0xF0 && !waitUntil(Clock::now() + kAfterSysex, options)) {
-      return finish(PlayEnding::Stopped);
+    if (!failure.empty()) return gone("refused a message (" + failure + ")");
+    if (message[0] == 0xF0 && !waitUntil(Clock::now() + kAfterSysex, options, watch)) {
+      return interrupted();
     }
   }
 
@@ -183,29 +222,20 @@ PlayOutcome playMidi(MidiOut& port, std::span<const uint8_t> smf, const PlayOpti
     return origin +
            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   };
-  Clock::time_point lastPresence = Clock::now();
   Clock::time_point lastProgress = Clock::now() - kProgressInterval;
   for (const TimedMessage& message : plan.messages) {
     const Clock::time_point due = dueOf(message.seconds);
-    // The slow chores (the port's presence, the progress) happen only where a message is not
-    // about to be due, so that they never make one late.
     const Clock::time_point now = Clock::now();
-    if (due - now > kPresenceGap) {
-      position = std::chrono::duration<double>(now - origin).count();
-      if (now - lastPresence >= kPresenceInterval) {
-        if (!port.present()) return gone("has gone");
-        lastPresence = Clock::now();
-      }
-      if (options.progress && now - lastProgress >= kProgressInterval) {
-        options.progress(position, plan.totalSeconds);
-        lastProgress = now;
-      }
+    position = std::max(position, std::chrono::duration<double>(now - origin).count());
+    // The progress is told only where a message is not about to be due.
+    if (options.progress && due - now > kProgressGap && now - lastProgress >= kProgressInterval) {
+      options.progress(position, plan.totalSeconds);
+      lastProgress = now;
     }
-    if (!waitUntil(due, options)) return finish(PlayEnding::Stopped);
+    if (!waitUntil(due, options, watch)) return interrupted();
     position = message.seconds;
     const std::string failure = port.send(message.bytes);
-    if (!failure.empty())
-      return gone(port.present() ? "refused a message (" + failure + ")" : "has gone");
+    if (!failure.empty()) return gone("refused a message (" + failure + ")");
     if (options.sent) options.sent(message, due);
   }
   if (options.progress) options.progress(plan.totalSeconds, plan.totalSeconds);

@@ -19,7 +19,8 @@ class MidiOut {
   // or why it could not be sent.
   virtual std::string send(std::span<const uint8_t> message) = 0;
   // False once the port has gone (its device unplugged, its program ended). Asking may take
-  // a while (a look at the system's port list), so callers ask now and then, not per message.
+  // a while (a look at the system's port list), so callers ask now and then, not per message,
+  // and may ask from another thread while send() is running.
   virtual bool present() = 0;
   virtual const std::string& name() const = 0;
 };

@@ -98,8 +98,12 @@ std::vector<Listed> listAll() {
 
 class RtMidiPort : public MidiOut {
  public:
-  RtMidiPort(std::unique_ptr<RtMidiOut> out, std::string portName, std::string listedName)
-      : out_(std::move(out)), portName_(std::move(portName)), name_(std::move(listedName)) {
+  RtMidiPort(std::unique_ptr<RtMidiOut> out, std::unique_ptr<RtMidiOut> watch, std::string portName,
+             std::string listedName)
+      : out_(std::move(out)),
+        watch_(std::move(watch)),
+        portName_(std::move(portName)),
+        name_(std::move(listedName)) {
     out_->setErrorCallback(
         [](RtMidiError::Type type, const std::string& text, void* self) {
           if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING) {
@@ -120,10 +124,11 @@ class RtMidiPort : public MidiOut {
   }
 
   bool present() override {
-    Quiet quiet;
-    const unsigned int count = out_->getPortCount();
+    // A client of its own looks, so that looking never waits on (or disturbs) the sending one.
+    if (!watch_) return true;
+    const unsigned int count = watch_->getPortCount();
     for (unsigned int i = 0; i < count; ++i) {
-      if (out_->getPortName(i) == portName_) return true;
+      if (watch_->getPortName(i) == portName_) return true;
     }
     return false;
   }
@@ -132,6 +137,7 @@ class RtMidiPort : public MidiOut {
 
  private:
   std::unique_ptr<RtMidiOut> out_;
+  std::unique_ptr<RtMidiOut> watch_;
   std::string portName_;
   std::string name_;
   std::string lastError_;
@@ -180,7 +186,7 @@ OpenedPort openMidiPort(std::string_view which) {
     // JACK takes a new connection into its graph at a later cycle, and what is sent before
     // then is lost: give it a few cycles.
     if (chosen.api == RtMidi::UNIX_JACK) std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    opened.port = std::make_unique<RtMidiPort>(std::move(out), chosen.name,
+    opened.port = std::make_unique<RtMidiPort>(std::move(out), outputOf(chosen.api), chosen.name,
                                                names[static_cast<std::size_t>(index)]);
     return opened;
   }
