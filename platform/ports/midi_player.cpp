@@ -203,6 +203,7 @@ PlayOutcome playMidi(MidiOut& port, std::span<const uint8_t> smf, const PlayOpti
   };
 
   const PresenceWatch watch(port);
+  const PunctualThread punctual;
   // After a wait: the port went, or a stop was asked.
   const auto interrupted = [&] {
     return watch.gone() ? gone("has gone") : finish(PlayEnding::Stopped);

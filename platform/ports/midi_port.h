@@ -37,6 +37,22 @@ struct OpenedPort {
 // a part of exactly one name (any case).
 OpenedPort openMidiPort(std::string_view which);
 
+// While it lives, the calling thread runs at a real-time priority where the system allows it
+// (on a busy machine an ordinary thread is otherwise late by whole scheduler slices); nothing
+// changes where it does not. The thread's priority is put back at the end.
+class PunctualThread {
+ public:
+  PunctualThread();
+  ~PunctualThread();
+  PunctualThread(const PunctualThread&) = delete;
+  PunctualThread& operator=(const PunctualThread&) = delete;
+
+ private:
+  bool raised_ = false;
+  int policy_ = 0;
+  int priority_ = 0;
+};
+
 // The port `which` picks out of `names`: its index, or -1 with `error` set. Shared by the
 // implementations so that every system resolves names and numbers alike.
 int pickPort(const std::vector<std::string>& names, std::string_view which, std::string& error);

@@ -3,6 +3,9 @@
 
 namespace ports {
 
+PunctualThread::PunctualThread() = default;
+PunctualThread::~PunctualThread() = default;
+
 std::vector<std::string> listMidiPorts() {
   return {};
 }

@@ -2,7 +2,11 @@
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
+#include <pthread.h>
+#include <sched.h>
 #include <chrono>
+
+#include <algorithm>
 #include <iostream>
 #include <mutex>
 #include <streambuf>
@@ -144,6 +148,23 @@ class RtMidiPort : public MidiOut {
 };
 
 }  // namespace
+
+PunctualThread::PunctualThread() {
+  sched_param saved{};
+  if (pthread_getschedparam(pthread_self(), &policy_, &saved) != 0) return;
+  priority_ = saved.sched_priority;
+  // Below JACK's own threads (70 and above by default), above everything time-shared.
+  sched_param wanted{};
+  wanted.sched_priority = std::min(60, sched_get_priority_max(SCHED_FIFO));
+  raised_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &wanted) == 0;
+}
+
+PunctualThread::~PunctualThread() {
+  if (!raised_) return;
+  sched_param saved{};
+  saved.sched_priority = priority_;
+  pthread_setschedparam(pthread_self(), policy_, &saved);
+}
 
 std::vector<std::string> listMidiPorts() {
   std::vector<std::string> names;

@@ -92,6 +92,15 @@ class WinMmPort : public MidiOut {
 
 }  // namespace
 
+PunctualThread::PunctualThread() {
+  priority_ = GetThreadPriority(GetCurrentThread());
+  raised_ = SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL) != 0;
+}
+
+PunctualThread::~PunctualThread() {
+  if (raised_) SetThreadPriority(GetCurrentThread(), priority_);
+}
+
 std::vector<std::string> listMidiPorts() {
   std::vector<std::string> names;
   const UINT count = midiOutGetNumDevs();

@@ -97,7 +97,12 @@ int main(int argc, char** argv) {
     smf = sixtySeconds();
   }
   Recorder recorder;
-  recorder.client = jack_client_open("timing", JackNoStartServer, nullptr);
+  jack_set_error_function([](const char*) {});
+  // The server may still be starting.
+  for (int attempt = 0; attempt < 100 && recorder.client == nullptr; ++attempt) {
+    recorder.client = jack_client_open("timing", JackNoStartServer, nullptr);
+    if (recorder.client == nullptr) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   if (recorder.client == nullptr) {
     std::fprintf(stderr, "live-timing: no JACK server running\n");
     return 1;
