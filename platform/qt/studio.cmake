@@ -7,7 +7,7 @@ if(TARGET media)
   add_library(studio STATIC ${STUDIO_SOURCES})
   set_target_properties(studio PROPERTIES AUTOMOC ON)
   target_include_directories(studio PUBLIC ${CMAKE_CURRENT_LIST_DIR}/studio)
-  target_link_libraries(studio PUBLIC qtfront media Qt6::Widgets Qt6::Multimedia)
+  target_link_libraries(studio PUBLIC qtfront media midiports Qt6::Widgets Qt6::Multimedia)
   qt_add_translations(studio
     TS_FILES ${PROJECT_SOURCE_DIR}/resources/translations/studio_en.ts
              ${PROJECT_SOURCE_DIR}/resources/translations/studio_ja.ts

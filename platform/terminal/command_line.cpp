@@ -158,7 +158,9 @@ ParsedLine parseLine(const ProgramLine& line, const std::vector<std::string>& ar
       if (!error.empty()) return usageError(std::move(error));
     }
   }
-  if (result.files.empty()) return usageError("no FILE given");
+  if (result.files.empty() && !(line.filesOptional && line.filesOptional())) {
+    return usageError("no FILE given");
+  }
   return result;
 }
 

@@ -42,6 +42,8 @@ struct ProgramLine {
   std::function<bool(const common::ControlOption& option, const std::string& value,
                      std::string& error)>
       radioValue{};
+  // Asked once the options are read: true when the run needs no FILE (a listing).
+  std::function<bool()> filesOptional{};
 };
 
 enum class LineOutcome { Run, Help, Version, UsageError };

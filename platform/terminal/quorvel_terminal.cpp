@@ -1,6 +1,7 @@
 #include "quorvel_terminal.h"
 
 #include <cmath>
+#include <memory>
 #include <ostream>
 
 #include "cable_budget.h"
@@ -8,6 +9,7 @@
 #include "converter_window.h"
 #include "field_parsing.h"
 #include "file_io.h"
+#include "live_play.h"
 #include "message_glosses.h"
 #include "messages.h"
 #include "progress_window.h"
@@ -102,6 +104,33 @@ void addMergeOptions(terminal::ProgramLine& line, ArgumentResult* result) {
                          .apply = take(&ArgumentResult::mergeAt, "at")});
 }
 
+// --list-ports and --play[=PORT]: live MIDI output.
+void addLiveOptions(terminal::ProgramLine& line, ArgumentResult* result) {
+  line.extras.push_back({.name = "list-ports",
+                         .help = "list the MIDI output ports, numbered from 1, and exit",
+                         .apply = [result](const std::string&, bool) {
+                           if (result) result->listPorts = true;
+                           return std::string();
+                         }});
+  line.filesOptional = [result] { return result != nullptr && result->listPorts; };
+  line.extras.push_back(outputOption("play", "PORT",
+                                     "then play the MIDI file to the MIDI output port PORT\n"
+                                     "(a number or a name, or part of one; by default the\n"
+                                     "first port); a .mid FILE is played as it is",
+                                     result ? &result->play : nullptr,
+                                     result ? &result->playPort : nullptr));
+}
+
+// --play after the conversions: the one MIDI file written, or FILE itself when it is one.
+int playAfter(const ArgumentResult& parsed, const std::string& program, ports::MidiOut& port,
+              terminal::ProgressLine& bar, std::ostream& err) {
+  const std::string file(common::trimTrailingSpace(parsed.files.front()));
+  const std::string midi = terminal::isMidiPath(file)  ? file
+                           : parsed.outputPath.empty() ? outputPathFor(file)
+                                                       : parsed.outputPath;
+  return terminal::playMidiFileCommand(program, port, midi, bar, err);
+}
+
 // The grammar of quorvel-cli; the options' actions fill `result` (none for the help text).
 terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
   terminal::ProgramLine line;
@@ -166,6 +195,7 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
                            return std::string();
                          }});
   addMergeOptions(line, result);
+  addLiveOptions(line, result);
   return line;
 }
 
@@ -301,6 +331,28 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
     err << terminal::usageErrorText(program, text);
     return 2;
   };
+  if (parsed.listPorts) {
+    if (!parsed.files.empty()) return usageError("--list-ports takes no FILE");
+    return terminal::listPortsCommand(program, out, err);
+  }
+  const bool playMidi = parsed.play && parsed.files.size() == 1 &&
+                        terminal::isMidiPath(common::trimTrailingSpace(parsed.files.front()));
+  if (parsed.play && !parsed.mergeSong.empty()) {
+    return usageError("--play does not apply to --merge-into (play the merged file with --play)");
+  }
+  if (parsed.play && parsed.files.size() != 1) return usageError("--play takes a single FILE");
+  if (playMidi && (parsed.render || parsed.plot || !parsed.outputPath.empty())) {
+    return usageError("a .mid FILE is only played: no --render, --plot or --output");
+  }
+  std::unique_ptr<ports::MidiOut> port;
+  if (parsed.play) {
+    ports::OpenedPort opened = ports::openMidiPort(parsed.playPort);
+    if (!opened.port) {
+      err << program << ": " << opened.error << "\n";
+      return 1;
+    }
+    port = std::move(opened.port);
+  }
   if (parsed.render && !media.render) return usageError(terminal::noMediaError("--render"));
   if (parsed.plot && !media.plot) return usageError(terminal::noMediaError("--plot"));
   if (parsed.files.size() > 1 && !parsed.renderPath.empty()) {
@@ -355,7 +407,7 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
   command.setOutputPath(parsed.outputPath);
   command.setCableBudget(parsed.budget);
   int status = 0;
-  for (const std::string& file : parsed.files) {
+  for (const std::string& file : playMidi ? std::vector<std::string>() : parsed.files) {
     if (batch && terminal::interruptReceived()) {
       status = terminal::worseStatus(status, 130);
       break;
@@ -413,6 +465,7 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
     window.reportFailure(failure, msg::partlyWrittenLine(why, done, job.outputPath));
     status = terminal::worseStatus(status, terminal::outcomeStatus(failure));
   }
+  if (port && status == 0) status = playAfter(parsed, program, *port, bar, err);
   return status;
 }
 

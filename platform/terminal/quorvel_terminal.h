@@ -69,8 +69,11 @@ struct ArgumentResult {
   // the last value given names one).
   std::string polyphonyBeyondButtons;
   std::string channelsBeyondButtons;
-  std::string mergeSong;  // --merge-into SONG.mid
-  std::string mergeAt;    // --at SECONDS|BAR:BEAT
+  std::string mergeSong;   // --merge-into SONG.mid
+  std::string mergeAt;     // --at SECONDS|BAR:BEAT
+  bool listPorts = false;  // --list-ports
+  bool play = false;       // --play[=PORT]
+  std::string playPort;
 };
 
 // Reads the options into the window's controls and returns the FILE arguments.

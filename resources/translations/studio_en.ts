@@ -125,6 +125,18 @@
         <source>Stop</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>MIDI port</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>List the MIDI output ports again</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>studio::PlotCanvas</name>
@@ -462,6 +474,18 @@
     </message>
     <message>
         <source>Open part of a recording</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MIDI port: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Playing to %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Listen</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

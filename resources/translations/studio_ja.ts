@@ -125,6 +125,18 @@
         <source>Stop</source>
         <translation>停止</translation>
     </message>
+    <message>
+        <source>MIDI port</source>
+        <translation>MIDIポート</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>更新</translation>
+    </message>
+    <message>
+        <source>List the MIDI output ports again</source>
+        <translation>MIDI出力ポートを一覧し直します</translation>
+    </message>
 </context>
 <context>
     <name>studio::PlotCanvas</name>
@@ -467,6 +479,18 @@
     <message>
         <source>Open part of a recording</source>
         <translation>録音の一部を開く</translation>
+    </message>
+    <message>
+        <source>MIDI port: %1</source>
+        <translation>MIDIポート: %1</translation>
+    </message>
+    <message>
+        <source>Playing to %1</source>
+        <translation>%1 へ再生中</translation>
+    </message>
+    <message>
+        <source>Listen</source>
+        <translation>試聴</translation>
     </message>
 </context>
 </TS>

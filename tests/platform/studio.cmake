@@ -14,3 +14,13 @@ if(TARGET studio AND TARGET sevrane-cli AND TARGET quorvel-cli AND TARGET sevran
   set_tests_properties(qt_studio_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                                                  TIMEOUT 300)
 endif()
+# The studio's Listen panel playing to a MIDI port of a JACK server of its own (label "live").
+if(TARGET studio AND TARGET midi_player_tests)
+  add_executable(qt_listen_port_test ${CMAKE_CURRENT_LIST_DIR}/studio/listen_port_test.cpp)
+  set_target_properties(qt_listen_port_test PROPERTIES AUTOMOC ON)
+  target_include_directories(qt_listen_port_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ports)
+  target_link_libraries(qt_listen_port_test PRIVATE studio Qt6::Test PkgConfig::TEST_JACK)
+  add_test(NAME qt_listen_port_test COMMAND qt_listen_port_test)
+  set_tests_properties(qt_listen_port_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                                                      TIMEOUT 120 LABELS live)
+endif()

@@ -25,8 +25,10 @@
 #include "platform_services.h"
 #include "player.h"
 #include "plot_panel.h"
+#include "port_player.h"
 #include "render_job.h"
 #include "render_progress.h"
+#include "smf_reader.h"
 #include "studio_language.h"
 #include "studio_menus.h"
 
@@ -49,6 +51,7 @@ StudioWindow::StudioWindow(QWidget* parent)
       sideScroll_(new QScrollArea),
       renderProgress_(new RenderProgress),
       player_(new Player(this)),
+      portPlayer_(new PortPlayer(this)),
       job_(new AnalysisJob(this)),
       renderJob_(new RenderJob(this)),
       ticker_(new QTimer(this)),
@@ -100,28 +103,36 @@ StudioWindow::StudioWindow(QWidget* parent)
   connect(listenPanel_, &ListenPanel::playRequested, this, &StudioWindow::play);
   connect(listenPanel_, &ListenPanel::stopRequested, this, &StudioWindow::stop);
   connect(listenPanel_, &ListenPanel::sourceChanged, this, [this](bool rendering) {
-    if (player_->playing()) play(rendering);
+    if (playing()) play(rendering);
+  });
+  connect(listenPanel_, &ListenPanel::refreshPortsRequested, this, &StudioWindow::refreshPorts);
+  connect(portPlayer_, &PortPlayer::stopped, this, [this](const QString& message) {
+    ticker_->stop();
+    updateActions();
+    if (!message.isEmpty()) showFailure(tr("Listen"), tr("MIDI port: %1").arg(message));
   });
   connect(player_, &Player::stopped, this, [this] {
     ticker_->stop();
     updateActions();
   });
   connect(plotPanel_, &PlotPanel::seekRequested, this, [this](double seconds) {
-    const bool playing = player_->playing();
-    player_->stop();
+    const bool wasPlaying = playing();
+    stop();
     plotPanel_->setPlayHead(seconds);
-    if (playing) play(listenPanel_->renderingChosen());
+    if (wasPlaying) play(listenPanel_->renderingChosen());
   });
   ticker_->setInterval(30);
   connect(ticker_, &QTimer::timeout, this, &StudioWindow::tick);
 
   retranslate();
+  refreshPorts();
   updateActions();
   resize(1280, 800);
 }
 
 StudioWindow::~StudioWindow() {
   player_->stop();
+  portPlayer_->stop();
 }
 
 void StudioWindow::retranslate() {
@@ -157,8 +168,7 @@ void StudioWindow::updateActions() {
   menus_->setAvailable(!busy, frames, frames && !renderJob_->running(), recording || frames);
   buildPanel_->buildButton()->setEnabled(frames && !busy);
   buildPanel_->setFrameVoices(document_.framesWide() ? document_.frames().voices : 0);
-  listenPanel_->setAvailable(recording, frames, !busy && !renderJob_->running(),
-                             player_->playing());
+  listenPanel_->setAvailable(recording, frames, !busy && !renderJob_->running(), playing());
 }
 
 void StudioWindow::showStatus(const QString& text) {
@@ -289,12 +299,14 @@ void StudioWindow::renderDone(const std::string& message, const std::vector<int1
 }
 
 bool StudioWindow::play(bool rendering) {
+  if (listenPanel_->portChosen()) return playToPort();
   if (!Player::outputAvailable()) {
     showStatus(tr("No audio output device: nothing can be played here."));
     return false;
   }
   // Switching sources keeps the time: start where the other one was heard.
-  double from = player_->playing() ? player_->positionSeconds() : plotPanel_->canvas()->playHead();
+  double from = playPosition();
+  portPlayer_->stop();
   if (from < 0.0) from = plotPanel_->canvas()->view().startSeconds;
   if (rendering && !document_.renderingCurrent()) {
     // Play once the rendering is there, from the time asked for now.
@@ -320,10 +332,49 @@ bool StudioWindow::play(bool rendering) {
 
 void StudioWindow::stop() {
   player_->stop();
+  portPlayer_->stop();
+}
+
+bool StudioWindow::playing() const {
+  return player_->playing() || portPlayer_->playing();
+}
+
+double StudioWindow::playPosition() const {
+  if (portPlayer_->playing()) return portPlayer_->positionSeconds() - portOffset_;
+  if (player_->playing()) return player_->positionSeconds();
+  return plotPanel_->canvas()->playHead();
+}
+
+void StudioWindow::refreshPorts() {
+  listenPanel_->setPorts(PortPlayer::portNames());
+  updateActions();
+}
+
+bool StudioWindow::playToPort() {
+  double from = playPosition();
+  if (from < 0.0) from = plotPanel_->canvas()->view().startSeconds;
+  player_->stop();
+  if (document_.midiStale() && !buildMidi()) return false;
+  // The play head counts from the note start, where the rendering starts; the MIDI file's own
+  // time is later by the set-up before it.
+  const midibuilder::SmfReadResult read = midibuilder::readSmf(document_.midi());
+  portOffset_ =
+      read.file ? midibuilder::TempoMap(*read.file).secondsAt(document_.midiNoteStart()) : 0.0;
+  const QString failure = portPlayer_->play(document_.midi(), listenPanel_->chosenPort(),
+                                            std::max(0.0, from) + portOffset_);
+  if (!failure.isEmpty()) {
+    showFailure(tr("Listen"), tr("MIDI port: %1").arg(failure));
+    updateActions();
+    return false;
+  }
+  ticker_->start();
+  showStatus(tr("Playing to %1").arg(listenPanel_->chosenPort()));
+  updateActions();
+  return true;
 }
 
 void StudioWindow::tick() {
-  if (player_->playing()) plotPanel_->setPlayHead(player_->positionSeconds());
+  if (playing()) plotPanel_->setPlayHead(playPosition());
 }
 
 void StudioWindow::changeEvent(QEvent* event) {
@@ -333,6 +384,7 @@ void StudioWindow::changeEvent(QEvent* event) {
 
 void StudioWindow::closeEvent(QCloseEvent* event) {
   player_->stop();
+  portPlayer_->stop();
   job_->cancel();
   cancelRender();
   event->accept();

@@ -26,6 +26,7 @@ class ListenPanel;
 class StudioMenus;
 class PlotPanel;
 class Player;
+class PortPlayer;
 class RenderJob;
 class RenderProgress;
 
@@ -71,8 +72,11 @@ class StudioWindow : public QMainWindow {
   void cancelRender();
   bool renderRunning() const;
 
-  // Plays the original (false) or the rendering (true) from the play head.
+  // Plays the original (false) or the rendering (true) from the play head; or, when the listen
+  // panel's MIDI port is chosen, the MIDI file to that port.
   bool play(bool rendering);
+  // Lists the MIDI output ports again in the listen panel.
+  void refreshPorts();
   void stop();
 
   // Writes one result to `path`; an existing file is replaced only when `confirmReplace`
@@ -131,6 +135,10 @@ class StudioWindow : public QMainWindow {
   void renderProgressed(double fractionDone, double secondsLeft);
   void renderDone(const std::string& message, const std::vector<int16_t>& stereo);
   void tick();
+  bool playToPort();
+  bool playing() const;
+  // Where the play head is while playing, in the rendering's seconds.
+  double playPosition() const;
   void refreshPlot(bool newFile = false);
   QString fileName() const;
 
@@ -143,6 +151,8 @@ class StudioWindow : public QMainWindow {
   QScrollArea* sideScroll_;
   RenderProgress* renderProgress_;
   Player* player_;
+  PortPlayer* portPlayer_;
+  double portOffset_ = 0.0;  // the MIDI file's time at the play head's 0 (its lead-in)
   AnalysisJob* job_;
   RenderJob* renderJob_;
   QTimer* ticker_;
