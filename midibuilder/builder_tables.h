@@ -27,6 +27,8 @@ struct BuilderOptions {
   double tempo = 120.0;          // 30 to 1000 quarter notes per minute
   int32_t timeBase = 480;        // 24 to 65535 ticks per quarter note
   int32_t noteStartTime = 1920;  // at least 2 x timeBase
+  // Pitch-bend range in semitones, one the target allows; 0 for the target's own.
+  int32_t bendRange = 0;
 };
 
 // The most channels a conversion uses: the sixteen MIDI channels less the drum channel 10.

@@ -175,6 +175,8 @@ void ConverterCommand::convert() {
   const OptionCheck check = readBuilderOptions(env_);
   if (!check.message.empty()) return refuse(check.message);
   BuilderOptions options = check.options;
+  options.target = target_;
+  options.bendRange = bendRange_;
 
   const std::string path(common::trimTrailingSpace(env_.controlText(kDatFileField)));
   if (!endsInDat(path)) return refuse(msg::kSpecifyDat);
