@@ -23,6 +23,7 @@ namespace {
 media::RenderOptions renderOptions(const quorvel_terminal::QuorvelMedia::Job& job) {
   media::RenderOptions options;
   options.keepLeadIn = job.keepLeadIn;
+  options.soundFont = job.soundFont;
   options.startTick = job.startTick;
   options.progress = job.progress;
   options.cancel = job.cancel;
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
   media.renderedPathFor = &media::renderedPathFor;
   media.plotPathFor = &renderedPlotPathFor;
   media.maxRenderSeconds = media::kMaxRenderSeconds;
+  media.soundFontProblem = &media::soundFontProblem;
 #endif
 #ifdef _WIN32
   // UTF-8 arguments from the UTF-16 command line; messages to a console as UTF-16.

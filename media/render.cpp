@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 
@@ -14,9 +16,14 @@
 #include "file_io.h"
 #include "messages.h"
 #include "sine_soundfont.h"
+#include "targets/targets.h"
 
 namespace media {
 namespace {
+
+// The sine SoundFont plays the programs that the General MIDI and MPE files select.
+static_assert(kGmSineProgram == midibuilder::targets::kGmProgram);
+static_assert(kPressureSineProgram == midibuilder::targets::kMpeProgram);
 
 // The name under which the SoundFont loader below finds the built-in image.
 constexpr const char* kBuiltInName = "builtin:sine.sf2";
@@ -186,11 +193,16 @@ std::string renderOnce(const std::vector<uint8_t>& smf, const RenderOptions& opt
 
   std::unique_ptr<fluid_synth_t, Deleters> synth(new_fluid_synth(s));
   if (!synth) return std::string(msg::kNoMemory);
-  fluid_sfloader_t* loader = new_fluid_defsfloader(s);
-  if (loader == nullptr) return std::string(msg::kNoMemory);
-  fluid_sfloader_set_callbacks(loader, openFont, readFont, seekFont, tellFont, closeFont);
-  fluid_synth_add_sfloader(synth.get(), loader);  // the synth owns it from here
-  if (fluid_synth_sfload(synth.get(), kBuiltInName, 1) == FLUID_FAILED) {
+  if (options.soundFont.empty()) {
+    fluid_sfloader_t* loader = new_fluid_defsfloader(s);
+    if (loader == nullptr) return std::string(msg::kNoMemory);
+    fluid_sfloader_set_callbacks(loader, openFont, readFont, seekFont, tellFont, closeFont);
+    fluid_synth_add_sfloader(synth.get(), loader);  // the synth owns it from here
+    if (fluid_synth_sfload(synth.get(), kBuiltInName, 1) == FLUID_FAILED) {
+      return std::string(msg::kReadError);
+    }
+  } else if (fluid_synth_sfload(synth.get(), options.soundFont.c_str(), 1) == FLUID_FAILED) {
+    // The library's own loader, from the file.
     return std::string(msg::kReadError);
   }
 
@@ -266,6 +278,23 @@ void putU16(std::vector<uint8_t>& b, uint32_t v) {
 }
 
 }  // namespace
+
+std::string soundFontProblem(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path file = common::pathFromUtf8(path);
+  if (!std::filesystem::exists(file, error)) return "there is no file " + path;
+  if (std::filesystem::is_directory(file, error)) return path + " is a folder";
+  std::ifstream in(file, std::ios::binary);
+  char head[12] = {};
+  if (!in || !in.read(head, sizeof head)) {
+    return in.is_open() ? path + " is not a SoundFont 2 file (too short)"
+                        : path + " cannot be read";
+  }
+  if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "sfbk", 4) != 0) {
+    return path + " is not a SoundFont 2 file";
+  }
+  return {};
+}
 
 const std::vector<uint8_t>& builtInSoundFont() {
   static const std::vector<uint8_t> image = media::buildSineSoundFont();

@@ -31,7 +31,13 @@ struct RenderOptions {
   // Set from any thread to stop: the rendering returns msg::kCancelled within a block of 64
   // samples, that is within microseconds.
   const std::atomic<bool>* cancel = nullptr;
+  // A SoundFont 2 file to play the MIDI file with instead of the built-in sine SoundFont.
+  std::string soundFont;
 };
+
+// Why the file at `path` cannot be used as a SoundFont, in English ("" when its header is that
+// of a SoundFont 2 file; libfluidsynth reads the rest when rendering).
+std::string soundFontProblem(const std::string& path);
 
 // Renders a Standard MIDI File into 44.1 kHz 16-bit interleaved stereo samples. Deterministic:
 // the same bytes and options give the same samples. Returns "" or a fixed message text.

@@ -66,19 +66,22 @@ struct PresetEntry {
   const char* name;
   uint16_t bank;
   uint16_t program;
+  bool pressure = false;  // the level follows channel pressure (the preset's modulators)
 };
 
-// Bank 8 program 80 is what the MIDI files select; bank 0 program 80 catches players that
+// Bank 8 program 80 is what the GS MIDI files select; bank 0 program 80 catches players that
 // fall back to the capital tone when a variation is missing. Bank 0 and bank 128 program 0 are
 // what a synthesiser gives every channel (and the percussion channel) at start-up and after a
-// reset; with them present the file loads without "no preset" warnings. All four play the
-// same sine. Sorted by bank and program, as players expect.
+// reset; with them present the file loads without "no preset" warnings. The General MIDI files
+// select kGmSineProgram, the MPE files kPressureSineProgram. All play the same sine. Sorted by
+// bank and program, as players expect.
 constexpr PresetEntry kPresets[] = {
-    {"Sine (default)", 0, 0},
-    {"Sine Lead", 0, 80},
-    {"Sine Wave", 8, 80},
-    {"Sine (percussion)", 128, 0},
+    {"Sine (default)", 0, 0}, {"Sine (GM)", 0, kGmSineProgram},
+    {"Sine Lead", 0, 80},     {"Sine (pressure)", 0, kPressureSineProgram, true},
+    {"Sine Wave", 8, 80},     {"Sine (percussion)", 128, 0},
 };
+static_assert(kGmSineProgram != 0 && kGmSineProgram != 80 && kGmSineProgram < kPressureSineProgram,
+              "the presets stay sorted and distinct");
 constexpr uint16_t kPresetCount = sizeof(kPresets) / sizeof(kPresets[0]);
 
 // Modulator source operators: controller index in bits 0-6, bit 9 set for bipolar, linear.
@@ -87,6 +90,38 @@ constexpr uint16_t kPitchWheelSensitivitySource = 0x0010;  // RPN 0 value over 1
 // The destination of the default pitch-wheel modulator as players implement it: the fine tune
 // generator (the format names an "initial pitch" that is no generator of its own).
 constexpr uint16_t kFineTuneGenerator = 52;
+
+// A modulator record: sources, destination generator, amount, transform (always linear).
+struct Modulator {
+  uint16_t source;
+  uint16_t destination;
+  int16_t amount;
+  uint16_t amountSource;
+};
+
+// The pressure preset's modulators. Preset-level modulators add to the instrument's and the
+// players' default ones, so the level of channel pressure is added on the curve by which the
+// default modulator attenuates for expression (concave, decreasing, up to 960 cB), and three
+// default modulators are cancelled by their opposites: channel pressure to vibrato depth (50
+// cents), note-on velocity to attenuation (960 cB) and velocity to filter cut-off (-2400 cents
+// from velocity 64 up). The level is then the pressure alone, as it is the expression alone in
+// the other presets (whose notes start at velocity 127).
+constexpr uint16_t kChannelPressureConcaveDown = 0x050D;
+constexpr uint16_t kChannelPressure = 0x000D;
+constexpr uint16_t kVelocityConcaveDown = 0x0502;
+constexpr uint16_t kVelocityLinearDown = 0x0102;
+constexpr uint16_t kVelocitySwitch = 0x0C02;
+constexpr uint16_t kInitialAttenuation = 48;
+constexpr uint16_t kVibLfoToPitch = 6;
+constexpr uint16_t kInitialFilterFc = 8;
+constexpr Modulator kPressureModulators[] = {
+    {kChannelPressureConcaveDown, kInitialAttenuation, 960, 0},
+    {kChannelPressure, kVibLfoToPitch, -50, 0},
+    {kVelocityConcaveDown, kInitialAttenuation, -960, 0},
+    {kVelocityLinearDown, kInitialFilterFc, 2400, kVelocitySwitch},
+};
+constexpr uint16_t kPressureModulatorCount =
+    sizeof(kPressureModulators) / sizeof(kPressureModulators[0]);
 
 }  // namespace
 
@@ -139,16 +174,26 @@ std::vector<uint8_t> buildSineSoundFont(const SineSoundFontOptions& options) {
   w.u32(0);
   w.end(phdr);
 
-  // Preset bags: bag i holds generator i and no modulators; the terminal bag closes the list.
+  // Preset bags: bag i holds generator i and, for the pressure preset, its modulators; the
+  // terminal bag closes the list.
   size_t pbag = w.begin("pbag");
+  uint16_t modulators = 0;
   for (uint16_t i = 0; i <= kPresetCount; ++i) {
     w.u16(i);
-    w.u16(0);
+    w.u16(modulators);
+    if (i < kPresetCount && kPresets[i].pressure) modulators += kPressureModulatorCount;
   }
   w.end(pbag);
 
   size_t pmod = w.begin("pmod");
-  for (int i = 0; i < 10; ++i) w.u8(0);  // terminal modulator only
+  for (const Modulator& m : kPressureModulators) {
+    w.u16(m.source);
+    w.u16(m.destination);
+    w.i16(m.amount);
+    w.u16(m.amountSource);
+    w.u16(0);  // linear transform
+  }
+  for (int i = 0; i < 10; ++i) w.u8(0);  // terminal modulator
   w.end(pmod);
 
   size_t pgen = w.begin("pgen");

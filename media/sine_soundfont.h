@@ -1,6 +1,7 @@
 // A SoundFont 2 file with one looped sine wave, playable as the GS sine lead (bank 8,
-// program 80) and as the plain bank-0 program 80, for rendering the MIDI files of the demo
-// with a software synthesiser.
+// program 80), as the plain bank-0 program 80, as the General MIDI files' program and, with
+// its level following channel pressure, as the MPE files' program, for rendering the MIDI files
+// of the demo with a software synthesiser.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,11 @@ inline constexpr uint32_t kSineLoopEnd = kSineLoopStart + kSineLoopLength;
 inline constexpr uint32_t kSineSampleEnd = kSineLoopEnd + 8;
 // Every sample is followed by 46 zero points in the smpl chunk.
 inline constexpr uint32_t kSampleGuardPoints = 46;
+
+// The bank-0 programs that the General MIDI and the MPE files select (the builder's profiles
+// name the same numbers).
+inline constexpr uint16_t kGmSineProgram = 78;
+inline constexpr uint16_t kPressureSineProgram = 81;
 
 // Generator numbers used by the file.
 enum class Sf2Generator : uint16_t {

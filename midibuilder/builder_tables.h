@@ -31,6 +31,8 @@ struct BuilderOptions {
   // Bytes a second that the file's stream may take on a MIDI cable (fitCableBudget); 0 for no
   // limit, the file as built.
   int32_t cableBudget = 0;
+  // Pitch-bend range in semitones, one the target allows; 0 for the target's own.
+  int32_t bendRange = 0;
 };
 
 // The most channels a conversion uses: the sixteen MIDI channels less the drum channel 10.

@@ -14,6 +14,7 @@ struct Assigner {
   FrameSet& frames;
   const BuilderOptions& options;
   const TargetProfile& profile;
+  int32_t rangeLimit;  // segmentRangeLimitOf(options)
 
   // The centre of a segment whose notes run from `low` to `high`: the rounded-up middle, kept
   // within 1 ... noteCeiling so that it is always a valid note byte. The sum is formed in 64
@@ -81,7 +82,7 @@ struct Assigner {
         }
         if (note < low) low = note;
         if (note > high) high = note;
-        if (static_cast<int64_t>(high) - low >= profile.segmentRangeLimit) {
+        if (static_cast<int64_t>(high) - low >= rangeLimit) {
           const int32_t centre = centreOf(previousLow, previousHigh);
           low = high = note;
           close(v, segmentStart, f, centre);
@@ -115,7 +116,7 @@ void assignChannels(BuilderTables& tables, FrameSet& frames, const BuilderOption
   for (int32_t f = 0; f < frames.frameCount; ++f) {
     for (int32_t v = 0; v < options.polyphony; ++v) tables.busy(f, v) = 1;
   }
-  Assigner assigner{tables, frames, options, targetOf(options)};
+  Assigner assigner{tables, frames, options, targetOf(options), segmentRangeLimitOf(options)};
   for (int32_t v = 0; v < options.polyphony; ++v) assigner.walk(v);
 }
 

@@ -176,6 +176,8 @@ void ConverterCommand::convert() {
   if (!check.message.empty()) return refuse(check.message);
   BuilderOptions options = check.options;
   options.cableBudget = cableBudget_;
+  options.target = target_;
+  options.bendRange = bendRange_;
 
   const std::string path(common::trimTrailingSpace(env_.controlText(kDatFileField)));
   if (!endsInDat(path)) return refuse(msg::kSpecifyDat);

@@ -108,6 +108,12 @@ class ConverterCommand {
     widePolyphony_ = polyphony;
     wideChannels_ = channels;
   }
+  // The output target when it is none of the device buttons' (null: the window's choice), and
+  // the bend range (0: the target's own). The caller has checked that the target takes it.
+  void setTarget(const TargetProfile* target, int32_t bendRange) {
+    target_ = target;
+    bendRange_ = bendRange;
+  }
   // Where the MIDI file goes; empty (the default) for beside the input.
   void setOutputPath(std::string path) { outputPath_ = std::move(path); }
 
@@ -124,6 +130,8 @@ class ConverterCommand {
   std::unique_ptr<common::AllocationRegistry> registry_;
   int32_t widePolyphony_ = 0;
   int32_t wideChannels_ = 0;
+  const TargetProfile* target_ = nullptr;
+  int32_t bendRange_ = 0;
   std::string outputPath_;
   int32_t cableBudget_ = 0;
 };

@@ -28,6 +28,15 @@ class TrackWriter {
     out_.push_back(data1);
     out_.push_back(data2);
   }
+  // A channel event of one data byte (channel pressure).
+  void channelEvent(uint8_t status, uint8_t data) {
+    writeDelta();
+    if (status != runningStatus_) {
+      out_.push_back(status);
+      runningStatus_ = status;
+    }
+    out_.push_back(data);
+  }
 
   void endOfTrack() {
     writeDelta();
@@ -74,19 +83,28 @@ double frameStepTicks(int32_t timeBase, double tempo, int32_t framesPerSecond) {
   return static_cast<double>(timeBase) / (framesPerSecond / 2.0) * tempo / 120;
 }
 
+int32_t midiChannelFor(const TargetProfile& target, int32_t channel) {
+  return target.channels == ChannelLayout::MpeLowerZone ? channel + 1 : midiChannelOf(channel);
+}
+
 double noteFrequencyHz(int32_t note) {
   return kNoteZeroHz * std::pow(kSemitoneRatio, note);
 }
 
-int32_t bendValueFor(int32_t frequency, double noteHz) {
+int32_t bendValueFor(int32_t frequency, double noteHz, int32_t range) {
   const double f = frequency / 10.0;
   const double p = noteHz;
+  // The frequency ratio of the whole range: exp2 of a whole number of octaves is exact, so a
+  // range of 24 gives exactly 4 and the same arithmetic as two octaves written out.
+  const double span = std::exp2(range / 12.0);
   if (f < p) {
     // ln of 0 or less is -inf or NaN: both end at the lower limit 0.
-    const double x = (std::log(f) - std::log(p / 4)) / (std::log(p) - std::log(p / 4)) * 8192 + 0.5;
+    const double x =
+        (std::log(f) - std::log(p / span)) / (std::log(p) - std::log(p / span)) * 8192 + 0.5;
     return truncClamped(x, 0, 8192);
   }
-  const double x = (std::log(4 * p) - std::log(f)) / (std::log(4 * p) - std::log(p)) * 8192 + 0.5;
+  const double x =
+      (std::log(span * p) - std::log(f)) / (std::log(span * p) - std::log(p)) * 8192 + 0.5;
   // 16383 - trunc(x) limited to 8192 ... 16383 is 16383 - trunc(x limited to 0 ... 8191).
   return 16383 - truncClamped(x, 0, 8191);
 }
@@ -94,11 +112,14 @@ int32_t bendValueFor(int32_t frequency, double noteHz) {
 void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
                        const BuilderOptions& options, int32_t channel, int64_t startDelta,
                        std::vector<uint8_t>& out) {
-  const int32_t midiChannel = midiChannelOf(channel);
+  const TargetProfile& target = targetOf(options);
+  const int32_t midiChannel = midiChannelFor(target, channel);
   const auto noteStatus = static_cast<uint8_t>(0x90 + midiChannel);
   const auto bendStatus = static_cast<uint8_t>(0xE0 + midiChannel);
   const auto controlStatus = static_cast<uint8_t>(0xB0 + midiChannel);
-  const TargetProfile& target = targetOf(options);
+  const auto pressureStatus = static_cast<uint8_t>(0xD0 + midiChannel);
+  const bool pressure = target.levelMessage == LevelMessage::ChannelPressure;
+  const int32_t range = bendRangeOf(options);
   const int32_t ceiling = target.noteCeiling;
   const bool correctBend = target.bendCorrection.enabled;
   // At most about 18,204 ticks for validated options; the guard keeps any other values from
@@ -108,6 +129,14 @@ void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
   const std::size_t column = static_cast<std::size_t>(channel);
 
   TrackWriter writer(out, startDelta);
+  // The level as the target takes it: expression, or per-note pressure.
+  const auto sendLevel = [&](int32_t value) {
+    if (pressure) {
+      writer.channelEvent(pressureStatus, static_cast<uint8_t>(value));
+    } else {
+      writer.channelEvent(controlStatus, cc::kExpression, static_cast<uint8_t>(value));
+    }
+  };
   double tickRemainder = 0.0;
   int32_t heldNote = 0;
   int32_t pendingNote = 0;
@@ -132,12 +161,15 @@ void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
     const int32_t level = frames.level(k, channel);
     int32_t expression = expressionOfLevel(level, frames.peakLevel, target.levelCurve);
     if (expression != 0) {
-      const int32_t bend = bendValueFor(frames.frequency(k, channel), noteHz);
+      const int32_t bend = bendValueFor(frames.frequency(k, channel), noteHz, range);
       if (correctBend) {
         // Compensates the module's level change under pitch bend (on the square-root scale,
         // whatever the target's curve); the result may exceed 127 (bends far upward) and is
-        // limited there.
-        const double gain = tables.bendGainTable[static_cast<std::size_t>(bend)];
+        // limited there. The gains are measured per bend value at a range of 24 semitones:
+        // another range looks up the value that bends as far there.
+        const int64_t at24 = 8192 + (static_cast<int64_t>(bend) - 8192) * range / 24;
+        const double gain =
+            tables.bendGainTable[static_cast<std::size_t>(std::clamp<int64_t>(at24, 0, 16383))];
         const double x =
             std::sqrt(level * 127.0 * 127.0 / gain * tables.bendGainReference / frames.peakLevel) +
             0.5;
@@ -147,22 +179,22 @@ void emitChannelEvents(const BuilderTables& tables, const FrameSet& frames,
       const auto bendMsb = static_cast<uint8_t>(bend >> 7);
       if (expression > lastExpression) {
         writer.channelEvent(bendStatus, bendLsb, bendMsb);
-        writer.channelEvent(controlStatus, cc::kExpression, static_cast<uint8_t>(expression));
+        sendLevel(expression);
       } else {
-        if (expression != lastExpression) {
-          writer.channelEvent(controlStatus, cc::kExpression, static_cast<uint8_t>(expression));
-        }
+        if (expression != lastExpression) sendLevel(expression);
         writer.channelEvent(bendStatus, bendLsb, bendMsb);
       }
       lastExpression = expression;
       if (pendingNote != 0) {
-        writer.channelEvent(noteStatus, static_cast<uint8_t>(pendingNote), 0x7F);
+        // With per-note pressure the note strikes as loud as it starts.
+        const auto velocity = static_cast<uint8_t>(pressure ? expression : 0x7F);
+        writer.channelEvent(noteStatus, static_cast<uint8_t>(pendingNote), velocity);
         heldNote = pendingNote;
         pendingNote = 0;
       }
       channelSounding = true;
     } else if (channelSounding) {
-      writer.channelEvent(controlStatus, cc::kExpression, 0x00);
+      sendLevel(0);
       channelSounding = false;
       lastExpression = 0;
     }

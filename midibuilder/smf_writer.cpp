@@ -70,8 +70,21 @@ int messagesOf(const SetupEvent& e, SetupMessage* out) {
   return n;
 }
 
-void appendResetEvent(std::vector<uint8_t>& out, const ResetEvent& e) {
+// `channels`: the conversion's channel tracks, the member count of an MPE zone.
+void appendResetEvent(std::vector<uint8_t>& out, const ResetEvent& e, int32_t channels) {
   switch (e.kind) {
+    case ResetKind::GmSystemOn:
+      out.insert(out.end(), {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
+      return;
+    case ResetKind::MpeConfiguration: {
+      // RPN 6 on the manager channel 1, its data entry the number of member channels (a lower
+      // zone has at most 15). Each message carries its status byte: the tempo before it is a
+      // meta event, after which a reader may not keep a running status.
+      const auto members = static_cast<uint8_t>(std::clamp(channels, 0, 15));
+      out.insert(out.end(), {0xB0, cc::kRpnMsb, 0x00, 0x00, 0xB0, cc::kRpnLsb, 0x06, 0x00, 0xB0,
+                             cc::kDataEntry, members});
+      return;
+    }
     case ResetKind::GsReset: {
       // A GS data set (manufacturer 0x41, device 0x10, model 0x42): 00 to address 40 00 7F. The
       // checksum makes address, data and checksum sum to a multiple of 128.
@@ -113,11 +126,15 @@ int32_t setupMessageCount(const TargetProfile& target) {
 }
 
 void writeSetupBlock(std::vector<uint8_t>& out, int32_t channel, int32_t timeBase,
-                     const TargetProfile& target) {
+                     const TargetProfile& target, int32_t bendRange) {
   double previous = 0.0;  // b(M - 1)
   int m = 0;
   uint8_t runningStatus = 0;
-  for (const SetupEvent& e : target.setup) {
+  for (SetupEvent e : target.setup) {
+    // RPN 0/0, the pitch-bend sensitivity, says the conversion's range.
+    if (bendRange > 0 && e.kind == SetupKind::Rpn && e.number == 0 && e.numberLsb == 0) {
+      e.value = static_cast<uint8_t>(std::clamp(bendRange, 0, 127));
+    }
     SetupMessage messages[4];
     const int count = messagesOf(e, messages);
     for (int i = 0; i < count; ++i, ++m) {
@@ -139,7 +156,7 @@ void writeSetupBlock(std::vector<uint8_t>& out, int32_t channel, int32_t timeBas
 }
 
 void writeConductorTrack(std::vector<uint8_t>& out, double tempo, int32_t timeBase,
-                         const TargetProfile& target) {
+                         const TargetProfile& target, int32_t channels) {
   const std::size_t start = beginTrack(out);
   const auto us = static_cast<uint32_t>(tempoMicroseconds(tempo));
   out.insert(out.end(), {0x00, 0xFF, 0x51, 0x03, static_cast<uint8_t>(us >> 16),
@@ -148,7 +165,7 @@ void writeConductorTrack(std::vector<uint8_t>& out, double tempo, int32_t timeBa
     // Beyond what a delta time holds only for absurd delays; writeVarLen limits it.
     const int64_t delay = static_cast<int64_t>(timeBase) * e.quartersAfter;
     writeVarLen(out, static_cast<uint32_t>(std::clamp<int64_t>(delay, 0, kMaxDeltaTime)));
-    appendResetEvent(out, e);
+    appendResetEvent(out, e, channels);
   }
   out.insert(out.end(), {0x00, 0xFF, 0x2F, 0x00});
   endTrack(out, start);
@@ -173,11 +190,12 @@ void assembleMidiFile(BuilderTables& tables, const FrameSet& frames,
       0);
   for (int32_t ch = 0; ch < options.usedChannels; ++ch) {
     const std::size_t start = beginTrack(out);
-    writeSetupBlock(out, midiChannelOf(ch), options.timeBase, target);
+    writeSetupBlock(out, midiChannelFor(target, ch), options.timeBase, target,
+                    bendRangeOf(options));
     emitChannelEvents(tables, frames, options, ch, startDelta, out);
     endTrack(out, start);
   }
-  writeConductorTrack(out, options.tempo, options.timeBase, target);
+  writeConductorTrack(out, options.tempo, options.timeBase, target, options.usedChannels);
 }
 
 std::string buildMidiFile(BuilderTables& tables, const FrameSet& frames,

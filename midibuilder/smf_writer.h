@@ -21,13 +21,15 @@ std::string outputPathFor(const std::string& inputPath);
 int32_t setupMessageCount(const TargetProfile& target);
 
 // Appends a channel's set-up block for the target: its first message one quarter note after the
-// track's start, message M at timeBase + trunc(timeBase x M / 50), in running status.
+// track's start, message M at timeBase + trunc(timeBase x M / 50), in running status. A
+// `bendRange` above 0 replaces the range that the block's RPN 0 step sets.
 void writeSetupBlock(std::vector<uint8_t>& out, int32_t channel, int32_t timeBase,
-                     const TargetProfile& target);
+                     const TargetProfile& target, int32_t bendRange = 0);
 
-// Appends the conductor track chunk: the tempo, then the target's reset events.
+// Appends the conductor track chunk: the tempo, then the target's reset events (an MPE zone
+// configured for `channels` member channels).
 void writeConductorTrack(std::vector<uint8_t>& out, double tempo, int32_t timeBase,
-                         const TargetProfile& target);
+                         const TargetProfile& target, int32_t channels = 0);
 
 // Builds the whole file for targetOf(options) in tables.smfImage.
 void assembleMidiFile(BuilderTables& tables, const FrameSet& frames, const BuilderOptions& options);

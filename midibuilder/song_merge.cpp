@@ -132,13 +132,13 @@ int32_t freeChannelCount(const std::array<bool, 16>& used) {
 }
 
 std::vector<int32_t> pickChannels(const std::array<bool, 16>& used, int32_t needed,
-                                  ChannelLayout layout) {
+                                  FreeChannels layout) {
   std::vector<int32_t> picked;
   for (int32_t c = 0; c < 16 && static_cast<int32_t>(picked.size()) < needed; ++c) {
     const bool free = c != kDrumChannel && !used[static_cast<std::size_t>(c)];
     if (free) {
       picked.push_back(c);
-    } else if (layout == ChannelLayout::Contiguous) {
+    } else if (layout == FreeChannels::Contiguous) {
       picked.clear();  // a zone is one run: start again after the taken channel
     }
   }
@@ -149,7 +149,7 @@ std::vector<int32_t> pickChannels(const std::array<bool, 16>& used, int32_t need
 MergeOutcome mergeIntoSong(BuilderTables& tables, common::AllocationRegistry& registry,
                            const common::NoteFrames& frames, BuilderOptions options,
                            std::span<const uint8_t> songBytes, const SongPosition& at,
-                           ChannelLayout layout) {
+                           FreeChannels layout) {
   const SmfReadResult read = readSmf(songBytes);
   if (!read.file) return refused("the song is not a readable MIDI file: " + read.error);
   const SmfFile& song = *read.file;
@@ -187,7 +187,7 @@ MergeOutcome mergeIntoSong(BuilderTables& tables, common::AllocationRegistry& re
     const int32_t free = freeChannelCount(used);
     std::string text = "the song leaves " + std::to_string(free) + " channel" +
                        (free == 1 ? "" : "s") + " free; the speech needs " + std::to_string(needed);
-    if (layout == ChannelLayout::Contiguous && free >= needed) text += " adjacent ones";
+    if (layout == FreeChannels::Contiguous && free >= needed) text += " adjacent ones";
     return refused(text);
   }
   std::array<uint8_t, 16> channelMap{};

@@ -41,7 +41,7 @@ SongTime songSeconds(const SmfFile& song, const SongPosition& position);
 
 // How the speech's channels are picked among the free ones: any of them (lowest first), or one
 // run of adjacent channels for a target that plays its voices as a zone.
-enum class ChannelLayout { Any, Contiguous };
+enum class FreeChannels { Any, Contiguous };
 
 // The channels (0-based) the song's channel messages use.
 std::array<bool, 16> songChannels(const SmfFile& song);
@@ -49,7 +49,7 @@ std::array<bool, 16> songChannels(const SmfFile& song);
 // `needed` channels for the speech among those the song leaves free (never the drum channel,
 // 9 counted from 0), lowest first; empty when there are not enough.
 std::vector<int32_t> pickChannels(const std::array<bool, 16>& used, int32_t needed,
-                                  ChannelLayout layout);
+                                  FreeChannels layout);
 
 // The channels outside the song's use that could take speech (channel 10 not counted).
 int32_t freeChannelCount(const std::array<bool, 16>& used);
@@ -70,6 +70,6 @@ struct MergeOutcome {
 MergeOutcome mergeIntoSong(BuilderTables& tables, common::AllocationRegistry& registry,
                            const common::NoteFrames& frames, BuilderOptions options,
                            std::span<const uint8_t> song, const SongPosition& at,
-                           ChannelLayout layout = ChannelLayout::Any);
+                           FreeChannels layout = FreeChannels::Any);
 
 }  // namespace midibuilder

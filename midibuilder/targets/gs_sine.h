@@ -9,8 +9,10 @@
 
 namespace midibuilder::targets {
 
-// Bends span two octaves each way (bendValueFor relies on it).
+// Bends span two octaves each way unless a conversion asks for another range. A GS module takes
+// at most 24 semitones.
 inline constexpr uint8_t kGsBendRange = 24;
+inline constexpr std::array<uint8_t, 3> kGsBendRanges{kGsBendRange, 2, 12};
 
 constexpr std::array<SetupEvent, 16> gsSineSetup(uint8_t volume) {
   return {{

@@ -17,7 +17,8 @@ const TargetProfile& halvoran() {
                                          .segmentRangeLimit = 47,
                                          .noteCeiling = 95,
                                          .setup = kSetup,
-                                         .reset = kGsReset};
+                                         .reset = kGsReset,
+                                         .bendRanges = kGsBendRanges};
   return profile;
 }
 

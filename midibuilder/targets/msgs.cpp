@@ -17,7 +17,8 @@ const TargetProfile& msgs() {
                                          .segmentRangeLimit = 12,
                                          .noteCeiling = 113,
                                          .setup = kSetup,
-                                         .reset = kGsReset};
+                                         .reset = kGsReset,
+                                         .bendRanges = kGsBendRanges};
   return profile;
 }
 

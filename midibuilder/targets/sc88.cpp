@@ -27,7 +27,8 @@ const TargetProfile& sc88() {
       .segmentRangeLimit = 12,
       .noteCeiling = 113,
       .setup = kSetup,
-      .reset = kGsReset};
+      .reset = kGsReset,
+      .bendRanges = kGsBendRanges};
   return profile;
 }
 

@@ -17,7 +17,8 @@ const TargetProfile& sc8850() {
                                          .segmentRangeLimit = 47,
                                          .noteCeiling = 95,
                                          .setup = kSetup,
-                                         .reset = kGsReset};
+                                         .reset = kGsReset,
+                                         .bendRanges = kGsBendRanges};
   return profile;
 }
 

@@ -104,7 +104,7 @@ constexpr SetupEvent sameMsb(SetupEvent e) {
 
 // The module resets at the head of the conductor track, each `quartersAfter` quarter notes
 // after the one before (the first after tick 0).
-enum class ResetKind : uint8_t { GsReset, MasterVolume };
+enum class ResetKind : uint8_t { GsReset, MasterVolume, GmSystemOn, MpeConfiguration };
 
 struct ResetEvent {
   ResetKind kind = ResetKind::GsReset;
@@ -119,6 +119,28 @@ constexpr ResetEvent gsReset(int32_t quartersAfter) {
 constexpr ResetEvent masterVolume(uint16_t value, int32_t quartersAfter) {
   return {.kind = ResetKind::MasterVolume, .value = value, .quartersAfter = quartersAfter};
 }
+
+// Universal non-real-time General MIDI System On for all devices.
+constexpr ResetEvent gmSystemOn(int32_t quartersAfter) {
+  return {.kind = ResetKind::GmSystemOn, .quartersAfter = quartersAfter};
+}
+// The MPE Configuration Message of a lower zone (RPN 6 on channel 1), its member count being the
+// conversion's channels.
+constexpr ResetEvent mpeConfiguration(int32_t quartersAfter) {
+  return {.kind = ResetKind::MpeConfiguration, .quartersAfter = quartersAfter};
+}
+
+// Which MIDI channels the channel tracks play on.
+enum class ChannelLayout : uint8_t {
+  AvoidDrums,    // 1 to 9, then 11 to 16: a General MIDI module's channel 10 plays drums
+  MpeLowerZone,  // 2 to 16, the member channels of a lower zone whose manager is channel 1
+};
+
+// How a channel's level is sent.
+enum class LevelMessage : uint8_t {
+  Expression,       // control change 11; notes start at velocity 127
+  ChannelPressure,  // per-note pressure; notes start at the velocity of their first level
+};
 
 // The module's level change under pitch bend, which the builder undoes when `enabled`: the
 // output gain at every 512 bend steps from the centre (8192) up and down, interpolated between,
@@ -142,6 +164,11 @@ struct TargetProfile {
   // (two quarter notes), that is at most 51 of them.
   std::span<const SetupEvent> setup;
   std::span<const ResetEvent> reset;  // after the tempo on the conductor track
+  // The bend ranges (semitones) the target takes, the first being its default. A set-up step
+  // that sets RPN 0 carries the conversion's range.
+  std::span<const uint8_t> bendRanges;
+  ChannelLayout channels = ChannelLayout::AvoidDrums;
+  LevelMessage levelMessage = LevelMessage::Expression;
 };
 
 }  // namespace midibuilder

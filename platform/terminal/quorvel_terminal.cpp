@@ -15,6 +15,7 @@
 #include "progress_window.h"
 #include "smf_writer.h"
 #include "song_merge_command.h"
+#include "targets/targets.h"
 #include "wide_frames.h"
 
 namespace quorvel_terminal {
@@ -131,6 +132,35 @@ int playAfter(const ArgumentResult& parsed, const std::string& program, ports::M
   return terminal::playMidiFileCommand(program, port, midi, bar, err);
 }
 
+// --device gm or mpe: a target beyond the window's buttons, recorded in `result`. A value that
+// names a button clears it and is the model's to set. Returns true when the value is taken here.
+bool takeTarget(const common::ControlOption& option, const std::string& value,
+                ArgumentResult& result) {
+  if (option.name != "device") return false;
+  result.target = nullptr;
+  if (option.choice(value) != nullptr) return false;
+  std::string lower = value;
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  for (const TargetProfile* target : targets::extra()) {
+    if (target->spelling == lower) result.target = target;
+  }
+  return result.target != nullptr;
+}
+
+// The usage error of a --bend-range that the conversion's target does not take ("" when it
+// takes it).
+std::string bendRangeError(const ArgumentResult& parsed, const TerminalWindow& window) {
+  if (parsed.bendRange == 0) return {};
+  const TargetProfile* target = parsed.target;
+  if (target == nullptr) {
+    target = targets::forRadioValue(
+        common::checkedNumber(window, converterControls().option("device"), kDeviceHalvoran));
+  }
+  if (target == nullptr || allowsBendRange(*target, parsed.bendRange)) return {};
+  return "--bend-range " + std::to_string(parsed.bendRange) + " is not for --device " +
+         std::string(target->spelling) + " (choose " + bendRangeList(*target) + ")";
+}
+
 // The grammar of quorvel-cli; the options' actions fill `result` (none for the help text).
 terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
   terminal::ProgramLine line;
@@ -163,7 +193,8 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
                          }});
   line.radioValue = [result](const common::ControlOption& option, const std::string& value,
                              std::string& error) {
-    return result != nullptr && takeVoiceCount(option, value, *result, error);
+    return result != nullptr &&
+           (takeTarget(option, value, *result) || takeVoiceCount(option, value, *result, error));
   };
   line.extras.push_back({.name = "budget",
                          .value = Value::Required,
@@ -179,6 +210,32 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
                                     "' (choose din or 1000 to 1000000 bytes a second)";
                            }
                            if (result) result->budget = budget;
+                           return std::string();
+                         }});
+  line.extras.push_back({.name = "bend-range",
+                         .value = Value::Required,
+                         .valueName = "N",
+                         .help = "pitch-bend range in semitones: 2, 12, 24 (default) or\n"
+                                 "48 (the default for --device mpe); GS modules and gm\n"
+                                 "take up to 24",
+                         .apply = [result](const std::string& value, bool) {
+                           for (const int32_t allowed : {2, 12, 24, 48}) {
+                             if (value == std::to_string(allowed)) {
+                               if (result) result->bendRange = allowed;
+                               return std::string();
+                             }
+                           }
+                           return "invalid value for --bend-range: '" + value +
+                                  "' (choose 2, 12, 24 or 48)";
+                         }});
+  line.extras.push_back({.name = "soundfont",
+                         .value = Value::Required,
+                         .valueName = "FILE.sf2",
+                         .help = "render (--render, --plot) with this SoundFont instead\n"
+                                 "of the built-in sine SoundFont",
+                         .apply = [result](const std::string& value, bool) {
+                           if (value.empty()) return std::string("--soundfont needs a name");
+                           if (result) result->soundFont = value;
                            return std::string();
                          }});
   line.extras.push_back(outputOption("plot", "OUT.png",
@@ -248,6 +305,10 @@ case). The options are those of the converter window, with its defaults:
 )";
   text += terminal::optionHelp(quorvelLine(std::string(program), nullptr));
   text += R"(
+--device also takes gm (a General MIDI module: GM System On, no GS messages) and
+mpe (an MPE lower zone: the zone set up on channel 1, one voice per member
+channel from 2 up, levels as channel pressure), which the window does not offer.
+
 A FILE ending in ".wdat" is a wide note-frame file (up to 15 voices at 60, 120
 or 240 frames a second; "x.wdat" gives "x.mid"). For it --polyphony may be 1 to
 15, at most the file's voices when above 6, and --channels 1 to 15, at least the
@@ -370,6 +431,19 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
       return usageError("--plot draws the tracks of a DAT file, not of a .wdat file");
     }
   }
+  if (const std::string range = bendRangeError(parsed, window); !range.empty()) {
+    return usageError(range);
+  }
+  if (!parsed.soundFont.empty()) {
+    if (!parsed.render && !parsed.plot) return usageError("--soundfont needs --render or --plot");
+    // Refused before anything is written.
+    if (const std::string problem =
+            media.soundFontProblem ? media.soundFontProblem(parsed.soundFont) : std::string();
+        !problem.empty()) {
+      err << program << ": cannot use the SoundFont: " << problem << "\n";
+      return 1;
+    }
+  }
   for (const std::string* beyond :
        {&parsed.polyphonyBeyondButtons, &parsed.channelsBeyondButtons}) {
     for (const std::string& file : parsed.files) {
@@ -406,6 +480,7 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
   command.setWideVoices(parsed.polyphony, parsed.channels);
   command.setOutputPath(parsed.outputPath);
   command.setCableBudget(parsed.budget);
+  command.setTarget(parsed.target, parsed.bendRange);
   int status = 0;
   for (const std::string& file : playMidi ? std::vector<std::string>() : parsed.files) {
     if (batch && terminal::interruptReceived()) {
@@ -426,6 +501,7 @@ int runQuorvelCli(const std::vector<std::string>& args, std::ostream& out, std::
     job.datPath = std::string(common::trimTrailingSpace(file));
     job.midiPath = parsed.outputPath.empty() ? outputPathFor(job.datPath) : parsed.outputPath;
     job.keepLeadIn = parsed.keepLeadIn;
+    job.soundFont = parsed.soundFont;
     job.startTick = common::parseInteger(window.controlText(kNoteStartField));
     job.cancel = &terminal::interruptFlag();
     job.progress = [&bar](double fraction, double secondsLeft) {

@@ -15,6 +15,10 @@
 #include "control_model.h"
 #include "environment.h"
 
+namespace midibuilder {
+struct TargetProfile;
+}
+
 namespace quorvel_terminal {
 
 class TerminalWindow : public common::MapEnvironment<> {
@@ -74,6 +78,10 @@ struct ArgumentResult {
   bool listPorts = false;  // --list-ports
   bool play = false;       // --play[=PORT]
   std::string playPort;
+  // --device naming a target beyond the window's buttons (null when the last names a button).
+  const midibuilder::TargetProfile* target = nullptr;
+  int32_t bendRange = 0;  // --bend-range (0: the target's own)
+  std::string soundFont;  // --soundfont: the rendering's SoundFont instead of the sine one
 };
 
 // Reads the options into the window's controls and returns the FILE arguments.
@@ -89,6 +97,7 @@ struct QuorvelMedia {
     std::string datPath;     // the DAT it came from
     std::string outputPath;  // the WAVE or picture to write
     bool keepLeadIn = false;
+    std::string soundFont;  // "" for the built-in sine SoundFont
     int64_t startTick = 0;  // the note start time: where the DAT's frame 0 sounds
     // For the rendering: the fraction done and the seconds left, now and then; and the flag
     // that stops it (the job then returns msg::kCancelled).
@@ -101,6 +110,8 @@ struct QuorvelMedia {
   std::function<std::string(const std::string&)> renderedPathFor;  // x.mid -> x-rendered.wav
   std::function<std::string(const std::string&)> plotPathFor;      // x.mid -> x-rendered.png
   int maxRenderSeconds = 0;  // the longest rendering made (msg::kAudioTooLong beyond it)
+  // Why a file cannot serve as a SoundFont, in English ("" when it can).
+  std::function<std::string(const std::string&)> soundFontProblem;
 };
 
 // The whole program: parse, convert every FILE, report. Returns the exit status (0 success,

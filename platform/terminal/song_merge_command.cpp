@@ -14,6 +14,7 @@
 #include "message_glosses.h"
 #include "messages.h"
 #include "song_merge.h"
+#include "targets/target_profile.h"
 #include "wide_frames.h"
 
 namespace quorvel_terminal {
@@ -78,6 +79,13 @@ int runSongMerge(const ArgumentResult& parsed, TerminalWindow& window, std::stri
   if (parsed.render || parsed.plot) {
     return usageError("--render and --plot do not go with --merge-into");
   }
+  // An MPE zone owns its manager channel and the member channels above it, which a song's free
+  // channels seldom are.
+  if (parsed.target != nullptr &&
+      parsed.target->channels == midibuilder::ChannelLayout::MpeLowerZone) {
+    return usageError("--device " + std::string(parsed.target->spelling) +
+                      " does not go with --merge-into");
+  }
   const std::optional<midibuilder::SongPosition> at =
       midibuilder::parseSongPosition(parsed.mergeAt);
   if (!at) {
@@ -96,6 +104,8 @@ int runSongMerge(const ArgumentResult& parsed, TerminalWindow& window, std::stri
     return 1;
   }
   midibuilder::BuilderOptions options = check.options;
+  options.target = parsed.target;
+  options.bendRange = parsed.bendRange;
   const std::string file(common::trimTrailingSpace(parsed.files.front()));
   if (!endsInDat(file)) {
     window.showMessage(msg::kSpecifyDat, common::MessageIcon::Exclamation);

@@ -13,6 +13,7 @@
 #include "converter_window.h"
 #include "messages.h"
 #include "smf_checker.h"
+#include "targets/targets.h"
 #include "test_frames.h"
 #include "wide_frames.h"
 
@@ -351,3 +352,31 @@ TEST_F(QuorvelCliTest, MergeIntoWritesBesideTheSongAndNeverOverIt) {
 }
 
 }  // namespace
+
+TEST_F(QuorvelCliTest, TargetsBeyondTheButtonsBendRangesAndSoundFonts) {
+  const std::string input = (dir_ / "voice.dat").string();
+  testing_frames::writeBytes(input, frames(60));
+  // --device mpe (any case) and --bend-range reach the conversion.
+  const std::string out = (dir_ / "mpe.mid").string();
+  const CliRun mpe = run({"--device", "MPE", "--bend-range", "12", "-o", out, input});
+  EXPECT_EQ(mpe.status, 0) << mpe.err;
+  midibuilder::BuilderOptions options;
+  options.target = &midibuilder::targets::mpe();
+  options.bendRange = 12;
+  EXPECT_EQ(testing_frames::readBytes(out), direct(input, options));
+
+  // Ranges the target does not take, or none at all, are usage errors naming the choices.
+  const CliRun gs = run({"--device", "sc-88", "--bend-range", "48", input});
+  EXPECT_EQ(gs.status, 2);
+  EXPECT_NE(gs.err.find("(choose 2, 12 or 24)"), std::string::npos) << gs.err;
+  EXPECT_EQ(run({"--bend-range", "7", input}).status, 2);
+
+  // A SoundFont that is missing or not one is refused before anything is written.
+  fs::remove(dir_ / "voice.mid");
+  const CliRun missing = run({"--render", "--soundfont", (dir_ / "none.sf2").string(), input});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("cannot use the SoundFont"), std::string::npos) << missing.err;
+  EXPECT_EQ(run({"--render", "--soundfont", input, input}).status, 1);  // not a SoundFont
+  EXPECT_FALSE(fs::exists(dir_ / "voice.mid"));
+  EXPECT_EQ(run({"--soundfont", input, input}).status, 2);  // nothing to render
+}

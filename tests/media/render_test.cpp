@@ -4,11 +4,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 
+#include "alloc_registry.h"
+#include "build.h"
 #include "messages.h"
 #include "recording.h"
+#include "targets/targets.h"
 #include "wave_test_support.h"
 
 namespace {
@@ -114,3 +120,63 @@ TEST(RenderTest, ProgressRisesToTheEndCancelStopsAndTheCapRefuses) {
 }
 
 }  // namespace
+
+namespace {
+
+// One voice at 440 Hz rising tenfold in level over half a second, then held, rendered.
+std::vector<int16_t> risingTone(const midibuilder::TargetProfile& target) {
+  common::NoteFrames frames;
+  frames.voices = 4;
+  frames.slots.resize(4 * 60);
+  for (int32_t f = 0; f < 60; ++f) frames.at(f, 0) = {100 + 30 * std::min(f, 30), 4400};
+  midibuilder::BuilderOptions options;
+  options.target = &target;
+  options.polyphony = options.usedChannels = 4;
+  auto tables = std::make_unique<midibuilder::BuilderTables>();
+  common::AllocationRegistry registry;
+  const auto built = midibuilder::buildMidi(*tables, registry, frames, options);
+  media::RenderOptions from;
+  from.startTick = options.noteStartTime;
+  std::vector<int16_t> stereo;
+  EXPECT_EQ(media::renderMidi(built.midi, from, stereo), "");
+  return stereo;
+}
+
+double rms(const std::vector<int16_t>& stereo, std::size_t first, std::size_t count) {
+  double sum = 0;
+  for (std::size_t f = first; f < first + count; ++f) sum += double(stereo[2 * f]) * stereo[2 * f];
+  return std::sqrt(sum / count);
+}
+
+}  // namespace
+
+TEST(RenderTest, PressureLevelsMatchExpressionLevelsWithoutVibrato) {
+  // MPE sends the levels as pressure and strikes the note at its first, low level; the sine
+  // SoundFont's pressure preset must sound as the GS preset does with expression.
+  const std::vector<int16_t> gs = risingTone(midibuilder::targets::sc8850());
+  const std::vector<int16_t> mpe = risingTone(midibuilder::targets::mpe());
+  ASSERT_GE(std::min(gs.size(), mpe.size()), 2 * 44100u);
+  for (std::size_t tenth = 0; tenth < 10; ++tenth) {
+    const double a = rms(gs, tenth * 4410, 4410), b = rms(mpe, tenth * 4410, 4410);
+    EXPECT_NEAR(20 * std::log10(b / a), 0.0, 0.5) << tenth;
+  }
+  EXPECT_NEAR(crossings(mpe, 22050, 11025), 220, 2);
+}
+
+TEST(RenderTest, AUsersSoundFontFileIsReadOrRefused) {
+  // The built-in SoundFont read from a file sounds the same; a file that is none is refused.
+  const auto dir = std::filesystem::temp_directory_path() / "render-sf2-test";
+  std::filesystem::create_directories(dir);
+  const std::vector<uint8_t>& sine = media::builtInSoundFont();
+  std::ofstream((dir / "sine.sf2").string(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(sine.data()), static_cast<std::streamsize>(sine.size()));
+  std::vector<int16_t> builtIn, fromFile;
+  media::RenderOptions options;
+  ASSERT_EQ(media::renderMidi(oneNote(), options, builtIn), "");
+  options.soundFont = (dir / "sine.sf2").string();
+  ASSERT_EQ(media::renderMidi(oneNote(), options, fromFile), "");
+  EXPECT_EQ(fromFile, builtIn);
+  options.soundFont = (dir / "none.sf2").string();
+  EXPECT_EQ(media::renderMidi(oneNote(), options, fromFile), msg::kReadError);
+  std::filesystem::remove_all(dir);
+}

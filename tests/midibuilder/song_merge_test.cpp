@@ -119,9 +119,9 @@ TEST(SongMerge, RefusesTooFewChannelsAndUnreadableSongsAndTakesFormatZero) {
   EXPECT_TRUE(outcome.midi.empty());
   std::array<bool, 16> used{};
   used[2] = true;  // free runs: 1-2, 4-9 and 11-16 counted from 1
-  EXPECT_EQ(midibuilder::pickChannels(used, 4, midibuilder::ChannelLayout::Contiguous),
+  EXPECT_EQ(midibuilder::pickChannels(used, 4, midibuilder::FreeChannels::Contiguous),
             (std::vector<int32_t>{3, 4, 5, 6}));
-  EXPECT_TRUE(midibuilder::pickChannels(used, 7, midibuilder::ChannelLayout::Contiguous).empty());
+  EXPECT_TRUE(midibuilder::pickChannels(used, 7, midibuilder::FreeChannels::Contiguous).empty());
 
   outcome = merge(Bytes{'R', 'I', 'F', 'F'}, {});
   EXPECT_EQ(outcome.refusal.rfind("the song is not a readable MIDI file: ", 0), 0u);

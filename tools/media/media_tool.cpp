@@ -1,7 +1,7 @@
 // media-tool: the media layer's jobs from a shell.
 //
 //   media-tool info RECORDING
-//   media-tool render [--keep-lead-in] [--start-tick N] IN.mid OUT.wav
+//   media-tool render [--keep-lead-in] [--start-tick N] [--soundfont F.sf2] IN.mid OUT.wav
 //   media-tool plot-recording RECORDING DAT OUT.png
 //   media-tool plot-rendering RENDERED.wav DAT OUT.png TITLE
 //
@@ -21,7 +21,8 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: media-tool info RECORDING\n"
-               "       media-tool render [--keep-lead-in] [--start-tick N] IN.mid OUT.wav\n"
+               "       media-tool render [--keep-lead-in] [--start-tick N] [--soundfont F.sf2]\n"
+               "                         IN.mid OUT.wav\n"
                "       media-tool plot-recording RECORDING DAT OUT.png\n"
                "       media-tool plot-rendering RENDERED.wav DAT OUT.png TITLE\n");
   return 2;
@@ -63,6 +64,8 @@ int main(int argc, char** argv) {
         const long long tick = std::strtoll(args[++i].c_str(), &end, 10);
         if (*end != '\0' || tick < 0 || tick > 0x7FFFFFFF) return usage();
         options.startTick = tick;
+      } else if (args[i] == "--soundfont" && i + 1 < args.size()) {
+        options.soundFont = args[++i];
       } else {
         paths.push_back(args[i]);
       }

@@ -68,6 +68,11 @@ BuildPanel::BuildPanel(QWidget* parent)
   };
   fillVoiceChoices(0);
   fill(device_, "device", "sc-8850");
+  // The targets beyond the Quorvel window's buttons follow, their data -1, -2, ...
+  int extra = 0;
+  for (const TargetProfile* target : targets::extra()) {
+    device_->addItem(qtfront::toQString(target->name), -1 - extra++);
+  }
   pitchSort_->setChecked(true);
   deviceHint_->setWordWrap(true);
   QFont hintFont = deviceHint_->font();
@@ -142,8 +147,15 @@ void BuildPanel::setFrameVoices(int voices) {
 
 std::optional<BuilderOptions> BuildPanel::validatedOptions() {
   clearRefusals();
-  const OptionCheck check = checkBuilderOptions(choices());
-  if (check.message.empty()) return check.options;
+  OptionCheck check = checkBuilderOptions(choices());
+  if (check.message.empty()) {
+    const int data = device_->currentData().toInt();
+    const auto extra = targets::extra();
+    if (data < 0 && static_cast<std::size_t>(-1 - data) < extra.size()) {
+      check.options.target = extra[static_cast<std::size_t>(-1 - data)];
+    }
+    return check.options;
+  }
   refusal_ = std::string(check.message);
   refusalControl_ = check.control;
   if (QLabel* label = refusalLabel(check.control)) {
