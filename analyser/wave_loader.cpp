@@ -120,7 +120,11 @@ LoadResult loadWave(common::AllocationRegistry& registry, const std::string& pat
   int32_t length = 0;
   std::string readMessage = common::readWholeFile(registry, path, kWaveReadExtra, image, length);
   if (!readMessage.empty()) return refuse(readMessage);
+  return loadWaveImage(registry, image, length);
+}
 
+LoadResult loadWaveImage(common::AllocationRegistry& registry, const uint8_t* image,
+                         int32_t length) {
   // Every header position below lies under `limit` (at most the file size), and every field
   // read is within 48 bytes of such a position, so it stays inside the 4096 zero bytes that
   // follow the file image.

@@ -64,6 +64,11 @@ bool findChunk(const uint8_t* image, int64_t& position, int64_t limit, const cha
 // residual is left unfilled). On MemoryFailure every registry block has been released.
 LoadResult loadWave(common::AllocationRegistry& registry, const std::string& path);
 
+// The same checks and buffers over a file image already in memory: `length` bytes followed by
+// kWaveReadExtra zero bytes (as loadWave reads a file). The image is left to the caller.
+LoadResult loadWaveImage(common::AllocationRegistry& registry, const uint8_t* image,
+                         int32_t length);
+
 // Builds the signal and residual buffers from `frameCount` 16-bit frames of one or two
 // channels (interleaved), mixed exactly as loadWave mixes a file's data: mono s * 256, stereo
 // (L + R) * 128. More than kMaxSampleCount frames are refused before anything is allocated.

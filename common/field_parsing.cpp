@@ -1,7 +1,9 @@
 #include "field_parsing.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -17,6 +19,24 @@ bool isDigit(char c) {
 std::size_t skipSpace(std::string_view text, std::size_t i) {
   while (i < text.size() && isCSpace(text[i])) ++i;
   return i;
+}
+
+// The nearest double to the unsigned decimal [first, last) of digits, point and exponent, as
+// std::from_chars reads it: result_out_of_range when it is beyond the largest double or so small
+// that it rounds to zero (subnormal values are values).
+std::from_chars_result readDecimal(const char* first, const char* last, double& value) {
+#if defined(__EMSCRIPTEN__)
+  // Emscripten's C++ library has no floating-point from_chars. Its strtod rounds correctly too,
+  // and under the "C" locale (the only one there) reads this syntax alike; the text is already
+  // validated, so all of it is read.
+  const std::string text(first, last);
+  const double v = std::strtod(text.c_str(), nullptr);
+  if (std::isinf(v) || v == 0.0) return {last, std::errc::result_out_of_range};
+  value = v;
+  return {last, std::errc()};
+#else
+  return std::from_chars(first, last, value, std::chars_format::general);
+#endif
 }
 
 }  // namespace
@@ -86,7 +106,7 @@ double parseDecimal(std::string_view text) {
   double value = 0.0;
   const char* first = text.data() + start;
   const char* last = text.data() + i;
-  const auto result = std::from_chars(first, last, value, std::chars_format::general);
+  const auto result = readDecimal(first, last, value);
   if (result.ec == std::errc::result_out_of_range) {
     value = (order + exponent > 0) ? std::numeric_limits<double>::infinity() : 0.0;
   } else if (result.ec != std::errc() || result.ptr != last) {
