@@ -203,12 +203,14 @@ async function analyse() {
     setStatus('analysis-status', () => t('cancelled'));
   } else if (result.status === 'written') {
     $('progress').value = 1;
-    const f = result.frames;
-    const wide = f.voices > 6 || f.fps !== 60;
+    // A wide note-frame file starts with its magic; a DAT file has none, and its records hold
+    // two slots beyond the six partials.
+    const wide = new TextDecoder().decode(result.dat.slice(0, 4)) === 'WDAT';
+    const f = {...result.frames, shown: wide ? result.frames.voices : Math.min(6, result.frames.voices)};
     Object.assign(state, {dat: result.dat, frames: f, datName: `${baseName(r.engineName)}.${wide ? 'wdat' : 'dat'}`,
                           midi: null, smf: null, rendered: null});
     plot.setFrames(f);
-    setStatus('analysis-status', () => t('analysed', f.count, f.voices, f.fps));
+    setStatus('analysis-status', () => t('analysed', f.count, f.shown, f.fps));
   } else {
     setStatus('analysis-status', () => outcome(result), true);
   }
@@ -324,7 +326,7 @@ function download(bytes, name, type) {
 function drawSlots() {
   const box = $('slots');
   box.replaceChildren();
-  const voices = state.frames ? state.frames.voices : 0;
+  const voices = state.frames ? state.frames.shown : 0;
   for (let v = 0; v < voices; ++v) {
     const label = document.createElement('label');
     label.className = 'slot';

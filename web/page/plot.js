@@ -43,7 +43,7 @@ export class Plot {
   constructor(canvas) {
     this.canvas = canvas;
     this.spectrogram = null;
-    this.frames = null;  // {voices, fps, count, frequencies, levels}
+    this.frames = null;  // {voices, shown, fps, count, frequencies, levels}: `voices` a frame
     this.duration = 0;
     this.start = 0;
     this.span = 1;
@@ -151,7 +151,7 @@ export class Plot {
     const first = Math.max(0, Math.floor(this.start * f.fps) - 1);
     const last = Math.min(f.count - 1, Math.ceil((this.start + this.span) * f.fps) + 1);
     g.lineCap = 'round';
-    for (let v = 0; v < f.voices; ++v) {
+    for (let v = 0; v < f.shown; ++v) {
       if (!this.visible[v]) continue;
       g.strokeStyle = kSlotColours[v % kSlotColours.length];
       const sounding = (k) => k <= last && f.levels[k * f.voices + v] > 0 && f.frequencies[k * f.voices + v] > 0;
@@ -221,7 +221,7 @@ export class Plot {
     if (!f || frame < 0 || frame >= f.count) return {seconds};
     const hz = this.hzFor(y);
     let best = -1, bestDistance = 0;
-    for (let v = 0; v < f.voices; ++v) {
+    for (let v = 0; v < f.shown; ++v) {
       const level = f.levels[frame * f.voices + v], tenths = f.frequencies[frame * f.voices + v];
       if (!this.visible[v] || level <= 0 || tenths <= 0) continue;
       const distance = Math.abs(Math.log(tenths / 10 / hz));
