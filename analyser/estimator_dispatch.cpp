@@ -32,6 +32,9 @@ kernels::CoarseKernelFn coarseKernel(CoarsePath path) {
     case CoarsePath::Avx512Vnni:
       return cpu.avx512f && cpu.avx512bw && cpu.avx512vnni ? kernels::coarseSumsAvx512VnniKernel()
                                                            : nullptr;
+    case CoarsePath::WasmSimd:
+      // Every engine that runs WebAssembly SIMD code runs all of it: no run-time check.
+      return kernels::coarseSumsWasmSimdKernel();
     case CoarsePath::Reference:
       break;
   }
@@ -46,6 +49,8 @@ kernels::PruningKernels pruningKernels(CoarsePath path) {
     case CoarsePath::Avx512Vnni:
       return cpu.avx512f && cpu.avx512bw && cpu.avx512vnni ? kernels::pruningKernelsAvx512Vnni()
                                                            : kernels::PruningKernels{};
+    case CoarsePath::WasmSimd:
+      return kernels::pruningKernelsWasmSimd();
     default:
       break;
   }
@@ -77,7 +82,8 @@ bool finePathAvailable(FinePath path) {
 }
 
 CoarsePath bestCoarsePath() {
-  for (CoarsePath p : {CoarsePath::Avx512Vnni, CoarsePath::Avx512, CoarsePath::Avx2}) {
+  for (CoarsePath p :
+       {CoarsePath::Avx512Vnni, CoarsePath::Avx512, CoarsePath::Avx2, CoarsePath::WasmSimd}) {
     if (coarsePathAvailable(p)) return p;
   }
   return CoarsePath::Portable;
@@ -102,6 +108,8 @@ const char* pathName(CoarsePath path) {
       return "avx512bw";
     case CoarsePath::Avx512Vnni:
       return "avx512vnni";
+    case CoarsePath::WasmSimd:
+      return "wasm-simd128";
   }
   return "?";
 }

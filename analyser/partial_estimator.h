@@ -58,7 +58,7 @@ PartialEstimate fineSearchReference(const double* x, int n, int coarseWinner);
 
 // Coarse search: the literal loop, or precomputed per-length tables summed by a portable loop
 // or by x86 vector kernels. All give identical sums.
-enum class CoarsePath { Reference, Portable, Avx2, Avx512, Avx512Vnni };
+enum class CoarsePath { Reference, Portable, Avx2, Avx512, Avx512Vnni, WasmSimd };
 // Fine search: library sine/cosine per sample, or a rotation recurrence (portable or AVX2).
 enum class FinePath { Reference, Portable, Avx2, Avx512 };
 bool coarsePathAvailable(CoarsePath path);

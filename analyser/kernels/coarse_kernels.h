@@ -81,11 +81,14 @@ struct PruningKernels {
 PruningKernels pruningKernelsPortable();
 // Empty when this build has no such kernels.
 PruningKernels pruningKernelsAvx512Vnni();
+PruningKernels pruningKernelsWasmSimd();
 
 void coarseSumsPortable(PlanView plan, const int16_t* const* q, int count, CoarseSums* sums);
 // nullptr when this build has no such kernel (non-x86 targets); check the CPU before use.
 CoarseKernelFn coarseSumsAvx2Kernel();
 CoarseKernelFn coarseSumsAvx512Kernel();
 CoarseKernelFn coarseSumsAvx512VnniKernel();
+// WebAssembly SIMD: nullptr unless built with -msimd128.
+CoarseKernelFn coarseSumsWasmSimdKernel();
 
 }  // namespace analyser::kernels

@@ -64,7 +64,7 @@ TEST(CoarsePruningTest, NearTiesKeepTheLiteralWinner) {
       quantiseWindow(w.data(), n, q.data());
       expected.push_back(coarseSearchReference(table, q.data(), n));
     }
-    for (CoarsePath path : {CoarsePath::Portable, CoarsePath::Avx512Vnni}) {
+    for (CoarsePath path : {CoarsePath::Portable, CoarsePath::Avx512Vnni, CoarsePath::WasmSimd}) {
       if (!coarsePathAvailable(path)) continue;
       estimator.setPaths(path, FinePath::Reference);
       const int64_t keptBefore = estimator.coarseCandidatesKept();

@@ -15,7 +15,7 @@ namespace {
 constexpr int kLengths[] = {2940, 2205, 1470, 735};
 
 const CoarsePath kFastCoarsePaths[] = {CoarsePath::Portable, CoarsePath::Avx2, CoarsePath::Avx512,
-                                       CoarsePath::Avx512Vnni};
+                                       CoarsePath::Avx512Vnni, CoarsePath::WasmSimd};
 
 // Windows that stress the coarse sums: full-scale noise, values whose quantised form wraps
 // beyond 16 bits, extreme 32-bit values, a loud tone, sparse clicks and near-silence.
