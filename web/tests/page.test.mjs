@@ -12,7 +12,7 @@ import {fileURLToPath} from 'node:url';
 import midiFile from 'midi-file';
 import {chromium} from 'playwright-core';
 
-import {serve} from './server.js';
+import {serve} from './server.mjs';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
 const site = resolve(root, process.env.WEB_SITE || 'build-web/site');
