@@ -20,7 +20,7 @@ const sevraneCli = resolve(root, process.env.SEVRANE_CLI || 'build/apps/sevrane-
 const quorvelCli = resolve(root, process.env.QUORVEL_CLI || 'build/apps/quorvel-cli');
 const work = mkdtempSync(join(tmpdir(), 'web-test-'));
 
-let server, context, page;
+let server, context, page, firstLoad;
 
 // A fake Web MIDI output that records what is sent to it, with its timestamps.
 function fakeMidi() {
@@ -41,7 +41,8 @@ before(async () => {
   page = await context.newPage();
   page.on('pageerror', (error) => console.error('page error:', error.message));
   await page.goto(`http://127.0.0.1:${server.address().port}/?lang=en`);
-  await page.waitForSelector('#option-analysis-form-unit', {timeout: 30000, polling: 100});
+  await page.waitForSelector('#option-analysis-form-unit', {timeout: 30000});
+  firstLoad = server.served.splice(0);
 });
 
 after(async () => {
@@ -210,7 +211,14 @@ test('a MIDI port gets the file\'s events in order and on time, then the resets 
   assert.ok(part.slice(played).every((m) => m.timestamp >= part[played - 1].timestamp));
 });
 
-test('the rendering is a 44.1 kHz stereo WAVE from the first note, and the screenshots in both languages', async () => {
+test('the first load stays under 3 MB without the synthesizer; the rendering is a 44.1 kHz stereo WAVE from the first note; screenshots', async () => {
+  const paths = firstLoad.map((f) => f.path);
+  for (const file of ['/index.html', '/app.js', '/style.css', '/worker.js', '/engine.js', '/engine.wasm']) {
+    assert.ok(paths.includes(file), `${file} not loaded`);
+  }
+  assert.ok(firstLoad.reduce((sum, f) => sum + f.bytes, 0) < 3 * 1024 * 1024);
+  assert.ok(!server.served.some((f) => f.path.startsWith('/lib/')), 'the synthesizer loaded before it was needed');
+
   await page.click('#render');
   await enabled('download-wav');
   const wav = await downloaded('download-wav');

@@ -1,5 +1,5 @@
 // A static file server for the site folder on a free localhost port, as any static host
-// would serve it.
+// would serve it. `served` lists what was sent, in order.
 import {createServer} from 'node:http';
 import {readFile} from 'node:fs/promises';
 import {extname, join, normalize} from 'node:path';
@@ -14,6 +14,7 @@ export function serve(root) {
     if (path.endsWith('/')) path += 'index.html';
     try {
       const body = await readFile(join(root, path));
+      server.served.push({path, bytes: body.length});
       response.writeHead(200, {'content-type': kTypes[extname(path)] || 'application/octet-stream'});
       response.end(body);
     } catch {
@@ -21,5 +22,6 @@ export function serve(root) {
       response.end();
     }
   });
+  server.served = [];
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
