@@ -158,6 +158,38 @@ test('Cancel stops an analysis, and the next one runs', async () => {
   assert.match(await page.textContent('#analysis-status'), /^Analysed: /);
 });
 
+test('the read-out under the pointer gives the DAT file\'s partials; zoom and scroll move the time shown', async () => {
+  const dat = cli(sevraneCli, join(root, 'samples/english.wav'), [], 'english.dat').bytes;
+  const box = await page.locator('#plot').boundingBox();
+  const read = async (fx) => {
+    await page.mouse.move(box.x + box.width * fx, box.y + box.height * 0.5);
+    return page.textContent('#readout');
+  };
+  let partials = 0;
+  for (let fx = 0.12; fx < 0.9; fx += 0.02) {
+    const text = await read(fx);
+    const m = /^Frame (\d+) at ([\d.]+) s(?: · partial (\d): ([\d.]+) Hz \(([A-G]#?-?\d)\), (-[\d.]+) dB)?$/.exec(text);
+    assert.ok(m, text);
+    assert.ok(Math.abs(Number(m[2]) * 60 - Number(m[1]) - 0.5) <= 0.51, text);
+    if (!m[3]) continue;
+    const at = Number(m[1]) * 64 + (Number(m[3]) - 1) * 8;
+    assert.deepEqual([m[4], m[6]], [(dat.readInt32LE(at + 4) / 10).toFixed(1),
+                                    (20 * Math.log10(dat.readInt32LE(at) / 8388608)).toFixed(1)], text);
+    ++partials;
+  }
+  assert.ok(partials > 10);
+
+  const seconds = async (fx) => Number(/([\d.]+) s/.exec(await read(fx))[1]);
+  const whole = await seconds(0.8) - await seconds(0.2);
+  await page.click('#zoom-in');
+  await page.click('#zoom-in');
+  assert.ok(Math.abs((await seconds(0.8) - await seconds(0.2)) / whole - 0.25) < 0.01);
+  const before = await seconds(0.5);
+  await page.locator('#scroll').fill('1000');
+  assert.ok(await seconds(0.5) > before + whole / 3);
+  await page.click('#zoom-whole');
+});
+
 // The file's channel and system-exclusive messages in time order, read by another parser.
 function messagesOf(bytes) {
   const parsed = midiFile.parseMidi(bytes);
