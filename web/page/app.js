@@ -423,7 +423,13 @@ async function start() {
   applyLanguage();
   refresh();
   setStatus('analysis-status', () => t('engineLoading'));
-  const controls = await engine.loadControls();
+  let controls;
+  try {
+    controls = await engine.loadControls();
+  } catch (e) {
+    setStatus('analysis-status', () => `${t('failed')} ${e.message}`, true);
+    return;
+  }
   engine.ready = true;
   setStatus('analysis-status', null);
   buildForm($('analysis-form'), controls.analyser || []);

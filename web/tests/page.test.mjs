@@ -104,6 +104,7 @@ test('the samples give the command lines\' DAT and MIDI bytes, with the options 
     assert.equal(mid.name, `${sample}.mid`);
     assert.ok(built.bytes && mid.bytes.equals(built.bytes), `${sample}.mid differs from quorvel-cli's`);
   }
+  await page.selectOption('#option-build-form-polyphony', '6');
 });
 
 test('a refused recording shows the command line\'s message and its English meaning; others are converted', async () => {
