@@ -37,6 +37,8 @@ before(async () => {
     args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
            '--disable-sync', '--no-first-run', '--autoplay-policy=no-user-gesture-required'],
     viewport: {width: 1100, height: 1050}, acceptDownloads: true});
+  // The machine may be busy with builds: wait longer than playwright's 30 s before failing.
+  context.setDefaultTimeout(90000);
   await context.addInitScript(fakeMidi);
   page = await context.newPage();
   page.on('pageerror', (error) => console.error('page error:', error.message));
@@ -132,9 +134,18 @@ test('a refused recording shows the command line\'s message and its English mean
   assert.match(await page.textContent('#recording-line'), /tone48k\.wav: 0\.50 s, 44100 Hz, mono \(converted by the browser/);
   await analyse();
   assert.match(await page.textContent('#analysis-status'), /^Analysed: \d+ frames of 6 partials at 60 a second/);
+
+  // The builder's refusals likewise, here of its DAT file.
+  writeFileSync(join(work, 'tone48k.dat'), (await downloaded('download-dat')).bytes);
+  await page.fill('#option-build-form-tempo', '20');
+  await page.click('#build');
+  await page.waitForSelector('#build-status.refused');
+  const refusal = cli(quorvelCli, join(work, 'tone48k.dat'), ['--tempo', '20'], 'tone48k.mid');
+  assert.deepEqual(await page.$$eval('#build-status span', (s) => s.map((e) => e.textContent)), refusal.stderr);
+  await page.fill('#option-build-form-tempo', '120.0');
 });
 
-test('Cancel stops an analysis, and the next one runs', async () => {
+test('Cancel stops an analysis, and the next one, of a dropped file, runs', async () => {
   // 60 s of a gliding tone: long enough to be cancelled while it runs.
   const frames = 44100 * 60;
   const wave = Buffer.alloc(44 + frames * 2);
@@ -153,7 +164,15 @@ test('Cancel stops an analysis, and the next one runs', async () => {
   await page.click('#cancel');
   await page.waitForFunction(() => document.getElementById('analysis-status').textContent === 'Cancelled.', null, {polling: 100});
   assert.ok(await page.isDisabled('#download-dat'));
-  await page.click('button.sample[data-file="english.wav"]');
+  // A recording dropped on the page opens as one chosen does.
+  const dataTransfer = await page.evaluateHandle((base64) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], 'english.wav'));
+    return transfer;
+  }, readFileSync(join(root, 'samples/english.wav')).toString('base64'));
+  await page.dispatchEvent('main', 'drop', {dataTransfer});
+  await page.waitForFunction(() => document.getElementById('recording-line').textContent.startsWith('english.wav: 3.85 s'),
+                             null, {polling: 100});
   await enabled('analyse');
   await analyse();
   assert.match(await page.textContent('#analysis-status'), /^Analysed: /);
@@ -161,6 +180,7 @@ test('Cancel stops an analysis, and the next one runs', async () => {
 
 test('the read-out under the pointer gives the DAT file\'s partials; zoom and scroll move the time shown', async () => {
   const dat = cli(sevraneCli, join(root, 'samples/english.wav'), [], 'english.dat').bytes;
+  await page.locator('#plot').scrollIntoViewIfNeeded();
   const box = await page.locator('#plot').boundingBox();
   const read = async (fx) => {
     await page.mouse.move(box.x + box.width * fx, box.y + box.height * 0.5);
