@@ -182,30 +182,33 @@ ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisS
       std::atomic<int32_t> nextBatch{0};
       std::atomic<bool> stop{false};
 
+      auto estimate = [&](PartialEstimator& estimator, int32_t b) {
+        const int32_t first = b * kBatchFrames;
+        const int32_t count = std::min(kBatchFrames, frameCount - first);
+        const int32_t* windows[kBatchFrames];
+        for (int32_t k = 0; k < count; ++k) {
+          windows[k] = analysisWindow(wave, settings, first + k, slot);
+        }
+        estimator.estimateBatch(windows, count, n, results.data() + first);
+        finishedFrames.fetch_add(count, std::memory_order_relaxed);
+        bool wake = false;
+        {
+          std::lock_guard lock(mutex);
+          batchDone[static_cast<size_t>(b)] = 1;
+          while (donePrefix < batchCount && batchDone[static_cast<size_t>(donePrefix)] != 0) {
+            ++donePrefix;
+          }
+          wake = wakeAt >= 0 && donePrefix >= wakeAt;
+          if (wake) wakeAt = -1;
+        }
+        if (wake) batchFinished.notify_one();
+      };
       auto worker = [&](int t) {
         PartialEstimator& estimator = *estimators[static_cast<size_t>(t)];
         for (;;) {
           const int32_t b = nextBatch.fetch_add(1);
           if (b >= batchCount || stop.load()) return;
-          const int32_t first = b * kBatchFrames;
-          const int32_t count = std::min(kBatchFrames, frameCount - first);
-          const int32_t* windows[kBatchFrames];
-          for (int32_t k = 0; k < count; ++k) {
-            windows[k] = analysisWindow(wave, settings, first + k, slot);
-          }
-          estimator.estimateBatch(windows, count, n, results.data() + first);
-          finishedFrames.fetch_add(count, std::memory_order_relaxed);
-          bool wake = false;
-          {
-            std::lock_guard lock(mutex);
-            batchDone[static_cast<size_t>(b)] = 1;
-            while (donePrefix < batchCount && batchDone[static_cast<size_t>(donePrefix)] != 0) {
-              ++donePrefix;
-            }
-            wake = wakeAt >= 0 && donePrefix >= wakeAt;
-            if (wake) wakeAt = -1;
-          }
-          if (wake) batchFinished.notify_one();
+          estimate(estimator, b);
         }
       };
       std::vector<std::thread> workers;
@@ -213,15 +216,21 @@ ExtractionResult extractPartialsParallel(const WaveSignal& wave, const AnalysisS
         for (int t = 0; t < threads; ++t) workers.emplace_back(worker, t);
       } catch (const std::system_error&) {
       }
-      if (workers.empty()) worker(0);  // no thread could be started: estimate here
+      // Where no thread could be started (a browser without shared memory), the calling thread
+      // estimates each group of batches just before it stores them, so that the reports and
+      // the cancel checks keep coming while the work goes on.
+      const bool estimateHere = workers.empty();
 
       bool cancelled = false;
       int32_t readyBatches = 0;  // batches known to be done
       for (int32_t g = 0; g < frameCount; ++g) {
         hook.beginFrame();
         if (g / kBatchFrames >= readyBatches) {
-          std::unique_lock lock(mutex);
           const int32_t target = std::min(g / kBatchFrames + kBatchesPerWait, batchCount);
+          while (estimateHere && nextBatch.load() < target) {
+            estimate(*estimators.front(), nextBatch.fetch_add(1));
+          }
+          std::unique_lock lock(mutex);
           if (donePrefix < target) {
             wakeAt = target;
             batchFinished.wait(lock, [&] { return donePrefix >= target; });

@@ -9,8 +9,12 @@
 // and a whole window sums to less than 2^27, so no lane overflows.
 #include "coarse_kernels.h"
 
+#include "analysis_constants.h"
+
 #if defined(__wasm_simd128__)
 #include <wasm_simd128.h>
+
+#include <vector>
 #endif
 
 namespace analyser::kernels {
@@ -87,42 +91,106 @@ void planRowsWasm(PlanView plan, const int16_t* q, const int* rows, int rowCount
   }
 }
 
-// Adds the byte dot products of 16 unsigned samples and 16 signed entries: lanes 0 and 1 over
-// the cosine groups (bytes 0-3 and 8-11), lanes 2 and 3 over the sine groups.
-inline v128_t addByteDots(v128_t acc, v128_t u, v128_t e) {
-  acc = wasm_i32x4_add(
-      acc, wasm_i32x4_dot_i16x8(wasm_u16x8_extend_low_u8x16(u), wasm_i16x8_extend_low_i8x16(e)));
-  return wasm_i32x4_add(
-      acc, wasm_i32x4_dot_i16x8(wasm_u16x8_extend_high_u8x16(u), wasm_i16x8_extend_high_i8x16(e)));
+// Adds the dot products of 16 samples (widened to 16 bits, in two vectors) and 16 signed
+// entries (widened likewise): lanes 0 and 1 over the cosine groups (bytes 0-3 and 8-11),
+// lanes 2 and 3 over the sine groups.
+inline v128_t addByteDots(v128_t acc, v128_t uLow, v128_t uHigh, v128_t eLow, v128_t eHigh) {
+  acc = wasm_i32x4_add(acc, wasm_i32x4_dot_i16x8(uLow, eLow));
+  return wasm_i32x4_add(acc, wasm_i32x4_dot_i16x8(uHigh, eHigh));
 }
 
-// One window's dots with candidate row `row`: u at `u` block after block, `stride` bytes apart.
-inline void windowDot(const int8_t* row, const uint8_t* u, int blocks, long stride, int32_t& a,
-                      int32_t& b) {
-  v128_t acc = wasm_i32x4_splat(0);
-  for (int block = 0; block < blocks; ++block, u += stride, row += 64) {
-    for (int k = 0; k < 64; k += 16) {
-      acc = addByteDots(acc, wasm_v128_load(u + k), wasm_v128_load(row + k));
+// The dots of W windows with candidate row `row`; window w's samples, widened to 16 bits, at
+// u16[w] block after block. Each row's bytes are widened once for all W windows.
+template <int W>
+void rowDots(const int8_t* row, const int16_t* const* u16, int blocks, int32_t* dotA,
+             int32_t* dotB) {
+  v128_t acc[W];
+  for (int w = 0; w < W; ++w) acc[w] = wasm_i32x4_splat(0);
+  for (int k = 0; k < 64 * blocks; k += 16) {
+    const v128_t e = wasm_v128_load(row + k);
+    const v128_t eLow = wasm_i16x8_extend_low_i8x16(e);
+    const v128_t eHigh = wasm_i16x8_extend_high_i8x16(e);
+    for (int w = 0; w < W; ++w) {
+      acc[w] = addByteDots(acc[w], wasm_v128_load(u16[w] + k), wasm_v128_load(u16[w] + k + 8), eLow,
+                           eHigh);
     }
   }
-  a = wasm_i32x4_extract_lane(acc, 0) + wasm_i32x4_extract_lane(acc, 1);
-  b = wasm_i32x4_extract_lane(acc, 2) + wasm_i32x4_extract_lane(acc, 3);
+  for (int w = 0; w < W; ++w) {
+    dotA[w] = wasm_i32x4_extract_lane(acc[w], 0) + wasm_i32x4_extract_lane(acc[w], 1);
+    dotB[w] = wasm_i32x4_extract_lane(acc[w], 2) + wasm_i32x4_extract_lane(acc[w], 3);
+  }
+}
+
+// Widens `blocks` blocks of 64 bytes, `stride` bytes apart, to 16 bits one after the other.
+void widen(const uint8_t* u, int blocks, long stride, int16_t* out) {
+  for (int block = 0; block < blocks; ++block, u += stride) {
+    for (int k = 0; k < 64; k += 16, out += 16) {
+      const v128_t bytes = wasm_v128_load(u + k);
+      wasm_v128_store(out, wasm_u16x8_extend_low_u8x16(bytes));
+      wasm_v128_store(out + 8, wasm_u16x8_extend_high_u8x16(bytes));
+    }
+  }
+}
+
+// The dots of every candidate for `count` windows (at most kCoarseBatchLimit); dotA and dotB
+// receive window w's dots at offset w * step.
+void allDots(BoundPlanView plan, const int16_t* const* u16, int count, int32_t* dotA, int32_t* dotB,
+             long step) {
+  for (int j = 0; j < plan.candidateCount; ++j) {
+    int32_t a[4];
+    int32_t b[4];
+    for (int w0 = 0; w0 < count; w0 += 4) {
+      const int group = count - w0 < 4 ? count - w0 : 4;
+      const int16_t* const* windows = u16 + w0;
+      switch (group) {
+        case 4:
+          rowDots<4>(plan.row(j), windows, plan.blockCount, a, b);
+          break;
+        case 3:
+          rowDots<3>(plan.row(j), windows, plan.blockCount, a, b);
+          break;
+        case 2:
+          rowDots<2>(plan.row(j), windows, plan.blockCount, a, b);
+          break;
+        default:
+          rowDots<1>(plan.row(j), windows, plan.blockCount, a, b);
+          break;
+      }
+      for (int w = 0; w < group; ++w) {
+        dotA[(w0 + w) * step + j] = a[w];
+        dotB[(w0 + w) * step + j] = b[w];
+      }
+    }
+  }
+}
+
+// Room for the widened samples of a batch.
+std::vector<int16_t>& widened(int count, int blocks) {
+  thread_local std::vector<int16_t> scratch;
+  const std::size_t size = static_cast<std::size_t>(count) * static_cast<std::size_t>(blocks) * 64;
+  if (scratch.size() < size) scratch.resize(size);
+  return scratch;
 }
 
 void windowDotsWasm(BoundPlanView plan, int j, const uint8_t* const* u, int count, int32_t* dotA,
                     int32_t* dotB) {
-  for (int w = 0; w < count; ++w)
-    windowDot(plan.row(j), u[w], plan.blockCount, 64, dotA[w], dotB[w]);
+  std::vector<int16_t>& scratch = widened(1, plan.blockCount);
+  const int16_t* window = scratch.data();
+  for (int w = 0; w < count; ++w) {
+    widen(u[w], plan.blockCount, 64, scratch.data());
+    rowDots<1>(plan.row(j), &window, plan.blockCount, dotA + w, dotB + w);
+  }
 }
 
 void dotsWasm(BoundPlanView plan, const uint8_t* u, int count, int32_t* dots) {
+  std::vector<int16_t>& scratch = widened(count, plan.blockCount);
+  const int16_t* windows[kCoarseBatchLimit];
   for (int w = 0; w < count; ++w) {
-    int32_t* cosines = dots + static_cast<long>(2 * w) * plan.candidateCount;
-    int32_t* sines = cosines + plan.candidateCount;
-    for (int j = 0; j < plan.candidateCount; ++j) {
-      windowDot(plan.row(j), u + 64 * w, plan.blockCount, 64L * count, cosines[j], sines[j]);
-    }
+    windows[w] = scratch.data() + static_cast<long>(w) * plan.blockCount * 64;
+    widen(u + 64 * w, plan.blockCount, 64L * count,
+          scratch.data() + static_cast<long>(w) * plan.blockCount * 64);
   }
+  allDots(plan, windows, count, dots, dots + plan.candidateCount, 2L * plan.candidateCount);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // the next one, and the worker copies what it needs out of the module's memory.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -236,7 +237,18 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_analyse(const uint8_t* bytes, int32_t size, 
   }
   const Controls env(controls);
   request.settings = analyser::readAnalysisSettings(env);
-  if (request.method != analyser::kSeedMethodName) {
+  // As sevrane-cli checks them: the seed's analysis has six voices at its unit's rate.
+  if (request.method == analyser::kSeedMethodName) {
+    std::string error;
+    if (request.voices != 0 && request.voices != 6) {
+      error = "--voices must be 6 for the seed method, not " + std::to_string(request.voices);
+    } else if (request.framesPerSecond != 0 &&
+               request.framesPerSecond != request.settings.unitsPerSecond) {
+      error = "--frame-rate must be the unit's " + std::to_string(request.settings.unitsPerSecond) +
+              " for the seed method, not " + std::to_string(request.framesPerSecond);
+    }
+    if (!error.empty()) return refuse(error, error);
+  } else {
     if (request.voices == 0) request.voices = 6;
     if (request.framesPerSecond == 0) request.framesPerSecond = 60;
   }
@@ -248,7 +260,10 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_analyse(const uint8_t* bytes, int32_t size, 
 
   // The file image as loadWave reads one: the bytes, then zeros.
   common::AllocationRegistry registry;
-  auto* image = static_cast<uint8_t*>(registry.trackedAlloc(size + analyser::kWaveReadExtra));
+  // As readWholeFile: an image that, with its zeros, would not fit a 32-bit size is refused.
+  const bool fits = size >= 0 && size <= INT32_MAX - analyser::kWaveReadExtra;
+  auto* image = fits ? static_cast<uint8_t*>(registry.trackedAlloc(size + analyser::kWaveReadExtra))
+                     : nullptr;
   analyser::LoadResult loaded;
   if (image == nullptr) {
     loaded.status = analyser::LoadStatus::MemoryFailure;
@@ -317,8 +332,12 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_build(const uint8_t* bytes, int32_t size, co
   };
   if (!check.message.empty()) return refuseFixed(check.message);
   const std::string path(common::trimTrailingSpace(name != nullptr ? name : ""));
-  if (path.size() < 3 ||
-      !(path.ends_with("dat") || path.ends_with("DAT") || common::isWidePath(path))) {
+  // The converter's test: the name ends in "dat" in any case (".wdat" included).
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  if (path.size() < 3 || lower(path[path.size() - 3]) != 'd' ||
+      lower(path[path.size() - 2]) != 'a' || lower(path[path.size() - 1]) != 't') {
     return refuseFixed(msg::kSpecifyDat);
   }
 
