@@ -1,12 +1,12 @@
 #include "song_merge.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <sstream>
 
 #include "build.h"
+#include "field_parsing.h"
 #include "midi_events.h"
 
 namespace midibuilder {
@@ -35,9 +35,9 @@ std::optional<double> plainDecimal(std::string_view text) {
       text.find_first_of("0123456789") == std::string_view::npos) {
     return std::nullopt;
   }
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  // The whole text is a number of the decimal reader's syntax, so it reads all of it.
+  const double value = common::parseDecimal(text);
+  if (!std::isfinite(value)) return std::nullopt;
   return value;
 }
 
