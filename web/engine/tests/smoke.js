@@ -67,6 +67,7 @@ async function main() {
   assert.strictEqual(JSON.stringify(controls.methods), '["seed"]');
   assert.ok(controls.analyser.some((o) => o.name === 'unit' && o.default === '60'));
   assert.ok(controls.targets.length >= 4);
+  assert.ok(['gm', 'mpe'].every((s) => controls.targets.some((t) => t.spelling === s)));
 
   // Written: the DAT bytes, and the frames the reply carries are the DAT's slots.
   for (const [options, args] of [[{}, []],
@@ -116,6 +117,13 @@ async function main() {
   const run = cli('quorvel-cli', ['--tempo', '20', datName]);
   assert.strictEqual(refused.status, 'refused');
   assert.strictEqual(`${refused.message}\n${refused.english}\n`, run.err);
+  // A bend range the device does not take: quorvel-cli's usage error, in its words.
+  const range = await worker.ask({type: 'build', id: 5, dat: toBuffer(dat), name: 'take.dat',
+                                  options: {'device': 'gm', 'bend-range': '48'}});
+  const usage = cli('quorvel-cli', ['--device', 'gm', '--bend-range', '48', datName]);
+  assert.strictEqual(usage.status, 2);
+  assert.strictEqual(range.status, 'refused');
+  assert.ok(usage.err.startsWith(`quorvel-cli: ${range.message}\n`), usage.err);
 
   fs.rmSync(scratch, {recursive: true});
   console.log('engine smoke test: passed');
