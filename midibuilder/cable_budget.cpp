@@ -451,4 +451,38 @@ CableBudgetResult fitCableBudget(std::span<const uint8_t> midi, int32_t bytesPer
   return result;
 }
 
+int32_t parseCableBudget(std::string_view value) {
+  if (value.size() == 3 && (value[0] | 0x20) == 'd' && (value[1] | 0x20) == 'i' &&
+      (value[2] | 0x20) == 'n') {
+    return kDinBytesPerSecond;
+  }
+  if (value.empty() || value.size() > 7 ||
+      value.find_first_not_of("0123456789") != std::string_view::npos) {
+    return 0;
+  }
+  int32_t bytes = 0;
+  for (const char c : value) bytes = bytes * 10 + (c - '0');
+  return bytes >= 1000 && bytes <= 1000000 ? bytes : 0;
+}
+
+std::string cableBudgetRefusal(std::string_view value) {
+  return "invalid value for --budget: '" + std::string(value) +
+         "' (choose din or 1000 to 1000000 bytes a second)";
+}
+
+std::string cableBudgetSummary(const CableBudgetReport& r) {
+  const auto ms = [](double seconds) { return std::to_string(std::lround(seconds * 1000)); };
+  std::string line = "budget: " + std::to_string(r.windowsOver) + " of " +
+                     std::to_string(r.messages) + " 100 ms windows were over (" +
+                     std::to_string(r.bytes) + " bytes in " + ms(r.seconds) + " ms)";
+  if (r.rewritten) {
+    line += "; left out " + std::to_string(r.droppedUpdates) + " of " + std::to_string(r.updates) +
+            " level/bend updates, delayed " + std::to_string(r.delayedMessages) +
+            " messages by up to " + ms(r.maxDelaySeconds) + " ms, " +
+            std::to_string(r.delayedOnsets) + " of them notes by up to " +
+            ms(r.maxOnsetDelaySeconds) + " ms";
+  }
+  return line;
+}
+
 }  // namespace midibuilder

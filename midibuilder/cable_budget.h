@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace midibuilder {
@@ -45,5 +47,15 @@ struct CableBudgetResult {
 // Rewrites a Standard MIDI File so that its stream stays within `bytesPerSecond`. Bytes that do
 // not read as a MIDI file, a budget below 1, or a stream that already fits come back unchanged.
 CableBudgetResult fitCableBudget(std::span<const uint8_t> midi, int32_t bytesPerSecond);
+
+// A budget as the command line and the web page spell it: "din" in any case, or a whole number
+// of bytes a second from 1000 to 1000000; 0 for neither.
+int32_t parseCableBudget(std::string_view value);
+// The refusal of a budget that parseCableBudget does not take.
+std::string cableBudgetRefusal(std::string_view value);
+
+// What a pass did, in English, on one line without its newline: "budget: 3 of 120 100 ms
+// windows were over (...)", and what was left out and delayed when the file was rewritten.
+std::string cableBudgetSummary(const CableBudgetReport& report);
 
 }  // namespace midibuilder

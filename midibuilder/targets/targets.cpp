@@ -29,6 +29,15 @@ const TargetProfile* forSpelling(std::string_view spelling) {
   return nullptr;
 }
 
+const TargetProfile* extraForValue(std::string_view value) {
+  std::string lower(value);
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  for (const TargetProfile* target : extra()) {
+    if (target->spelling == lower) return target;
+  }
+  return nullptr;
+}
+
 const TargetProfile* forRadioValue(int32_t value) {
   for (const TargetProfile* target : all()) {
     if (target->radioValue == value) return target;
@@ -64,6 +73,12 @@ std::string bendRangeList(const TargetProfile& target) {
     text += std::to_string(values[i]);
   }
   return text;
+}
+
+std::string bendRangeRefusal(const TargetProfile& target, int32_t semitones) {
+  if (allowsBendRange(target, semitones)) return {};
+  return "--bend-range " + std::to_string(semitones) + " is not for --device " +
+         std::string(target.spelling) + " (choose " + bendRangeList(target) + ")";
 }
 
 int32_t segmentRangeLimitOf(const BuilderOptions& options) {

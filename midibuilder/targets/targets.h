@@ -33,6 +33,10 @@ std::span<const TargetProfile* const> extra();
 // The profile of a --device spelling among all() and extra(); null when there is none.
 const TargetProfile* forSpelling(std::string_view spelling);
 
+// The profile beyond the radio group of a --device value in any case ("gm", "MPE"); null when
+// the value names none of extra().
+const TargetProfile* extraForValue(std::string_view value);
+
 // The profile of a device radio value; null when there is none.
 const TargetProfile* forRadioValue(int32_t value);
 
@@ -48,6 +52,10 @@ int32_t bendRangeOf(const BuilderOptions& options);
 bool allowsBendRange(const TargetProfile& target, int32_t semitones);
 // The target's allowed bend ranges as a person reads them: "2, 12 or 24".
 std::string bendRangeList(const TargetProfile& target);
+
+// The refusal of a bend range of `semitones` that `target` does not take ("" when it takes it):
+// "--bend-range 48 is not for --device gm (choose 2, 12 or 24)".
+std::string bendRangeRefusal(const TargetProfile& target, int32_t semitones);
 
 // The range of notes at which a segment splits: the target's limit, narrowed so that every note
 // of a segment lies within the bend range of its centre. A segment spans at most 2R - 2 whole

@@ -67,20 +67,6 @@ bool takeVoiceCount(const common::ControlOption& option, const std::string& valu
   return true;
 }
 
-// "din" in any case, or a whole number of bytes a second from 1000 to 1000000; 0 for neither.
-int32_t parseBudget(const std::string& value) {
-  if (value.size() == 3 && (value[0] | 0x20) == 'd' && (value[1] | 0x20) == 'i' &&
-      (value[2] | 0x20) == 'n') {
-    return kDinBytesPerSecond;
-  }
-  if (value.empty() || value.size() > 7 ||
-      value.find_first_not_of("0123456789") != std::string::npos) {
-    return 0;
-  }
-  const int32_t bytes = std::stoi(value);
-  return bytes >= 1000 && bytes <= 1000000 ? bytes : 0;
-}
-
 // --merge-into SONG.mid and --at SECONDS|BAR:BEAT.
 void addMergeOptions(terminal::ProgramLine& line, ArgumentResult* result) {
   const auto take = [result](std::string ArgumentResult::*field, std::string_view name) {
@@ -139,11 +125,7 @@ bool takeTarget(const common::ControlOption& option, const std::string& value,
   if (option.name != "device") return false;
   result.target = nullptr;
   if (option.choice(value) != nullptr) return false;
-  std::string lower = value;
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  for (const TargetProfile* target : targets::extra()) {
-    if (target->spelling == lower) result.target = target;
-  }
+  result.target = targets::extraForValue(value);
   return result.target != nullptr;
 }
 
@@ -156,9 +138,7 @@ std::string bendRangeError(const ArgumentResult& parsed, const TerminalWindow& w
     target = targets::forRadioValue(
         common::checkedNumber(window, converterControls().option("device"), kDeviceHalvoran));
   }
-  if (target == nullptr || allowsBendRange(*target, parsed.bendRange)) return {};
-  return "--bend-range " + std::to_string(parsed.bendRange) + " is not for --device " +
-         std::string(target->spelling) + " (choose " + bendRangeList(*target) + ")";
+  return target == nullptr ? std::string() : bendRangeRefusal(*target, parsed.bendRange);
 }
 
 // The grammar of quorvel-cli; the options' actions fill `result` (none for the help text).
@@ -204,11 +184,8 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
                                  "second (1000 to 1000000), thinning level and bend\n"
                                  "updates; a summary goes to stderr",
                          .apply = [result](const std::string& value, bool) {
-                           const int32_t budget = parseBudget(value);
-                           if (budget == 0) {
-                             return "invalid value for --budget: '" + value +
-                                    "' (choose din or 1000 to 1000000 bytes a second)";
-                           }
+                           const int32_t budget = parseCableBudget(value);
+                           if (budget == 0) return cableBudgetRefusal(value);
                            if (result) result->budget = budget;
                            return std::string();
                          }});
@@ -258,19 +235,7 @@ terminal::ProgramLine quorvelLine(std::string program, ArgumentResult* result) {
 
 // What --budget did to one file, in English, for stderr.
 std::string budgetLine(const std::string& file, bool batch, const CableBudgetReport& r) {
-  const auto ms = [](double seconds) { return std::to_string(std::lround(seconds * 1000)); };
-  std::string line = batch ? file + ": " : std::string();
-  line += "budget: " + std::to_string(r.windowsOver) + " of " + std::to_string(r.messages) +
-          " 100 ms windows were over (" + std::to_string(r.bytes) + " bytes in " + ms(r.seconds) +
-          " ms)";
-  if (r.rewritten) {
-    line += "; left out " + std::to_string(r.droppedUpdates) + " of " + std::to_string(r.updates) +
-            " level/bend updates, delayed " + std::to_string(r.delayedMessages) +
-            " messages by up to " + ms(r.maxDelaySeconds) + " ms, " +
-            std::to_string(r.delayedOnsets) + " of them notes by up to " +
-            ms(r.maxOnsetDelaySeconds) + " ms";
-  }
-  return line + "\n";
+  return (batch ? file + ": " : std::string()) + cableBudgetSummary(r) + "\n";
 }
 
 }  // namespace

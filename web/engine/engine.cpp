@@ -15,6 +15,7 @@
 #include "analysis.h"
 #include "build.h"
 #include "builder_tables.h"
+#include "cable_budget.h"
 #include "control_model.h"
 #include "converter_window.h"
 #include "field_parsing.h"
@@ -40,6 +41,7 @@ struct Outcome {
   int32_t status = kFailed;
   std::string message;
   std::string english;
+  std::string summary;  // the English line of what a cable budget did, as quorvel-cli prints it
   std::vector<uint8_t> bytes;  // the DAT (or wide) file, or the MIDI file
   common::NoteFrames frames;
   std::vector<int32_t> frequencies;
@@ -197,14 +199,16 @@ EMSCRIPTEN_KEEPALIVE const char* engine_controls() {
   }
   json.append("],\"targets\":[");
   first = true;
-  for (const midibuilder::TargetProfile* target : midibuilder::targets::all()) {
-    if (!first) json.push_back(',');
-    first = false;
-    json.append("{\"spelling\":");
-    appendJsonString(json, target->spelling);
-    json.append(",\"name\":");
-    appendJsonString(json, target->name);
-    json.append("}");
+  for (const auto list : {midibuilder::targets::all(), midibuilder::targets::extra()}) {
+    for (const midibuilder::TargetProfile* target : list) {
+      if (!first) json.push_back(',');
+      first = false;
+      json.append("{\"spelling\":");
+      appendJsonString(json, target->spelling);
+      json.append(",\"name\":");
+      appendJsonString(json, target->name);
+      json.append("}");
+    }
   }
   json.append("]}");
   return json.c_str();
@@ -319,14 +323,53 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_build(const uint8_t* bytes, int32_t size, co
   static midibuilder::BuilderTables tables;
   const common::ControlModel& model = midibuilder::converterControls();
   common::ControlState controls(model);
+  // What quorvel-cli takes beyond the window's controls: --device gm|mpe, --bend-range and
+  // --budget, with its words for a value it does not take.
+  const midibuilder::TargetProfile* target = nullptr;
+  int32_t bendRange = 0;
+  int32_t budget = 0;
   for (const auto& [key, value] : optionLines(options)) {
+    if (key == "device") target = midibuilder::targets::extraForValue(value);
+    if (target != nullptr && key == "device") continue;
+    if (key == "bend-range") {
+      bendRange = 0;
+      for (const int32_t allowed : {2, 12, 24, 48}) {
+        if (value == std::to_string(allowed)) bendRange = allowed;
+      }
+      if (bendRange == 0) {
+        const std::string error =
+            "invalid value for --bend-range: '" + value + "' (choose 2, 12, 24 or 48)";
+        return refuse(error, error);
+      }
+      continue;
+    }
+    if (key == "budget") {
+      budget = midibuilder::parseCableBudget(value);
+      if (budget == 0) {
+        const std::string error = midibuilder::cableBudgetRefusal(value);
+        return refuse(error, error);
+      }
+      continue;
+    }
     bool known = false;
     const std::string error = applyOption(model, key, value, controls, known);
     if (!error.empty()) return refuse(error, error);
     if (!known) return refuse("unknown option: --" + key, "unknown option: --" + key);
   }
   const Controls env(controls);
-  const midibuilder::OptionCheck check = midibuilder::readBuilderOptions(env);
+  if (bendRange != 0) {
+    const midibuilder::TargetProfile* chosen =
+        target != nullptr ? target
+                          : midibuilder::targets::forRadioValue(common::checkedNumber(
+                                env, model.option("device"), midibuilder::kDeviceHalvoran));
+    const std::string error =
+        chosen != nullptr ? midibuilder::bendRangeRefusal(*chosen, bendRange) : std::string();
+    if (!error.empty()) return refuse(error, error);
+  }
+  midibuilder::OptionCheck check = midibuilder::readBuilderOptions(env);
+  check.options.target = target;
+  check.options.bendRange = bendRange;
+  check.options.cableBudget = budget;
   const auto refuseFixed = [](std::string_view text) {
     return refuse(std::string(text), msg::writeFailureLine(text, {}, {}));
   };
@@ -361,6 +404,8 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_build(const uint8_t* bytes, int32_t size, co
   o.english = o.status == kWritten ? std::string(msg::englishMeaning(o.message))
                                    : msg::writeFailureLine(o.message, {}, {});
   o.bytes = std::move(built.midi);
+  if (o.status == kWritten && budget > 0)
+    o.summary = midibuilder::cableBudgetSummary(tables.cableReport);
   return o.status;
 }
 
@@ -369,6 +414,9 @@ EMSCRIPTEN_KEEPALIVE const char* engine_message() {
 }
 EMSCRIPTEN_KEEPALIVE const char* engine_english() {
   return outcome().english.c_str();
+}
+EMSCRIPTEN_KEEPALIVE const char* engine_summary() {
+  return outcome().summary.c_str();
 }
 EMSCRIPTEN_KEEPALIVE const uint8_t* engine_output() {
   return outcome().bytes.data();

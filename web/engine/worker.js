@@ -61,6 +61,7 @@ function convert(engine, fn, bytes, name, options) {
     status: statusNames[status] || 'failed',
     message: engine.UTF8ToString(engine._engine_message()),
     english: engine.UTF8ToString(engine._engine_english()),
+    summary: engine.UTF8ToString(engine._engine_summary()),
     output: status === 0 ? engine.HEAPU8.slice(pointer, pointer + size).buffer : null,
   };
 }
@@ -103,7 +104,8 @@ self.onmessage = async (event) => {
     const result = convert(engine, engine._engine_build, request.dat, request.name,
                            request.options);
     self.postMessage({type: 'built', id: request.id, status: result.status,
-                      message: result.message, english: result.english, midi: result.output},
+                      message: result.message, english: result.english, summary: result.summary,
+                      midi: result.output},
                      result.output ? [result.output] : []);
   }
 };

@@ -130,6 +130,34 @@ function methodFields(form, methods) {
   update();
 }
 
+// quorvel-cli's --bend-range and --budget, which the window does not have: the device's own
+// range or one of the four, and no budget, a DIN cable's or a number of bytes a second.
+function cableFields(form) {
+  const helpNote = (after, key) => {
+    const note = document.createElement('div');
+    note.className = 'help';
+    note.dataset.t = key;
+    after.after(note);
+  };
+  const translated = (input, keys) => input.querySelectorAll('option').forEach((option, i) => {
+    if (keys[i]) option.dataset.t = keys[i];
+  });
+  const range = field(form, 'bend-range', '', ['', '2', '12', '24', '48'].map((value) => ({value})), '');
+  translated(range, ['bendDefault']);
+  helpNote(range, 'bendRangeHelp');
+  const budget = field(form, 'budget', '', ['', 'din', 'bytes'].map((value) => ({value})), '');
+  translated(budget, ['budgetNone', 'budgetDin', 'budgetBytes']);
+  const bytes = document.createElement('input');
+  Object.assign(bytes, {type: 'number', className: 'beside', name: 'budget-bytes',
+                        id: 'option-build-form-budget-bytes',
+                        min: 1000, max: 1000000, step: 1, value: 3125});
+  budget.after(bytes);
+  helpNote(bytes, 'budgetHelp');
+  const update = () => { bytes.disabled = budget.value !== 'bytes'; };
+  budget.addEventListener('change', update);
+  update();
+}
+
 // The form's values by option name, as the command line spells them; the method's own
 // options only with a method other than the first (the default).
 function formOptions(form) {
@@ -137,7 +165,11 @@ function formOptions(form) {
   for (const input of form.elements) {
     if (!input.name || input.disabled) continue;
     if (input.name === 'method' && input.selectedIndex === 0) continue;
-    options[input.name] = input.value;
+    // No bend range or budget chosen: the device's own, and none.
+    if ((input.name === 'bend-range' || input.name === 'budget') && !input.value) continue;
+    if (input.name === 'budget-bytes') continue;
+    options[input.name] = input.name === 'budget' && input.value === 'bytes'
+      ? form.elements['budget-bytes'].value : input.value;
   }
   return options;
 }
@@ -223,7 +255,14 @@ async function build() {
   const result = await engine.build(state.dat, state.datName, formOptions($('build-form')));
   if (result.status === 'written') {
     Object.assign(state, {midi: result.midi, smf: parseSmf(result.midi), rendered: null});
-    setStatus('build-status', () => t('built', result.midi.byteLength));
+    setStatus('build-status', () => {
+      if (!result.summary) return t('built', result.midi.byteLength);
+      // What the cable budget did, in quorvel-cli's English words.
+      const summary = document.createElement('span');
+      summary.className = 'english';
+      summary.textContent = result.summary;
+      return [t('built', result.midi.byteLength), summary];
+    });
   } else {
     Object.assign(state, {midi: null, smf: null});
     setStatus('build-status', () => outcome(result), true);
@@ -435,6 +474,8 @@ async function start() {
   buildForm($('analysis-form'), controls.analyser || []);
   methodFields($('analysis-form'), controls.methods || []);
   buildForm($('build-form'), controls.converter || [], controls.targets || []);
+  cableFields($('build-form'));
+  applyLanguage();
   refresh();
 }
 

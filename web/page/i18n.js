@@ -24,6 +24,9 @@ export const kTexts = {
     readout: (r) => r.frame === undefined ? `${r.seconds.toFixed(3)} s`
         : `Frame ${r.frame} at ${r.seconds.toFixed(3)} s` + (r.partial === undefined ? ''
         : ` · partial ${r.partial}: ${r.hz.toFixed(1)} Hz (${r.note}), ${r.db.toFixed(1)} dB`),
+    bendDefault: 'the device\'s own', bendRangeHelp: 'pitch-bend range in semitones: GS modules and General MIDI take up to 24, MPE 48 (its default) too',
+    budgetNone: 'none', budgetDin: 'DIN cable (3125 bytes a second)', budgetBytes: 'bytes a second:',
+    budgetHelp: 'keep the MIDI stream within what a cable carries in any 100 ms (1000 to 1000000 bytes a second), thinning level and bend updates',
     failed: 'Failed:', engineLoading: 'Loading the engine…', hosted: 'Everything runs in this browser; nothing is uploaded.',
   },
   ja: {
@@ -48,6 +51,9 @@ export const kTexts = {
     readout: (r) => r.frame === undefined ? `${r.seconds.toFixed(3)} 秒`
         : `フレーム ${r.frame}（${r.seconds.toFixed(3)} 秒）` + (r.partial === undefined ? ''
         : ` · 部分音 ${r.partial}：${r.hz.toFixed(1)} Hz (${r.note})、${r.db.toFixed(1)} dB`),
+    bendDefault: '音源の既定', bendRangeHelp: 'ピッチベンドの幅（半音）：GS音源とGeneral MIDIは24まで、MPEは48（既定）も可',
+    budgetNone: 'なし', budgetDin: 'DINケーブル（毎秒3125バイト）', budgetBytes: '毎秒のバイト数：',
+    budgetHelp: 'どの100ミリ秒でもMIDIの流れをケーブルが運べる量に収める（毎秒1000～1000000バイト）。音量とベンドの更新を間引きます',
     failed: '失敗：', engineLoading: 'エンジンを読み込んでいます…', hosted: 'すべてこのブラウザの中で動きます。何もアップロードされません。',
   },
 };

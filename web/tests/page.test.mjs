@@ -84,7 +84,8 @@ function cli(program, file, args, output) {
 test('the samples give the command lines\' DAT and MIDI bytes, with the options as chosen', async () => {
   for (const [sample, analysis, build] of [
     ['english', {}, {}],
-    ['japanese', {unit: '30'}, {device: 'sc-8850', 'pitch-sort': 'off', polyphony: '5'}]]) {
+    ['japanese', {unit: '30'}, {device: 'sc-8850', 'pitch-sort': 'off', polyphony: '5'}],
+    ['english', {unit: '60'}, {device: 'mpe', 'pitch-sort': 'on', polyphony: '6', 'bend-range': '48', budget: 'din'}]]) {
     await page.click(`button.sample[data-file="${sample}.wav"]`);
     await page.waitForFunction((s) => document.getElementById('recording-line').textContent.startsWith(s), sample, {polling: 100});
     await enabled('analyse');
@@ -105,8 +106,11 @@ test('the samples give the command lines\' DAT and MIDI bytes, with the options 
                       `${sample}.mid`);
     assert.equal(mid.name, `${sample}.mid`);
     assert.ok(built.bytes && mid.bytes.equals(built.bytes), `${sample}.mid differs from quorvel-cli's`);
+    // With a cable budget, quorvel-cli's summary of what it did follows the page's line.
+    const summary = built.stderr.filter((line) => line.startsWith('budget: '));
+    assert.deepEqual(await page.$$eval('#build-status .english', (s) => s.map((e) => e.textContent)), summary);
   }
-  await page.selectOption('#option-build-form-polyphony', '6');
+  for (const name of ['device', 'bend-range', 'budget']) await page.selectOption(`#option-build-form-${name}`, {index: 0});
 });
 
 test('a refused recording shows the command line\'s message and its English meaning; others are converted', async () => {
@@ -280,10 +284,20 @@ test('the first load stays under 3 MB without the synthesizer; the rendering is 
   // The English sample's 3.85 s of frames, and a release tail under a second.
   const seconds = (wav.bytes.length - 44) / 4 / 44100;
   assert.ok(seconds > 3.8 && seconds < 4.9, `${seconds} s`);
-  let peak = 0;
-  for (let i = 44; i < wav.bytes.length; i += 2) peak = Math.max(peak, Math.abs(wav.bytes.readInt16LE(i)));
-  assert.ok(peak > 1000);
+  const peak = (bytes) => {
+    let most = 0;
+    for (let i = 44; i < bytes.length; i += 2) most = Math.max(most, Math.abs(bytes.readInt16LE(i)));
+    return most;
+  };
+  assert.ok(peak(wav.bytes) > 1000);
   assert.equal((await downloaded('download-png')).bytes.subarray(1, 4).toString(), 'PNG');
+  // An MPE file is heard through the SoundFont's preset that its set-up selects.
+  await page.selectOption('#option-build-form-device', 'mpe');
+  await page.click('#build');
+  await page.waitForFunction(() => document.getElementById('download-wav').disabled, null, {polling: 100});
+  await page.click('#render');
+  await enabled('download-wav');
+  assert.ok(peak((await downloaded('download-wav')).bytes) > 1000, 'the MPE rendering is silent');
 
   await page.mouse.move(420, 330);
   for (const lang of ['en', 'ja']) {

@@ -67,6 +67,7 @@ async function main() {
   assert.strictEqual(JSON.stringify(controls.methods), '["seed"]');
   assert.ok(controls.analyser.some((o) => o.name === 'unit' && o.default === '60'));
   assert.ok(controls.targets.length >= 4);
+  assert.ok(['gm', 'mpe'].every((s) => controls.targets.some((t) => t.spelling === s)));
 
   // Written: the DAT bytes, and the frames the reply carries are the DAT's slots.
   for (const [options, args] of [[{}, []],
@@ -116,6 +117,17 @@ async function main() {
   const run = cli('quorvel-cli', ['--tempo', '20', datName]);
   assert.strictEqual(refused.status, 'refused');
   assert.strictEqual(`${refused.message}\n${refused.english}\n`, run.err);
+  // A bend range the device does not take, and a budget below 1000 bytes a second:
+  // quorvel-cli's usage errors, in its words.
+  for (const options of [{'device': 'gm', 'bend-range': '48'}, {'budget': '999'}]) {
+    const reply = await worker.ask({type: 'build', id: 5, dat: toBuffer(dat), name: 'take.dat',
+                                    options});
+    const args = Object.entries(options).flatMap(([name, value]) => [`--${name}`, value]);
+    const usage = cli('quorvel-cli', [...args, datName]);
+    assert.strictEqual(usage.status, 2);
+    assert.strictEqual(reply.status, 'refused');
+    assert.ok(usage.err.startsWith(`quorvel-cli: ${reply.message}\n`), usage.err);
+  }
 
   fs.rmSync(scratch, {recursive: true});
   console.log('engine smoke test: passed');
