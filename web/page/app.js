@@ -2,7 +2,7 @@
 // spectrogram, build the MIDI file, hear it rendered, play it to a MIDI port, download it all.
 
 import {EngineClient} from './engine_client.js';
-import {kTexts, pickLanguage} from './i18n.js';
+import {kOptionTexts, kTexts, pickLanguage} from './i18n.js';
 import {MidiPlayer, midiOutputs} from './midi_out.js';
 import {Plot, kSlotColours} from './plot.js';
 import {parseSmf} from './smf.js';
@@ -25,6 +25,7 @@ const plot = new Plot($('plot'));
 const state = {recording: null, dat: null, datName: '', frames: null, midi: null, smf: null,
                rendered: null, player: null, methods: [], busy: false};
 const renderers = {};  // redraw the words of statuses on a change of language
+const fieldWords = new Map();  // by input id: relabel a form's field on a change of language
 
 function baseName(name) {
   const dot = name.lastIndexOf('.');
@@ -57,6 +58,7 @@ function applyLanguage() {
   $('lang-ja').classList.toggle('current', lang === 'ja');
   plot.labels = {time: t('time'), frequency: t('frequency')};
   for (const [id, render] of Object.entries(renderers)) setStatus(id, render, $(id).classList.contains('refused'));
+  for (const words of fieldWords.values()) words();
   if (state.recording) recordingLine();
   drawSlots();
   plot.draw();
@@ -70,9 +72,10 @@ function setLanguage(next) {
 
 // ---- forms from the engine's option descriptions ----
 
+// An option's label, input and help note; the label, the help and the values' words come from
+// kOptionTexts in the page's language, else the option's name, `help` and each choice's label.
 function field(form, name, help, choices, value) {
   const label = document.createElement('label');
-  label.textContent = name;
   const input = document.createElement(choices.length ? 'select' : 'input');
   input.name = name;
   input.id = `option-${form.id}-${name}`;
@@ -80,18 +83,24 @@ function field(form, name, help, choices, value) {
   for (const choice of choices) {
     const option = document.createElement('option');
     option.value = choice.value;
-    option.textContent = choice.label || choice.value;
     input.append(option);
   }
   input.value = value;
   if (choices.length && input.selectedIndex < 0) input.selectedIndex = 0;
-  form.append(label, input);
-  if (help) {
-    const note = document.createElement('div');
-    note.className = 'help';
-    note.textContent = help;
-    form.append(note);
-  }
+  const note = document.createElement('div');
+  note.className = 'help';
+  form.append(label, input, note);
+  const words = () => {
+    const own = kOptionTexts[lang][name] || {};
+    label.textContent = own.label || name;
+    note.textContent = own.help || help;
+    note.hidden = !note.textContent;
+    choices.forEach((choice, i) => {
+      input.options[i].textContent = (own.choices || {})[choice.value] || choice.label || choice.value;
+    });
+  };
+  fieldWords.set(input.id, words);
+  words();
   return input;
 }
 
@@ -133,26 +142,14 @@ function methodFields(form, methods) {
 // quorvel-cli's --bend-range and --budget, which the window does not have: the device's own
 // range or one of the four, and no budget, a DIN cable's or a number of bytes a second.
 function cableFields(form) {
-  const helpNote = (after, key) => {
-    const note = document.createElement('div');
-    note.className = 'help';
-    note.dataset.t = key;
-    after.after(note);
-  };
-  const translated = (input, keys) => input.querySelectorAll('option').forEach((option, i) => {
-    if (keys[i]) option.dataset.t = keys[i];
-  });
-  const range = field(form, 'bend-range', '', ['', '2', '12', '24', '48'].map((value) => ({value})), '');
-  translated(range, ['bendDefault']);
-  helpNote(range, 'bendRangeHelp');
+  field(form, 'bend-range', '', ['', '2', '12', '24', '48'].map((value) => ({value})), '');
   const budget = field(form, 'budget', '', ['', 'din', 'bytes'].map((value) => ({value})), '');
-  translated(budget, ['budgetNone', 'budgetDin', 'budgetBytes']);
+  // The number of bytes goes between the choice and its help note.
   const bytes = document.createElement('input');
   Object.assign(bytes, {type: 'number', className: 'beside', name: 'budget-bytes',
                         id: 'option-build-form-budget-bytes',
                         min: 1000, max: 1000000, step: 1, value: 3125});
   budget.after(bytes);
-  helpNote(bytes, 'budgetHelp');
   const update = () => { bytes.disabled = budget.value !== 'bytes'; };
   budget.addEventListener('change', update);
   update();

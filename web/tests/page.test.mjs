@@ -310,3 +310,34 @@ test('the first load stays under 3 MB without the synthesizer; the rendering is 
   assert.equal(await page.textContent('#analyse'), '分析');
   await page.click('#lang-en');
 });
+
+test('every option\'s label, help and values\' words follow the language, the desktop windows\' captions in Japanese; names and values stay', async () => {
+  const captions = readFileSync(join(root, 'common/messages.h'), 'utf8');
+  const caption = (id) => new RegExp(`${id} = "([^"]*)"`).exec(captions)[1];
+  const fields = () => page.$$eval('form.options label', (labels) => labels.map((label) => {
+    const input = document.getElementById(label.htmlFor);
+    let help = input.nextElementSibling;
+    while (!help.classList.contains('help')) help = help.nextElementSibling;
+    return {id: input.id, name: input.name, label: label.textContent, help: help.textContent,
+            values: [...(input.options || [])].map((o) => o.value), words: [...(input.options || [])].map((o) => o.textContent)};
+  }));
+  await page.click('#lang-en');
+  const en = await fields();
+  await page.click('#lang-ja');
+  const ja = await fields();
+  await page.click('#lang-en');
+  assert.deepEqual(ja.map((f) => [f.id, f.name, f.values]), en.map((f) => [f.id, f.name, f.values]));
+  assert.ok(en.length >= 12);
+  en.forEach((f, i) => {
+    assert.equal(f.id, `option-${f.id.startsWith('option-analysis-form') ? 'analysis' : 'build'}-form-${f.name}`);
+    assert.ok(f.label !== f.name && ja[i].label !== f.name && ja[i].label !== f.label, f.name);
+    assert.ok(f.help && ja[i].help && ja[i].help !== f.help, f.name);
+  });
+  const inJapanese = Object.fromEntries(ja.map((f) => [f.name, f]));
+  for (const [name, id] of Object.entries({optimise: 'kOptimisation', unit: 'kSoundingUnit', 'onset-shift': 'kOnsetShift',
+                                           'note-start': 'kNoteStart', 'pitch-sort': 'kPitchSort', polyphony: 'kPolyphony'})) {
+    assert.equal(inJapanese[name].label, caption(id));
+  }
+  assert.deepEqual(inJapanese['onset-shift'].words, [caption('kYes'), caption('kNo')]);
+  assert.deepEqual(inJapanese['pitch-sort'].words, [caption('kOn'), caption('kOff')]);
+});
