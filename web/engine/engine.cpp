@@ -25,6 +25,7 @@
 #include "methods/seed_method.h"
 #include "note_frames.h"
 #include "targets/targets.h"
+#include "tracked_method.h"
 #include "wave_loader.h"
 #include "wide_frames.h"
 
@@ -185,6 +186,7 @@ extern "C" {
 
 // The options of both programs, the analysis methods and the sound modules, as JSON.
 EMSCRIPTEN_KEEPALIVE const char* engine_controls() {
+  media::registerMediaMethods();
   static std::string json;
   json = "{\"analyser\":";
   appendModel(json, analyser::analyserControls());
@@ -219,6 +221,7 @@ EMSCRIPTEN_KEEPALIVE const char* engine_controls() {
 EMSCRIPTEN_KEEPALIVE int32_t engine_analyse(const uint8_t* bytes, int32_t size, const char* name,
                                             const char* options) {
   outcome() = Outcome{};
+  media::registerMediaMethods();
   static analyser::AnalysisState state;
 
   common::ControlState controls(analyser::analyserControls());
@@ -233,7 +236,19 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_analyse(const uint8_t* bytes, int32_t size, 
     if (key == "method") {
       request.method = value;
     } else if (key == "voices" || key == "frame-rate") {
-      const int32_t number = common::parseInteger(value);
+      // As sevrane-cli reads them: one to four digits, nothing else.
+      const bool digits =
+          !value.empty() && value.size() <= 4 &&
+          std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+      const int32_t number = digits ? common::parseInteger(value) : 0;
+      const bool taken =
+          key == "voices" ? number >= 1 && number <= 1000 : common::isWideFrameRate(number);
+      if (!taken) {
+        const std::string error = key == "voices"
+                                      ? "--voices must be a number, not '" + value + "'"
+                                      : "--frame-rate must be 60, 120 or 240, not '" + value + "'";
+        return refuse(error, error);
+      }
       (key == "voices" ? request.voices : request.framesPerSecond) = number;
     } else {
       return refuse("unknown option: --" + key, "unknown option: --" + key);
@@ -252,9 +267,23 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_analyse(const uint8_t* bytes, int32_t size, 
               " for the seed method, not " + std::to_string(request.framesPerSecond);
     }
     if (!error.empty()) return refuse(error, error);
+  } else if (analyser::findMethod(request.method) == nullptr) {
+    std::string names;
+    for (const analyser::MethodEntry& entry : analyser::analysisMethods()) {
+      if (!names.empty()) names.push_back('|');
+      names.append(entry.name);
+    }
+    const std::string error =
+        "unknown analysis method '" + request.method + "' (choose " + names + ")";
+    return refuse(error, error);
   } else {
     if (request.voices == 0) request.voices = 6;
     if (request.framesPerSecond == 0) request.framesPerSecond = 60;
+    if (request.voices < 4 || request.voices > common::kWideMaxVoices) {
+      const std::string error = "--voices must be 4 to 15 for the " + request.method +
+                                " method, not " + std::to_string(request.voices);
+      return refuse(error, error);
+    }
   }
 
   const std::string path = analyser::trimTrailingSpace(name != nullptr ? name : "");
@@ -328,6 +357,10 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_build(const uint8_t* bytes, int32_t size, co
   const midibuilder::TargetProfile* target = nullptr;
   int32_t bendRange = 0;
   int32_t budget = 0;
+  int32_t widePolyphony = 0;
+  int32_t wideChannels = 0;
+  std::string polyphonyBeyond;
+  std::string channelsBeyond;
   for (const auto& [key, value] : optionLines(options)) {
     if (key == "device") target = midibuilder::targets::extraForValue(value);
     if (target != nullptr && key == "device") continue;
@@ -351,10 +384,36 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_build(const uint8_t* bytes, int32_t size, co
       }
       continue;
     }
+    // --polyphony and --channels as whole numbers: a .wdat file may take 1 to 15 of them,
+    // beyond the model's buttons.
+    if ((key == "polyphony" || key == "channels") && !value.empty() && value.size() <= 4 &&
+        value.find_first_not_of("0123456789") == std::string::npos) {
+      const bool polyphony = key == "polyphony";
+      const int32_t count = common::parseInteger(value);
+      (polyphony ? widePolyphony : wideChannels) = count;
+      std::string& beyond = polyphony ? polyphonyBeyond : channelsBeyond;
+      beyond.clear();
+      const common::ControlOption& option = model.option(key);
+      if (option.choice(value) == nullptr) {
+        const std::string refusal =
+            "invalid value for --" + key + ": '" + value + "' (choose " + option.valueList();
+        if (count < 1 || count > common::kWideMaxVoices) {
+          const std::string error = refusal + ", or 1 to 15 for a .wdat FILE)";
+          return refuse(error, error);
+        }
+        beyond = refusal + ")";
+        continue;
+      }
+    }
     bool known = false;
     const std::string error = applyOption(model, key, value, controls, known);
     if (!error.empty()) return refuse(error, error);
     if (!known) return refuse("unknown option: --" + key, "unknown option: --" + key);
+  }
+  const std::string path(common::trimTrailingSpace(name != nullptr ? name : ""));
+  const bool wide = common::isWidePath(path);
+  for (const std::string* beyond : {&polyphonyBeyond, &channelsBeyond}) {
+    if (!beyond->empty() && !wide) return refuse(*beyond, *beyond);
   }
   const Controls env(controls);
   if (bendRange != 0) {
@@ -374,7 +433,6 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_build(const uint8_t* bytes, int32_t size, co
     return refuse(std::string(text), msg::writeFailureLine(text, {}, {}));
   };
   if (!check.message.empty()) return refuseFixed(check.message);
-  const std::string path(common::trimTrailingSpace(name != nullptr ? name : ""));
   // The converter's test: the name ends in "dat" in any case (".wdat" included).
   const auto lower = [](char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -386,10 +444,18 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_build(const uint8_t* bytes, int32_t size, co
 
   common::AllocationRegistry registry;
   midibuilder::BuildOutcome built;
-  if (common::isWidePath(path)) {
+  if (wide) {
+    if (widePolyphony > 0) check.options.polyphony = widePolyphony;
+    if (wideChannels > 0) check.options.usedChannels = wideChannels;
+    if (check.options.usedChannels < check.options.polyphony) {
+      return refuseFixed(msg::kChannelsBelowPolyphony);
+    }
     common::NoteFrames frames;
     const std::string message = common::decodeWide(bytes, static_cast<std::size_t>(size), frames);
     if (!message.empty()) return refuseFixed(message);
+    if (check.options.polyphony > frames.voices && check.options.polyphony > 6) {
+      return refuseFixed(msg::kPolyphonyAboveVoices);
+    }
     built = midibuilder::buildMidi(tables, registry, frames, check.options);
   } else {
     built = midibuilder::buildMidiFromDat(tables, registry, bytes, static_cast<std::size_t>(size),

@@ -239,6 +239,7 @@ async function analyse() {
     Object.assign(state, {dat: result.dat, frames: f, datName: `${baseName(r.engineName)}.${wide ? 'wdat' : 'dat'}`,
                           midi: null, smf: null, rendered: null});
     plot.setFrames(f);
+    fitVoiceChoices(wide ? f.voices : 0);
     setStatus('analysis-status', () => t('analysed', f.count, f.shown, f.fps));
   } else {
     setStatus('analysis-status', () => outcome(result), true);
@@ -246,6 +247,33 @@ async function analyse() {
   drawSlots();
   refresh();
   plot.draw();
+}
+
+// A wide note-frame file may be built with 1 to 15 voices on up to 15 channels (quorvel-cli's
+// --polyphony and --channels for a .wdat FILE): after a wide analysis the build form offers
+// polyphony up to its voices and channels up to 15, and picks all its voices when there are
+// more than six; after a DAT, only the model's buttons, as before.
+function fitVoiceChoices(wideVoices) {
+  const form = $('build-form');
+  const chosen = {};
+  for (const name of ['polyphony', 'channels']) {
+    const select = form.elements[name];
+    if (!select) continue;
+    if (select.dataset.modelDefault === undefined) select.dataset.modelDefault = select.value;
+    const previous = select.value;
+    for (const option of [...select.options]) if (option.dataset.wide) option.remove();
+    const top = name === 'polyphony' ? (wideVoices > 6 ? wideVoices : 6) : 15;
+    for (let n = 1; wideVoices && n <= top; ++n) {
+      const values = [...select.options].map((o) => Number(o.value));
+      if (values.includes(n)) continue;
+      const option = new Option(String(n), String(n));
+      option.dataset.wide = '1';
+      select.add(option, [...select.options].find((o) => Number(o.value) > n) || null);
+    }
+    const keep = [...select.options].some((o) => o.value === previous);
+    chosen[name] = wideVoices > 6 ? String(wideVoices) : keep ? previous : select.dataset.modelDefault;
+  }
+  for (const [name, value] of Object.entries(chosen)) form.elements[name].value = value;
 }
 
 async function build() {

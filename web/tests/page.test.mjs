@@ -85,7 +85,10 @@ test('the samples give the command lines\' DAT and MIDI bytes, with the options 
   for (const [sample, analysis, build] of [
     ['english', {}, {}],
     ['japanese', {unit: '30'}, {device: 'sc-8850', 'pitch-sort': 'off', polyphony: '5'}],
-    ['english', {unit: '60'}, {device: 'mpe', 'pitch-sort': 'on', polyphony: '6', 'bend-range': '48', budget: 'din'}]]) {
+    // A wide file from the tracking analysis; the build takes its voices beyond the buttons.
+    ['japanese', {unit: '60', method: 'tracked', voices: '12', 'frame-rate': '120'}, {device: 'gm', 'pitch-sort': 'off', polyphony: '11', channels: '13'}],
+    ['english', {method: 'seed', unit: '60'}, {device: 'mpe', 'pitch-sort': 'on', polyphony: '6', 'bend-range': '48', budget: 'din'}]]) {
+    const file = `${sample}.${analysis.voices ? 'wdat' : 'dat'}`;
     await page.click(`button.sample[data-file="${sample}.wav"]`);
     await page.waitForFunction((s) => document.getElementById('recording-line').textContent.startsWith(s), sample, {polling: 100});
     await enabled('analyse');
@@ -93,16 +96,16 @@ test('the samples give the command lines\' DAT and MIDI bytes, with the options 
     await analyse();
     const dat = await downloaded('download-dat');
     const cliArgs = Object.entries(analysis).flatMap(([k, v]) => [`--${k}`, v]);
-    const wanted = cli(sevraneCli, join(root, `samples/${sample}.wav`), cliArgs, `${sample}.dat`);
-    assert.equal(dat.name, `${sample}.dat`);
-    assert.ok(wanted.bytes && dat.bytes.equals(wanted.bytes), `${sample}.dat differs from sevrane-cli's`);
+    const wanted = cli(sevraneCli, join(root, `samples/${sample}.wav`), cliArgs, file);
+    assert.equal(dat.name, file);
+    assert.ok(wanted.bytes && dat.bytes.equals(wanted.bytes), `${file} differs from sevrane-cli's`);
 
     for (const [name, value] of Object.entries(build)) await page.selectOption(`#option-build-form-${name}`, value);
     await page.click('#build');
     await enabled('download-mid');
     const mid = await downloaded('download-mid');
-    writeFileSync(join(work, `${sample}.dat`), dat.bytes);
-    const built = cli(quorvelCli, join(work, `${sample}.dat`), Object.entries(build).flatMap(([k, v]) => [`--${k}`, v]),
+    writeFileSync(join(work, file), dat.bytes);
+    const built = cli(quorvelCli, join(work, file), Object.entries(build).flatMap(([k, v]) => [`--${k}`, v]),
                       `${sample}.mid`);
     assert.equal(mid.name, `${sample}.mid`);
     assert.ok(built.bytes && mid.bytes.equals(built.bytes), `${sample}.mid differs from quorvel-cli's`);
@@ -111,6 +114,7 @@ test('the samples give the command lines\' DAT and MIDI bytes, with the options 
     assert.deepEqual(await page.$$eval('#build-status .english', (s) => s.map((e) => e.textContent)), summary);
   }
   for (const name of ['device', 'bend-range', 'budget']) await page.selectOption(`#option-build-form-${name}`, {index: 0});
+  await page.selectOption('#option-analysis-form-method', {index: 0});
 });
 
 test('a refused recording shows the command line\'s message and its English meaning; others are converted', async () => {

@@ -64,7 +64,7 @@ async function main() {
   const english = fs.readFileSync(path.join(samples, 'english.wav'));
 
   const controls = await worker.ask({type: 'controls'});
-  assert.strictEqual(JSON.stringify(controls.methods), '["seed"]');
+  assert.strictEqual(JSON.stringify(controls.methods), '["seed","tracked"]');
   assert.ok(controls.analyser.some((o) => o.name === 'unit' && o.default === '60'));
   assert.ok(controls.targets.length >= 4);
   assert.ok(['gm', 'mpe'].every((s) => controls.targets.some((t) => t.spelling === s)));
@@ -127,6 +127,31 @@ async function main() {
     assert.strictEqual(usage.status, 2);
     assert.strictEqual(reply.status, 'refused');
     assert.ok(usage.err.startsWith(`quorvel-cli: ${reply.message}\n`), usage.err);
+  }
+
+  // The tracking analysis: a wide file with more voices at a higher rate, and the MIDI built
+  // from it, as the command lines write them; voices it does not take, and an unknown method,
+  // in sevrane-cli's words.
+  const tracked = await worker.ask({type: 'analyse', id: 6, wave: toBuffer(english), name: 'take.wav',
+                                    options: {'method': 'tracked', 'voices': '9', 'frame-rate': '120'}});
+  assert.strictEqual(cli('sevrane-cli', ['-q', '--method', 'tracked', '--voices', '9', '--frame-rate', '120',
+                                         place('take.wav', english)]).status, 0);
+  const wdat = fs.readFileSync(path.join(scratch, 'take.wdat'));
+  assert.strictEqual(tracked.status, 'written', JSON.stringify({...tracked, frames: undefined}));
+  assert.ok(Buffer.from(tracked.dat).equals(wdat), 'the tracked .wdat bytes');
+  const wideMidi = await worker.ask({type: 'build', id: 7, dat: toBuffer(wdat), name: 'take.wdat',
+                                     options: {'polyphony': '9', 'channels': '9'}});
+  assert.strictEqual(cli('quorvel-cli', ['--polyphony', '9', '--channels', '9', 'take.wdat']).status, 0);
+  assert.strictEqual(wideMidi.status, 'written', wideMidi.message);
+  assert.ok(Buffer.from(wideMidi.midi).equals(fs.readFileSync(path.join(scratch, 'take.mid'))),
+            'the MIDI bytes of the .wdat');
+  for (const options of [{'method': 'tracked', 'voices': '16'}, {'method': 'nope'}]) {
+    const reply = await worker.ask({type: 'analyse', id: 8, wave: toBuffer(english), name: 'take.wav', options});
+    const args = Object.entries(options).flatMap(([name, value]) => [`--${name}`, value]);
+    const usage = cli('sevrane-cli', ['-q', ...args, 'take.wav']);
+    assert.strictEqual(usage.status, 2);
+    assert.strictEqual(reply.status, 'refused');
+    assert.ok(usage.err.startsWith(`sevrane-cli: ${reply.message}\n`), usage.err);
   }
 
   fs.rmSync(scratch, {recursive: true});
