@@ -1,6 +1,6 @@
 // The analysis of one recording in headless chromium (the engine in its worker) against
-// sevrane-cli on one thread, one pass and optimised, on this machine in this run (the best of
-// three runs each).
+// sevrane-cli on one thread, one pass, optimised and tracked, on this machine in this run (the
+// best of three runs each).
 // Usage: node bench.js SITE_DIR WAVE SEVRANE_CLI
 'use strict';
 const crypto = require('crypto');
@@ -78,7 +78,9 @@ async function main() {
     return {seconds, loadSeconds: (start - loadStart) / 1000, status: reply.status, hash};
   }, options);
   for (const [label, options, args] of [['one pass', {}, []],
-    ['optimised (4 passes)', {optimise: 'on'}, ['--optimise']]]) {
+    ['optimised (4 passes)', {optimise: 'on'}, ['--optimise']],
+    // The tracking analysis: FFTW natively, Eigen's FFT in the page.
+    ['tracked, 6 voices at 60/s', {method: 'tracked'}, ['--method', 'tracked']]]) {
     const browserRuns = [];
     const cliRuns = [];
     for (let run = 0; run < 3; ++run) {
