@@ -110,6 +110,25 @@ std::string convertWideFile(BuilderTables& tables, common::AllocationRegistry& r
                                 outcome.midi.data(), static_cast<int32_t>(outcome.midi.size()));
 }
 
+bool readWideVoiceCount(const common::ControlOption& option, std::string_view value, int32_t& count,
+                        std::string& beyond, std::string& error) {
+  if (value.empty() || value.size() > 4 ||
+      value.find_first_not_of("0123456789") != std::string_view::npos) {
+    return false;
+  }
+  count = common::parseInteger(value);
+  beyond.clear();
+  if (option.choice(value) != nullptr) return false;
+  const std::string refusal = "invalid value for --" + std::string(option.name) + ": '" +
+                              std::string(value) + "' (choose " + option.valueList();
+  if (count < 1 || count > kMaxChannels) {
+    error = refusal + ", or 1 to 15 for a .wdat FILE)";
+  } else {
+    beyond = refusal + ")";
+  }
+  return true;
+}
+
 ConverterCommand::ConverterCommand(common::Environment& env,
                                    common::AllocationRegistry::AllocFn alloc,
                                    common::AllocationRegistry::FreeFn release)

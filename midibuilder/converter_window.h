@@ -87,6 +87,14 @@ std::string convertWideFile(BuilderTables& tables, common::AllocationRegistry& r
                             const BuilderOptions& options, const std::string& inputPath,
                             const std::string& outputPath = {});
 
+// --polyphony or --channels given as digits, as quorvel-cli reads it: a .wdat file may take 1 to
+// kMaxChannels beyond the window's buttons. Returns false when `value` is not digits or names a
+// button, for the model to read as usual; true when the number is taken here. Digits always set
+// `count` and clear `beyond`; a number taken here sets `beyond` (the usage error to give when the
+// file is a DAT file) or, when no file takes it, `error`.
+bool readWideVoiceCount(const common::ControlOption& option, std::string_view value, int32_t& count,
+                        std::string& beyond, std::string& error);
+
 class ConverterCommand {
  public:
   // The command owns the program-wide tables and the allocation registry; `alloc` and `release`

@@ -65,4 +65,11 @@ bool registerAnalysisMethod(const MethodEntry& entry);
 // The method called `name`; null when there is none.
 const MethodEntry* findMethod(std::string_view name);
 
+// The checks of a request that need all of it, in sevrane-cli's words: the method by name, and
+// the voices and frame rate it takes. The seed's analysis has six voices at `unitRate` (the
+// unit's frames a second) and nothing else; the other methods take 4 to 15 voices, and 0 voices
+// or frame rate become their defaults, six at 60 a second. "" when all pass.
+std::string checkMethodRequest(std::string_view method, int32_t unitRate, int32_t& voices,
+                               int32_t& framesPerSecond);
+
 }  // namespace analyser

@@ -48,23 +48,9 @@ bool takeVoiceCount(const common::ControlOption& option, const std::string& valu
                     ArgumentResult& result, std::string& error) {
   const bool polyphony = option.name == "polyphony";
   if (!polyphony && option.name != "channels") return false;
-  if (value.empty() || value.size() > 4 ||
-      value.find_first_not_of("0123456789") != std::string::npos) {
-    return false;
-  }
-  const int32_t count = std::stoi(value);
-  (polyphony ? result.polyphony : result.channels) = count;
-  std::string& beyond = polyphony ? result.polyphonyBeyondButtons : result.channelsBeyondButtons;
-  beyond.clear();
-  if (option.choice(value) != nullptr) return false;
-  const std::string refusal = "invalid value for --" + std::string(option.name) + ": '" + value +
-                              "' (choose " + option.valueList();
-  if (count < 1 || count > kMaxChannels) {
-    error = refusal + ", or 1 to 15 for a .wdat FILE)";
-  } else {
-    beyond = refusal + ")";
-  }
-  return true;
+  return midibuilder::readWideVoiceCount(
+      option, value, polyphony ? result.polyphony : result.channels,
+      polyphony ? result.polyphonyBeyondButtons : result.channelsBeyondButtons, error);
 }
 
 // --merge-into SONG.mid and --at SECONDS|BAR:BEAT.

@@ -189,35 +189,11 @@ int32_t unitRate(const common::ControlState& controls) {
 // and an output name that says the format the frames will be written in. "" when all pass;
 // the method's defaults are filled in.
 std::string checkMethodOptions(SevraneOptions& options) {
-  const analyser::MethodEntry* method = analyser::findMethod(options.method);
-  if (method == nullptr) {
-    std::string names;
-    for (const analyser::MethodEntry& entry : analyser::analysisMethods()) {
-      if (!names.empty()) names.push_back('|');
-      names.append(entry.name);
-    }
-    return "unknown analysis method '" + options.method + "' (choose " + names + ")";
-  }
-  bool wide = false;
-  if (options.method == analyser::kSeedMethodName) {
-    // The seed's analysis has six voices at the rate of its unit and nothing else.
-    if (options.voices != 0 && options.voices != 6) {
-      return "--voices must be 6 for the seed method, not " + std::to_string(options.voices);
-    }
-    const int32_t rate = unitRate(options.controls);
-    if (options.frameRate != 0 && options.frameRate != rate) {
-      return "--frame-rate must be the unit's " + std::to_string(rate) +
-             " for the seed method, not " + std::to_string(options.frameRate);
-    }
-  } else {
-    if (options.voices == 0) options.voices = 6;
-    if (options.frameRate == 0) options.frameRate = 60;
-    if (options.voices < 4 || options.voices > common::kWideMaxVoices) {
-      return "--voices must be 4 to 15 for the " + options.method + " method, not " +
-             std::to_string(options.voices);
-    }
-    wide = options.voices > 6 || options.frameRate != 60;
-  }
+  const std::string refusal = analyser::checkMethodRequest(
+      options.method, unitRate(options.controls), options.voices, options.frameRate);
+  if (!refusal.empty()) return refusal;
+  const bool wide = options.method != analyser::kSeedMethodName &&
+                    (options.voices > 6 || options.frameRate != 60);
   // The picture reads its tracks from a DAT file.
   if (wide && options.plot) return "--plot draws the tracks of a DAT file, not of a .wdat file";
   if (!options.outputPath.empty() && common::isWidePath(options.outputPath) != wide) {

@@ -256,34 +256,11 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_analyse(const uint8_t* bytes, int32_t size, 
   }
   const Controls env(controls);
   request.settings = analyser::readAnalysisSettings(env);
-  // As sevrane-cli checks them: the seed's analysis has six voices at its unit's rate.
-  if (request.method == analyser::kSeedMethodName) {
-    std::string error;
-    if (request.voices != 0 && request.voices != 6) {
-      error = "--voices must be 6 for the seed method, not " + std::to_string(request.voices);
-    } else if (request.framesPerSecond != 0 &&
-               request.framesPerSecond != request.settings.unitsPerSecond) {
-      error = "--frame-rate must be the unit's " + std::to_string(request.settings.unitsPerSecond) +
-              " for the seed method, not " + std::to_string(request.framesPerSecond);
-    }
-    if (!error.empty()) return refuse(error, error);
-  } else if (analyser::findMethod(request.method) == nullptr) {
-    std::string names;
-    for (const analyser::MethodEntry& entry : analyser::analysisMethods()) {
-      if (!names.empty()) names.push_back('|');
-      names.append(entry.name);
-    }
-    const std::string error =
-        "unknown analysis method '" + request.method + "' (choose " + names + ")";
+  // As sevrane-cli checks them: the method, and the voices and frame rate it takes.
+  if (const std::string error = analyser::checkMethodRequest(
+          request.method, request.settings.unitsPerSecond, request.voices, request.framesPerSecond);
+      !error.empty()) {
     return refuse(error, error);
-  } else {
-    if (request.voices == 0) request.voices = 6;
-    if (request.framesPerSecond == 0) request.framesPerSecond = 60;
-    if (request.voices < 4 || request.voices > common::kWideMaxVoices) {
-      const std::string error = "--voices must be 4 to 15 for the " + request.method +
-                                " method, not " + std::to_string(request.voices);
-      return refuse(error, error);
-    }
   }
 
   const std::string path = analyser::trimTrailingSpace(name != nullptr ? name : "");
@@ -386,22 +363,13 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_build(const uint8_t* bytes, int32_t size, co
     }
     // --polyphony and --channels as whole numbers: a .wdat file may take 1 to 15 of them,
     // beyond the model's buttons.
-    if ((key == "polyphony" || key == "channels") && !value.empty() && value.size() <= 4 &&
-        value.find_first_not_of("0123456789") == std::string::npos) {
+    if (key == "polyphony" || key == "channels") {
       const bool polyphony = key == "polyphony";
-      const int32_t count = common::parseInteger(value);
-      (polyphony ? widePolyphony : wideChannels) = count;
-      std::string& beyond = polyphony ? polyphonyBeyond : channelsBeyond;
-      beyond.clear();
-      const common::ControlOption& option = model.option(key);
-      if (option.choice(value) == nullptr) {
-        const std::string refusal =
-            "invalid value for --" + key + ": '" + value + "' (choose " + option.valueList();
-        if (count < 1 || count > common::kWideMaxVoices) {
-          const std::string error = refusal + ", or 1 to 15 for a .wdat FILE)";
-          return refuse(error, error);
-        }
-        beyond = refusal + ")";
+      std::string error;
+      if (midibuilder::readWideVoiceCount(model.option(key), value,
+                                          polyphony ? widePolyphony : wideChannels,
+                                          polyphony ? polyphonyBeyond : channelsBeyond, error)) {
+        if (!error.empty()) return refuse(error, error);
         continue;
       }
     }
