@@ -132,7 +132,10 @@ function methodFields(form, methods) {
   const update = () => {
     for (const input of [voices, rate]) {
       input.disabled = method.selectedIndex === 0;
-      input.previousSibling.style.opacity = input.disabled ? 0.5 : 1;
+      // The label before the field and its help note after it, dimmed with it.
+      for (const near of [input.previousSibling, input.nextSibling]) {
+        if (near && (near.tagName === 'LABEL' || near.classList.contains('help'))) near.style.opacity = input.disabled ? 0.5 : 1;
+      }
     }
   };
   method.addEventListener('change', update);
