@@ -101,13 +101,29 @@ std::string convertWideFile(BuilderTables& tables, common::AllocationRegistry& r
   common::NoteFrames frames;
   const std::string message = common::readWideFile(inputPath, frames);
   if (!message.empty()) return message;
-  if (options.polyphony > frames.voices && options.polyphony > 6) {
-    return std::string(msg::kPolyphonyAboveVoices);
+  if (const std::string_view voices = checkWideVoices(options, frames); !voices.empty()) {
+    return std::string(voices);
   }
   const BuildOutcome outcome = buildMidi(tables, registry, frames, options);
   if (outcome.status != BuildStatus::Written) return std::string(outcome.message);
   return common::writeWholeFile(outputPath.empty() ? outputPathFor(inputPath) : outputPath,
                                 outcome.midi.data(), static_cast<int32_t>(outcome.midi.size()));
+}
+
+std::string_view checkConversionInput(std::string_view path, int32_t widePolyphony,
+                                      int32_t wideChannels, BuilderOptions& options) {
+  if (!endsInDat(path)) return msg::kSpecifyDat;
+  if (common::isWidePath(path)) {
+    if (widePolyphony > 0) options.polyphony = widePolyphony;
+    if (wideChannels > 0) options.usedChannels = wideChannels;
+    if (options.usedChannels < options.polyphony) return msg::kChannelsBelowPolyphony;
+  }
+  return {};
+}
+
+std::string_view checkWideVoices(const BuilderOptions& options, const common::NoteFrames& frames) {
+  if (options.polyphony > frames.voices && options.polyphony > 6) return msg::kPolyphonyAboveVoices;
+  return {};
 }
 
 bool readWideVoiceCount(const common::ControlOption& option, std::string_view value, int32_t& count,
@@ -199,13 +215,14 @@ void ConverterCommand::convert() {
   options.bendRange = bendRange_;
 
   const std::string path(common::trimTrailingSpace(env_.controlText(kDatFileField)));
-  if (!endsInDat(path)) return refuse(msg::kSpecifyDat);
+  if (const std::string_view refusal =
+          checkConversionInput(path, widePolyphony_, wideChannels_, options);
+      !refusal.empty()) {
+    return refuse(refusal);
+  }
 
   std::string message;
   if (common::isWidePath(path)) {
-    if (widePolyphony_ > 0) options.polyphony = widePolyphony_;
-    if (wideChannels_ > 0) options.usedChannels = wideChannels_;
-    if (options.usedChannels < options.polyphony) return refuse(msg::kChannelsBelowPolyphony);
     message = convertWideFile(*tables_, *registry_, options, path, outputPath_);
   } else {
     message = convertDatFile(*tables_, *registry_, options, path, outputPath_);

@@ -10,6 +10,7 @@
 #include "builder_tables.h"
 #include "control_model.h"
 #include "environment.h"
+#include "note_frames.h"
 
 namespace midibuilder {
 
@@ -86,6 +87,17 @@ std::string convertDatFile(BuilderTables& tables, common::AllocationRegistry& re
 std::string convertWideFile(BuilderTables& tables, common::AllocationRegistry& registry,
                             const BuilderOptions& options, const std::string& inputPath,
                             const std::string& outputPath = {});
+
+// What a conversion of the file `path` checks before reading it, in this order: a name ending in
+// "dat" in any case (kSpecifyDat); then, for a .wdat file, the voices and channels beyond the
+// window's buttons (0 keeps the window's choice) and channels at least the polyphony
+// (kChannelsBelowPolyphony). Returns the fixed message, or an empty view when all pass;
+// `options` then holds what the file is built with.
+std::string_view checkConversionInput(std::string_view path, int32_t widePolyphony,
+                                      int32_t wideChannels, BuilderOptions& options);
+// kPolyphonyAboveVoices when a wide file's frames have fewer voices than a polyphony above six;
+// an empty view otherwise.
+std::string_view checkWideVoices(const BuilderOptions& options, const common::NoteFrames& frames);
 
 // --polyphony or --channels given as digits, as quorvel-cli reads it: a .wdat file may take 1 to
 // kMaxChannels beyond the window's buttons. Returns false when `value` is not digits or names a

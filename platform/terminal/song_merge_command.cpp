@@ -1,6 +1,5 @@
 #include "song_merge_command.h"
 
-#include <cctype>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -23,13 +22,6 @@ namespace {
 
 // Larger than any song worth merging into; the reader refuses nothing by size itself.
 constexpr int64_t kLargestSong = int64_t{64} << 20;
-
-bool endsInDat(std::string_view path) {
-  if (path.size() < 3) return false;
-  std::string tail(path.substr(path.size() - 3));
-  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return tail == "dat";
-}
 
 // Whether the two names are one file: the same file when both exist, else the same name once
 // "." and ".." and the folders' links are resolved.
@@ -107,19 +99,13 @@ int runSongMerge(const ArgumentResult& parsed, TerminalWindow& window, std::stri
   options.target = parsed.target;
   options.bendRange = parsed.bendRange;
   const std::string file(common::trimTrailingSpace(parsed.files.front()));
-  if (!endsInDat(file)) {
-    window.showMessage(msg::kSpecifyDat, common::MessageIcon::Exclamation);
+  if (const std::string_view refusal =
+          midibuilder::checkConversionInput(file, parsed.polyphony, parsed.channels, options);
+      !refusal.empty()) {
+    window.showMessage(refusal, common::MessageIcon::Exclamation);
     return 1;
   }
   const bool wide = common::isWidePath(file);
-  if (wide) {
-    if (parsed.polyphony > 0) options.polyphony = parsed.polyphony;
-    if (parsed.channels > 0) options.usedChannels = parsed.channels;
-    if (options.usedChannels < options.polyphony) {
-      window.showMessage(msg::kChannelsBelowPolyphony, common::MessageIcon::Exclamation);
-      return 1;
-    }
-  }
   const std::string output =
       parsed.outputPath.empty() ? mergedPathFor(parsed.mergeSong, file) : parsed.outputPath;
   if (sameFile(output, parsed.mergeSong)) {
@@ -139,9 +125,7 @@ int runSongMerge(const ArgumentResult& parsed, TerminalWindow& window, std::stri
   common::AllocationRegistry registry;
   common::NoteFrames frames;
   std::string message = readSpeech(file, registry, frames);
-  if (message.empty() && wide && options.polyphony > frames.voices && options.polyphony > 6) {
-    message = msg::kPolyphonyAboveVoices;
-  }
+  if (message.empty() && wide) message = midibuilder::checkWideVoices(options, frames);
   midibuilder::MergeOutcome merged;
   if (message.empty()) {
     merged = midibuilder::mergeIntoSong(*tables, registry, frames, options, song, *at);

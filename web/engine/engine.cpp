@@ -401,28 +401,21 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_build(const uint8_t* bytes, int32_t size, co
     return refuse(std::string(text), msg::writeFailureLine(text, {}, {}));
   };
   if (!check.message.empty()) return refuseFixed(check.message);
-  // The converter's test: the name ends in "dat" in any case (".wdat" included).
-  const auto lower = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  if (path.size() < 3 || lower(path[path.size() - 3]) != 'd' ||
-      lower(path[path.size() - 2]) != 'a' || lower(path[path.size() - 1]) != 't') {
-    return refuseFixed(msg::kSpecifyDat);
+  if (const std::string_view refusal =
+          midibuilder::checkConversionInput(path, widePolyphony, wideChannels, check.options);
+      !refusal.empty()) {
+    return refuseFixed(refusal);
   }
 
   common::AllocationRegistry registry;
   midibuilder::BuildOutcome built;
   if (wide) {
-    if (widePolyphony > 0) check.options.polyphony = widePolyphony;
-    if (wideChannels > 0) check.options.usedChannels = wideChannels;
-    if (check.options.usedChannels < check.options.polyphony) {
-      return refuseFixed(msg::kChannelsBelowPolyphony);
-    }
     common::NoteFrames frames;
     const std::string message = common::decodeWide(bytes, static_cast<std::size_t>(size), frames);
     if (!message.empty()) return refuseFixed(message);
-    if (check.options.polyphony > frames.voices && check.options.polyphony > 6) {
-      return refuseFixed(msg::kPolyphonyAboveVoices);
+    if (const std::string_view voices = midibuilder::checkWideVoices(check.options, frames);
+        !voices.empty()) {
+      return refuseFixed(voices);
     }
     built = midibuilder::buildMidi(tables, registry, frames, check.options);
   } else {
