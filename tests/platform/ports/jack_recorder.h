@@ -6,26 +6,27 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace live_test {
 
 using Bytes = std::vector<uint8_t>;
 
 // A JACK server of this test program's own (named after its process), so that it meets no
-// other.
+// other. What it prints goes to a log that a failing test shows; it dies with the test program,
+// even one killed on a timeout.
 class JackServer {
  public:
   JackServer() {
@@ -33,6 +34,8 @@ class JackServer {
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     jack_set_error_function([](const char*) {});
     jack_set_info_function([](const char*) {});
+    const char* dir = getenv("TMPDIR");
+    logPath_ = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/" + name + ".log";
     // A 32-frame period at 48 kHz: a message waits at most 0.67 ms for the next cycle. In
     // synchronous mode a client that is late makes the cycle late rather than lose its
     // messages. LIVE_PERIOD tries another period.
@@ -40,24 +43,61 @@ class JackServer {
                           "-d",    "dummy",  "-r",
                           "48000", "-p",     getenv("LIVE_PERIOD") ? getenv("LIVE_PERIOD") : "32",
                           nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid_, "jackd", &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
-      pid_ = -1;
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != parent) _exit(127);
+      const int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (log >= 0) {
+        dup2(log, 1);
+        dup2(log, 2);
+      }
+      execvp("jackd", const_cast<char**>(argv));
+      _exit(127);
     }
-    posix_spawn_file_actions_destroy(&actions);
+    // A jackd that is not installed ends at once.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    int status = 0;
+    if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) pid_ = -1;
   }
   ~JackServer() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      // A server that does not end in a few seconds is killed.
+      for (int waited = 0; waited < 300; ++waited) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+          pid_ = -1;
+          break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+      }
+    }
+    std::remove(logPath_.c_str());
   }
   bool started() const { return pid_ > 0; }
+  // What the server has printed so far, without its many lines about late cycles.
+  std::string log() const {
+    std::ifstream in(logPath_);
+    std::string text, line;
+    int late = 0;
+    while (std::getline(in, line)) {
+      if (line.find("XRun") != std::string::npos) {
+        ++late;
+      } else {
+        text += line + "\n";
+      }
+    }
+    return text + "(" + std::to_string(late) + " late cycles)\n";
+  }
 
  private:
   pid_t pid_ = -1;
+  std::string logPath_;
 };
 
 struct Arrival {
@@ -112,14 +152,23 @@ class Recorder {
   std::vector<Arrival> arrivals_;
 };
 
-// Waits until nothing more arrives.
+// Waits until nothing more arrives: a quarter of a second without a message, once the first
+// has come (a busy machine may hold a server's cycles back for a while) or five seconds
+// have passed without any.
 inline std::vector<Arrival> settled(Recorder& recorder) {
+  const auto start = std::chrono::steady_clock::now();
   std::size_t count = 0;
+  auto lastChange = start;
   for (;;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::vector<Arrival> now = recorder.arrivals();
-    if (now.size() == count) return now;
-    count = now.size();
+    const auto at = std::chrono::steady_clock::now();
+    if (now.size() != count) {
+      count = now.size();
+      lastChange = at;
+    } else if (at - lastChange >= std::chrono::milliseconds(count == 0 ? 5000 : 250)) {
+      return now;
+    }
   }
 }
 
@@ -127,6 +176,14 @@ inline std::vector<Bytes> bytesOf(const std::vector<Arrival>& arrivals) {
   std::vector<Bytes> out;
   for (const Arrival& a : arrivals) out.push_back(a.bytes);
   return out;
+}
+
+// Where two message lists part, for a failure's message (gtest shows only their first 32).
+inline std::string differenceOf(const std::vector<Bytes>& got, const std::vector<Bytes>& wanted) {
+  std::size_t i = 0;
+  while (i < got.size() && i < wanted.size() && got[i] == wanted[i]) ++i;
+  return "received " + std::to_string(got.size()) + " of " + std::to_string(wanted.size()) +
+         " messages, the first " + std::to_string(i) + " as expected";
 }
 
 }  // namespace live_test

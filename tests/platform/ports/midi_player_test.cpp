@@ -82,13 +82,15 @@ class LiveMidi : public ::testing::Test {
     if (!server_->started()) GTEST_SKIP() << "jackd is not installed: no JACK server to play to";
     ASSERT_TRUE(recorder_.open()) << "the JACK server did not start";
   }
-  ports::MidiOut& port() {
-    if (!port_) {
-      ports::OpenedPort opened = ports::openMidiPort("recorder:in");
-      EXPECT_TRUE(opened.port) << opened.error;
-      port_ = std::move(opened.port);
-    }
-    return *port_;
+  void TearDown() override {
+    if (HasFailure()) std::printf("The JACK server printed:\n%s", server_->log().c_str());
+  }
+  // The player's port to the recorder, opened once a test asks for it.
+  bool openPort() {
+    ports::OpenedPort opened = ports::openMidiPort("recorder:in");
+    EXPECT_TRUE(opened.port) << opened.error;
+    port_ = std::move(opened.port);
+    return port_ != nullptr;
   }
   static std::unique_ptr<JackServer> server_;
   Recorder recorder_;
@@ -104,12 +106,13 @@ TEST_F(LiveMidi, PlaysEveryMessageInOrderOnTimeThenResets) {
     due.push_back(
         std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count());
   };
-  EXPECT_EQ(ports::playMidi(port(), smf, options).ending, ports::PlayEnding::Finished);
+  ASSERT_TRUE(openPort());
+  EXPECT_EQ(ports::playMidi(*port_, smf, options).ending, ports::PlayEnding::Finished);
   const std::vector<Arrival> arrivals = settled(recorder_);
   std::vector<Bytes> expected = scheduledFrom(smf, 0.0);
   const std::size_t played = expected.size();
   expected.insert(expected.end(), kResets.begin(), kResets.end());
-  ASSERT_EQ(bytesOf(arrivals), expected);
+  ASSERT_EQ(bytesOf(arrivals), expected) << differenceOf(bytesOf(arrivals), expected);
 
   std::vector<double> late;
   for (std::size_t i = 0; i < played; ++i) late.push_back((arrivals[i].micros - due[i]) / 1000.0);
@@ -130,19 +133,22 @@ TEST_F(LiveMidi, StartsFromATimeWithEachChannelsStateThenPlaysOn) {
   const Bytes smf = testFile();
   ports::PlayOptions options;
   options.startSeconds = 0.49;  // tick 470: steps 18 (bend 1800) and 19 (expression) before
-  EXPECT_EQ(ports::playMidi(port(), smf, options).ending, ports::PlayEnding::Finished);
+  ASSERT_TRUE(openPort());
+  EXPECT_EQ(ports::playMidi(*port_, smf, options).ending, ports::PlayEnding::Finished);
   std::vector<Bytes> expected{
       {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, {0xB0, 0, 0},   {0xC0, 5},        {0xB0, 7, 100},
       {0xE0, 1800 & 0x7F, 1800 >> 7},       {0xB0, 11, 19}, {0x90, 0x3C, 100}};
   const std::vector<Bytes> rest = scheduledFrom(smf, 0.49);
   expected.insert(expected.end(), rest.begin(), rest.end());
   expected.insert(expected.end(), kResets.begin(), kResets.end());
-  EXPECT_EQ(bytesOf(settled(recorder_)), expected);
+  const std::vector<Bytes> got = bytesOf(settled(recorder_));
+  EXPECT_EQ(got, expected) << differenceOf(got, expected);
 }
 
 TEST_F(LiveMidi, StopsFromAnotherThreadAndWhenThePortGoes) {
   const Bytes smf = testFile();
-  ports::MidiOut& out = port();  // opened before the clock of the stop starts
+  ASSERT_TRUE(openPort());  // before the clock of the stop starts
+  ports::MidiOut& out = *port_;
   std::atomic<bool> stop{false};
   ports::PlayOptions options;
   options.stop = &stop;
@@ -189,7 +195,8 @@ TEST_F(LiveMidi, CommandLineListsPortsAndPlaysAMidiFile) {
       << err.str();
   std::vector<Bytes> expected = scheduledFrom(smf, 0.0);
   expected.insert(expected.end(), kResets.begin(), kResets.end());
-  EXPECT_EQ(bytesOf(settled(recorder_)), expected);
+  const std::vector<Bytes> got = bytesOf(settled(recorder_));
+  EXPECT_EQ(got, expected) << differenceOf(got, expected);
   EXPECT_EQ(quorvel_terminal::runQuorvelCli({"quorvel-cli", "--play=2", path}, out, err), 1);
   EXPECT_EQ(err.str(), "quorvel-cli: no MIDI output port number 2 (there are 1)\n");
   std::remove(path.c_str());
