@@ -1,6 +1,8 @@
-// One real-to-complex FFTW plan of a fixed size with its own buffers, for code that transforms
-// many frames of one length. FFTW's planner is not thread-safe, so every plan is made and
-// destroyed under one lock; executing a plan is thread-safe.
+// One real-to-complex FFT of a fixed size with its own buffers, for code that transforms many
+// frames of one length. Natively it is an FFTW plan (real_fft.cpp): FFTW's planner is not
+// thread-safe, so every plan is made and destroyed under one lock, while executing a plan is
+// thread-safe. The web build has no FFTW and uses Eigen's FFT behind the same class
+// (real_fft_portable.cpp).
 #pragma once
 
 #include <complex>
