@@ -137,6 +137,27 @@ int32_t parseInteger(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
+bool parseWholeInteger(std::string_view text, int64_t low, int64_t high, int64_t& value) {
+  std::size_t i = skipSpace(text, 0);
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  if (i == text.size()) return false;
+  // The magnitude stops growing once it is past any 64-bit bound, so it cannot overflow.
+  constexpr int64_t kCap = std::numeric_limits<int64_t>::max() / 10 - 1;
+  int64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    if (!isDigit(text[i])) return false;
+    if (magnitude <= kCap) magnitude = magnitude * 10 + (text[i] - '0');
+  }
+  const int64_t number = negative ? -magnitude : magnitude;
+  if (magnitude > kCap || number < low || number > high) return false;
+  value = number;
+  return true;
+}
+
 std::string_view trimTrailingSpace(std::string_view text) {
   std::size_t end = text.size();
   while (end > 0 && isCSpace(text[end - 1])) --end;

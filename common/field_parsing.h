@@ -20,6 +20,11 @@ double parseDecimal(std::string_view text);
 // there are no digits; values beyond the 32-bit range saturate at its limits.
 int32_t parseInteger(std::string_view text);
 
+// A whole option value that is a decimal integer from low to high: [white space][sign]digits
+// and nothing after them (as strtol reads a number in the "C" locale); false for anything else,
+// leaving value as it was.
+bool parseWholeInteger(std::string_view text, int64_t low, int64_t high, int64_t& value);
+
 // The text without trailing white space (leading white space stays).
 std::string_view trimTrailingSpace(std::string_view text);
 

@@ -14,6 +14,7 @@
 
 #include "analyser_window.h"
 #include "command_line.h"
+#include "field_parsing.h"
 #include "file_io.h"
 #include "message_glosses.h"
 #include "messages.h"
@@ -34,16 +35,6 @@ void writeText(std::FILE* stream, const std::string& text) {
   std::fputs(text.c_str(), stream);
   std::fflush(stream);
 #endif
-}
-
-bool parseInt(const std::string& text, long low, long high, long& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || v < low || v > high) return false;
-  value = v;
-  return true;
 }
 
 // `--NAME SECONDS`: a time in seconds, 0 or more, below a day.
@@ -84,8 +75,8 @@ ProgramLine sevraneLine(SevraneOptions* options) {
        .valueName = "N",
        .help = "worker threads for the estimates, 0 = all hardware threads\n(default 0)",
        .apply = [options](const std::string& text, bool) {
-         long value = 0;
-         if (!parseInt(text, 0, 1024, value)) {
+         int64_t value = 0;
+         if (!common::parseWholeInteger(text, 0, 1024, value)) {
            return "--threads must be a number from 0 to 1024, not '" + text + "'";
          }
          if (options) options->threads = static_cast<int>(value);
@@ -114,8 +105,8 @@ ProgramLine sevraneLine(SevraneOptions* options) {
        .valueName = "N",
        .help = "voices per frame: 6 for seed, 4 to 15 for other methods\n(default 6)",
        .apply = [options](const std::string& text, bool) {
-         long value = 0;
-         if (!parseInt(text, 1, 1000, value))
+         int64_t value = 0;
+         if (!common::parseWholeInteger(text, 1, 1000, value))
            return "--voices must be a number, not '" + text + "'";
          if (options) options->voices = static_cast<int32_t>(value);
          return std::string();
@@ -127,8 +118,8 @@ ProgramLine sevraneLine(SevraneOptions* options) {
                                  "more than six voices or another rate than 60 are written as\n"
                                  "a wide note-frame file, NAME.wdat, instead of the DAT",
                          .apply = [options](const std::string& text, bool) {
-                           long value = 0;
-                           if (!parseInt(text, 1, 1000, value) ||
+                           int64_t value = 0;
+                           if (!common::parseWholeInteger(text, 1, 1000, value) ||
                                !common::isWideFrameRate(static_cast<int>(value))) {
                              return "--frame-rate must be 60, 120 or 240, not '" + text + "'";
                            }

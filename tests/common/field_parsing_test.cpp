@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -81,6 +83,42 @@ TEST(ParseInteger, SaturatesAtThe32BitLimits) {
   EXPECT_EQ(parseInteger("-2147483648"), std::numeric_limits<int32_t>::min());
   EXPECT_EQ(parseInteger("-2147483649"), std::numeric_limits<int32_t>::min());
   EXPECT_EQ(parseInteger("-99999999999999999999999999"), std::numeric_limits<int32_t>::min());
+}
+
+// An option's value is taken whole, as strtol reads it, or refused.
+TEST(ParseWholeInteger, AgreesWithStrtolOnTheWholeTextAndTheBounds) {
+  for (const char* text : {"60",
+                           "0060",
+                           "+60",
+                           "-0",
+                           " \t60",
+                           "60 ",
+                           "6 0",
+                           "",
+                           " ",
+                           "+",
+                           "-",
+                           "+-6",
+                           "0x3C",
+                           "60.0",
+                           "1e2",
+                           "1000",
+                           "1001",
+                           "0",
+                           "-1",
+                           "99999999999999999999999",
+                           "-99999999999999999999999"}) {
+    char* end = nullptr;
+    errno = 0;
+    const long expected = std::strtol(text, &end, 10);
+    const bool whole = *text != '\0' && errno == 0 && *end == '\0';
+    int64_t value = -7;
+    EXPECT_EQ(common::parseWholeInteger(text, 1, 1000, value),
+              whole && expected >= 1 && expected <= 1000)
+        << "'" << text << "'";
+    EXPECT_EQ(value, whole && expected >= 1 && expected <= 1000 ? expected : -7)
+        << "'" << text << "'";
+  }
 }
 
 TEST(TrimTrailingSpace, RemovesOnlyTrailingCWhiteSpace) {

@@ -236,20 +236,17 @@ EMSCRIPTEN_KEEPALIVE int32_t engine_analyse(const uint8_t* bytes, int32_t size, 
     if (key == "method") {
       request.method = value;
     } else if (key == "voices" || key == "frame-rate") {
-      // As sevrane-cli reads them: one to four digits, nothing else.
-      const bool digits =
-          !value.empty() && value.size() <= 4 &&
-          std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-      const int32_t number = digits ? common::parseInteger(value) : 0;
-      const bool taken =
-          key == "voices" ? number >= 1 && number <= 1000 : common::isWideFrameRate(number);
+      // As sevrane-cli reads them.
+      int64_t number = 0;
+      const bool taken = common::parseWholeInteger(value, 1, 1000, number) &&
+                         (key == "voices" || common::isWideFrameRate(static_cast<int>(number)));
       if (!taken) {
         const std::string error = key == "voices"
                                       ? "--voices must be a number, not '" + value + "'"
                                       : "--frame-rate must be 60, 120 or 240, not '" + value + "'";
         return refuse(error, error);
       }
-      (key == "voices" ? request.voices : request.framesPerSecond) = number;
+      (key == "voices" ? request.voices : request.framesPerSecond) = static_cast<int32_t>(number);
     } else {
       return refuse("unknown option: --" + key, "unknown option: --" + key);
     }
