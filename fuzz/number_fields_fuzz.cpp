@@ -1,6 +1,7 @@
 // The number readers of the converter's fields against slow literal readings of the same
 // grammar: every text must give the same decimal (bit for bit), the same saturated integer and
-// the same trimmed path.
+// the same trimmed path; a whole option value is read as strtol reads it.
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -53,6 +54,20 @@ void checkInteger(std::string_view text) {
   if (got != expected) fail("integer", text, got, static_cast<double>(expected));
 }
 
+// A whole option value against strtol on the same text (up to a NUL, which ends an argument).
+void checkWholeInteger(std::string_view text) {
+  const std::string argument(text.substr(0, text.find('\0')));
+  char* end = nullptr;
+  errno = 0;
+  const long long want = std::strtoll(argument.c_str(), &end, 10);
+  const bool taken =
+      !argument.empty() && errno == 0 && *end == '\0' && want >= -5000 && want <= 5000;
+  int64_t got = 0;
+  if (common::parseWholeInteger(argument, -5000, 5000, got) != taken || (taken && got != want)) {
+    fail("whole integer", argument, static_cast<double>(got), static_cast<double>(want));
+  }
+}
+
 void checkTrim(std::string_view text) {
   std::size_t end = text.size();
   while (end > 0 && fuzzref::isBlank(text[end - 1])) --end;
@@ -68,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   checkDecimal(text);
   checkInteger(text);
+  checkWholeInteger(text);
   checkTrim(text);
   return 0;
 }
