@@ -11,6 +11,7 @@
 #include <mutex>
 #include <streambuf>
 #include <thread>
+#include <utility>
 #if defined(__linux__)
 #include <unistd.h>
 #endif
@@ -88,7 +89,10 @@ struct Listed {
   std::string name;  // as RtMidi gives it, without the system
 };
 
-std::vector<Listed> listAll() {
+// Every system's ports, and the client of each system that listed them (kept, when asked, to
+// open the chosen port with: a JACK client opened and closed is one more change of the graph).
+using Clients = std::vector<std::pair<RtMidi::Api, std::unique_ptr<RtMidiOut>>>;
+std::vector<Listed> listAll(Clients* clients = nullptr) {
   std::vector<Listed> all;
   for (RtMidi::Api api : systems()) {
     std::unique_ptr<RtMidiOut> out = outputOf(api);
@@ -96,6 +100,7 @@ std::vector<Listed> listAll() {
     Quiet quiet;
     const unsigned int count = out->getPortCount();
     for (unsigned int i = 0; i < count; ++i) all.push_back({api, i, out->getPortName(i)});
+    if (clients != nullptr) clients->emplace_back(api, std::move(out));
   }
   return all;
 }
@@ -173,18 +178,19 @@ std::vector<std::string> listMidiPorts() {
 }
 
 OpenedPort openMidiPort(std::string_view which) {
-  const std::vector<Listed> all = listAll();
+  Clients clients;
+  const std::vector<Listed> all = listAll(&clients);
   std::vector<std::string> names;
   for (const Listed& port : all) names.push_back(port.name + suffixOf(port.api));
   OpenedPort opened;
   const int index = pickPort(names, which, opened.error);
   if (index < 0) return opened;
   const Listed& chosen = all[static_cast<std::size_t>(index)];
-  std::unique_ptr<RtMidiOut> out = outputOf(chosen.api);
-  if (!out) {
-    opened.error = "the MIDI system of '" + names[static_cast<std::size_t>(index)] + "' has gone";
-    return opened;
-  }
+  // The client that listed the port opens it: every listed port has one.
+  std::unique_ptr<RtMidiOut> out =
+      std::move(std::find_if(clients.begin(), clients.end(), [&](const auto& c) {
+                  return c.first == chosen.api;
+                })->second);
   // The port numbers may have moved since the list was made: open the one of that name.
   Quiet quiet;
   const unsigned int count = out->getPortCount();
